@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the normal build with the widget
+# and integration tests, the logic under AddressSanitizer + UBSan (with the
+# fuzz targets), and the threaded tests under ThreadSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/install-deps.sh
+mkdir -p build
+
+werror=OFF
+if [ "${CI:-}" = "true" ]; then werror=ON; fi
+jobs=$(nproc)
+# Tests must not assume UTC.
+export TZ=America/New_York
+export QT_QPA_PLATFORM=offscreen
+
+status=0
+summary=()
+
+run_ctest() {  # name dir [ctest args...]
+  local name=$1 dir=$2
+  shift 2
+  echo "== $name tests"
+  if (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300 "$@" | tee "../$name.ctest.log" | tail -n 40); then
+    :
+  fi
+  local line
+  line=$(grep -E 'tests passed|tests failed' "build/$name.ctest.log" | tail -n 1 || true)
+  summary+=("$name: ${line:-no result}")
+  if ! grep -q '100% tests passed' "build/$name.ctest.log"; then status=1; fi
+}
+
+echo "== build: main"
+bash scripts/build.sh build/main -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=$werror
+run_ctest main build/main
+
+echo "== build: address + undefined sanitizers (logic, clang)"
+bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DVELMORA_SANITIZE=address -DVELMORA_WITH_UI=OFF -DVELMORA_WITH_BENCH=OFF \
+  -DVELMORA_WITH_FUZZ=ON -DVELMORA_WERROR=$werror
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest asan build/asan
+
+echo "== build: thread sanitizer (threaded tests)"
+bash scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DVELMORA_SANITIZE=thread -DVELMORA_WITH_UI=OFF -DVELMORA_WITH_BENCH=OFF -DVELMORA_WERROR=$werror
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan build/tsan -R Threads
+
+if [ -x build/asan/bin/run-fuzzers ] || [ -f fuzz/run.sh ]; then
+  echo "== fuzz (short fixed budget)"
+  if bash fuzz/run.sh build/asan/bin 20; then
+    summary+=("fuzz: no findings")
+  else
+    summary+=("fuzz: FINDINGS")
+    status=1
+  fi
+fi
+
+echo "== summary"
+printf '%s\n' "${summary[@]}"
+exit $status

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// The window-free steps of start-up and shutdown, shared by the desktop
+// program and velmora-monitor so both keep the same order.
+
+// Logs "<title> started.".
+void LogStartLine();
+
+// Logs "<title> finished.".
+void LogFinishLine();
+
+// Deletes every "aaa*.tmp" in `folder` (the HTTP client's temporary files);
+// returns how many were deleted.
+int DeleteTemporaryFiles(const std::string& folder = ".");
+
+// Process exit: temporary files go, then the final log line.
+void FinishProcess();
+
+}  // namespace velmora

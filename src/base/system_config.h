@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// The process-wide settings; each field is named like its Config.ini key.
+// Flags are 0/1.
+struct SystemConfig {
+  std::string Editor;  // at most 259 characters
+  int ScreenWidth = 0;
+  int ScreenHeight = 0;
+  int StartRealTimeQuoteLoader = 1;
+  int RealTimeQuoteServer = 0;  // 0 "Yahoo", 1 "MyTrack"
+  int HistoryQuoteServer = 0;   // 0 "Yahoo_Spread_Sheet", 1 "Yahoo_Html", 2 "Edreyfus"
+  std::string YahooHistoryQuoteURL;             // at most 255 characters
+  std::string YahooHistoryQuoteSpreadSheetURL;  // at most 255 characters
+  std::string YahooRealTimeQuoteSpreadSheetURL; // at most 255 characters
+  int ShowVolume = 1;
+  int ShowMA = 1;
+  int ShowBS = 1;
+  int ShowRSI = 1;
+  int TrendChangeConfirmDays = 2;
+  double ThresholdToEMA10 = 20.0;
+  int ThreadLoadQuoteNum = 1;
+  int QuoteInterval = 0;
+  int bCheckVolume = 1;
+  int bCheckRSI = 1;
+  int bCheckStochastics = 1;
+};
+
+enum RealTimeServer { kRealTimeYahoo = 0, kRealTimeMyTrack = 1 };
+enum HistoryServer { kHistoryYahooSpreadSheet = 0, kHistoryYahooHtml = 1, kHistoryEdreyfus = 2 };
+
+// The one record every part of the program reads. Only the user-interface
+// thread changes it (and start-up, before any loader thread exists).
+SystemConfig& systemConfig();
+
+inline constexpr const char* kConfigFileName = "Config.ini";
+
+// Every default, including the editor rule.
+void SetConfigDefaults(SystemConfig& config = systemConfig());
+
+// Defaults, then the file; false when it cannot be opened (defaults stay).
+bool ReadConfig(SystemConfig& config = systemConfig(), const std::string& path = kConfigFileName);
+
+// Replaces the file with the 23-line CRLF text, through a temporary file in
+// the same folder renamed over it, so a failed save never loses the old one.
+bool WriteConfig(const SystemConfig& config = systemConfig(), const std::string& path = kConfigFileName);
+
+// The text WriteConfig writes.
+std::string FormatConfig(const SystemConfig& config);
+
+// Values read from the file are not range-checked; users of these three
+// settings go through these, which keep them inside the dialog's ranges.
+int EffectiveThreadCount(const SystemConfig& config);      // 1..16
+int EffectiveConfirmDays(const SystemConfig& config);      // 0..5
+int EffectiveQuoteIntervalSeconds(const SystemConfig& config);  // >= 0
+
+// "http://127.0.0.1:<port><path>" for the stand-in quote service.
+std::string DefaultQuoteUrl(const char* path);
+
+}  // namespace velmora

@@ -1,0 +1,222 @@
+#include "base/text_helpers.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace velmora {
+
+double RoundTo2DecimalsByText(double value) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%.2lf", value);
+  return std::strtod(text, nullptr);
+}
+
+// Printing with "%.2lf" rounds the exact binary value to the nearest
+// hundredth, ties to even; reading back gives the double nearest to k/100,
+// which a correctly rounded division k / 100.0 also gives. The exact product
+// value * 100 is p + e with e recovered by fma, so ties and near-ties are
+// decided on exact values. Large or non-finite values take the text route.
+double RoundTo2Decimals(double value) {
+  if (!(std::fabs(value) < 1e13)) return RoundTo2DecimalsByText(value);
+  const double p = value * 100.0;
+  const double e = std::fma(value, 100.0, -p);  // exact: value*100 == p + e
+  const double f = std::floor(p);
+  const double d = (p - f) - 0.5;  // both steps exact for |p| < 2^52
+  double k;
+  if (d > 0 || (d == 0 && e > 0)) {
+    k = f + 1;
+  } else if (d < 0 || e < 0) {
+    k = f;
+  } else {
+    k = std::fmod(f, 2.0) == 0 ? f : f + 1;  // an exact tie goes to even
+  }
+  const double r = k / 100.0;
+  return r == 0 ? std::copysign(0.0, value) : r;
+}
+
+const char* FormatThousands(int n) {
+  thread_local char text[32];
+  const int g = n / 1000000000;
+  const int m = (n / 1000000) % 1000;
+  const int k = (n / 1000) % 1000;
+  const int u = n % 1000;
+  if (n < 0) {
+    // Counts are never negative; a negative value is shown plainly.
+    std::snprintf(text, sizeof text, "%d", n);
+  } else if (g != 0) {
+    std::snprintf(text, sizeof text, "%d,%03d,%03d,%03d", g, m, k, u);
+  } else if (m != 0) {
+    std::snprintf(text, sizeof text, "%d,%03d,%03d", m, k, u);
+  } else if (k != 0) {
+    std::snprintf(text, sizeof text, "%d,%03d", k, u);
+  } else {
+    std::snprintf(text, sizeof text, "%d", u);
+  }
+  return text;
+}
+
+int ParseMonthName(const char* text) {
+  static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  for (int i = 0; i < 12; ++i) {
+    if (std::strcmp(text, kMonths[i]) == 0) return i + 1;
+  }
+  return 0;
+}
+
+namespace {
+
+// Two-digit years follow the POSIX %y rule (00-68 -> 20xx, 69-99 -> 19xx);
+// years of 10 or less (negatives included) get 2000 added; four-digit years
+// stay as they are.
+int applyTwoDigitYearRule(int year) {
+  if (year <= 68) return year + 2000;
+  if (year <= 99) return year + 1900;
+  return year;
+}
+
+// A working copy of the date text: at most 63 characters, so no word read
+// from it can exceed the 64-byte word buffers below.
+struct DateText {
+  char buf[64];
+  explicit DateText(const char* text) { CopyBounded(buf, sizeof buf, text); }
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// YYYY-MM-DD, optionally followed by a blank and more text (a time).
+bool readIsoDate(const char* text, int& year, int& month, int& day) {
+  const char* s = text;
+  while (*s == ' ') ++s;
+  for (int i = 0; i < 4; ++i)
+    if (!isDigit(s[i])) return false;
+  if (s[4] != '-') return false;
+  const int y = (s[0] - '0') * 1000 + (s[1] - '0') * 100 + (s[2] - '0') * 10 + (s[3] - '0');
+  const char* p = s + 5;
+  int m = 0, n = 0;
+  while (isDigit(*p) && n < 2) m = m * 10 + (*p++ - '0'), ++n;
+  if (n == 0 || *p != '-') return false;
+  ++p;
+  int d = 0;
+  n = 0;
+  while (isDigit(*p) && n < 2) d = d * 10 + (*p++ - '0'), ++n;
+  if (n == 0 || (*p != '\0' && *p != ' ' && *p != 'T')) return false;
+  if (m < 1 || m > 12 || d < 1 || d > 31) return false;
+  year = y;
+  month = m;
+  day = d;
+  return true;
+}
+
+}  // namespace
+
+void ParseDate(const char* text, int& year, int& month, int& day) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  year = local.tm_year + 1900;
+  month = 0;
+  day = 0;
+  if (text == nullptr) text = "";
+
+  char word[64];
+  int a = 0, b = 0;
+
+  {  // 1. "Dec 3": month word and day, current year.
+    DateText t(text);
+    word[0] = '\0';
+    const int n = std::sscanf(t.buf, "%63s%d", word, &a);
+    if (n >= 2) day = a;
+    const int m = n >= 1 ? ParseMonthName(word) : 0;
+    if (m >= 1 && m <= 12) {
+      month = m;
+      return;
+    }
+  }
+  {  // 2. "3-Dec-04": day, month word, year.
+    DateText t(text);
+    ReplaceChar(t.buf, '-', ' ');
+    word[0] = '\0';
+    const int n = std::sscanf(t.buf, "%d%63s%d", &a, word, &b);
+    if (n >= 1) day = a;
+    if (n >= 3) year = b;
+    const int m = n >= 2 ? ParseMonthName(word) : 0;
+    if (m >= 1 && m <= 12) {
+      month = m;
+      year = applyTwoDigitYearRule(year);
+      return;
+    }
+  }
+  {  // 3. "Dec-03-04": month word, day, year.
+    DateText t(text);
+    ReplaceChar(t.buf, '-', ' ');
+    word[0] = '\0';
+    const int n = std::sscanf(t.buf, "%63s%d%d", word, &a, &b);
+    if (n >= 2) day = a;
+    if (n >= 3) year = b;
+    const int m = n >= 1 ? ParseMonthName(word) : 0;
+    if (m >= 1 && m <= 12) {
+      month = m;
+      year = applyTwoDigitYearRule(year);
+      return;
+    }
+  }
+  {  // 4. "12/3/2004": month, day, year as written (no year rule).
+    DateText t(text);
+    ReplaceChar(t.buf, '/', ' ');
+    int m = 0, c = 0;
+    const int n = std::sscanf(t.buf, "%d%d%d", &m, &a, &c);
+    if (n >= 1) month = m;
+    if (n >= 2) day = a;
+    if (n >= 3) year = c;
+    if (n >= 1 && m >= 1 && m <= 12) return;
+  }
+  {  // 5. "20041203".
+    DateText t(text);
+    const int v = std::atoi(t.buf);
+    year = v / 10000;
+    month = (v / 100) % 100;
+    day = v % 100;
+    if (month >= 1 && month <= 12) return;
+  }
+  // ISO "2004-12-03", before giving up on the text.
+  if (readIsoDate(text, year, month, day)) return;
+  // 6. Today.
+  year = local.tm_year + 1900;
+  month = local.tm_mon + 1;
+  day = local.tm_mday;
+}
+
+void ReplaceChar(char* text, char from, char to) {
+  for (; *text != '\0'; ++text) {
+    if (*text == from) *text = to;
+  }
+}
+
+void ReplaceText(char* text, const char* find, const char* replacement) {
+  const std::size_t len = std::strlen(find);
+  if (len == 0 || std::strlen(replacement) < len) return;
+  // Searching again from the start is the rule; a replacement that would
+  // recreate `find` is not allowed, so then searching goes on behind it
+  // instead of looping for ever.
+  const bool searchOn = std::strstr(replacement, find) != nullptr;
+  char* from = text;
+  while (char* hit = std::strstr(from, find)) {
+    std::memcpy(hit, replacement, len);
+    from = searchOn ? hit + len : text;
+  }
+}
+
+void CopyBounded(char* dst, std::size_t dstSize, const char* src) {
+  if (dstSize == 0) return;
+  std::size_t i = 0;
+  if (src != nullptr) {
+    for (; i + 1 < dstSize && src[i] != '\0'; ++i) dst[i] = src[i];
+  }
+  dst[i] = '\0';
+}
+
+}  // namespace velmora

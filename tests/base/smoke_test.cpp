@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "base/text_helpers.h"
+TEST(Smoke, Builds) { EXPECT_EQ(velmora::RoundTo2Decimals(1.005), 1.0); }
