@@ -23,6 +23,5 @@ function(velmora_test_folder name dir)
   endif()
   add_executable(${name} ${_srcs})
   target_link_libraries(${name} PRIVATE ${ARGN} velmora_test_support GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "TZ=America/New_York;QT_QPA_PLATFORM=offscreen;VELMORA_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -1,0 +1,196 @@
+#include "base/system_config.h"
+
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+// The editor default reads the environment; each test sets it explicitly.
+class ConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("SYSTEMROOT");
+    unsetenv("VISUAL");
+    unsetenv("EDITOR");
+  }
+  SystemConfig readText(const std::string& text) {
+    WriteFile(folder.file("Config.ini"), text);
+    SystemConfig c;
+    EXPECT_TRUE(ReadConfig(c, folder.file("Config.ini")));
+    return c;
+  }
+  TempFolder folder;
+};
+
+TEST_F(ConfigTest, DefaultsPointAtTheStandinService) {
+  SystemConfig c;
+  c.ShowVolume = 0;
+  SetConfigDefaults(c);
+  EXPECT_EQ(c.ShowVolume, 1);
+  EXPECT_EQ(c.StartRealTimeQuoteLoader, 1);
+  EXPECT_EQ(c.TrendChangeConfirmDays, 2);
+  EXPECT_DOUBLE_EQ(c.ThresholdToEMA10, 20.0);
+  EXPECT_EQ(c.ThreadLoadQuoteNum, 1);
+  EXPECT_EQ(c.QuoteInterval, 0);
+  EXPECT_EQ(c.YahooRealTimeQuoteSpreadSheetURL, "http://127.0.0.1:18321/d/quotes.csv");
+  EXPECT_EQ(c.YahooHistoryQuoteSpreadSheetURL, "http://127.0.0.1:18321/table.csv");
+  EXPECT_EQ(c.YahooHistoryQuoteURL, "http://127.0.0.1:18321/q/hp");
+  EXPECT_EQ(c.Editor, "");
+}
+
+TEST_F(ConfigTest, MissingFileKeepsDefaults) {
+  SystemConfig c;
+  c.ShowMA = 0;
+  EXPECT_FALSE(ReadConfig(c, folder.file("absent.ini")));
+  EXPECT_EQ(c.ShowMA, 1);
+}
+
+TEST_F(ConfigTest, OnlyLinesEndedByCarriageReturnCount) {
+  EXPECT_EQ(readText("ShowVolume=No\r").ShowVolume, 0);
+  SystemConfig c = readText("ShowVolume=No");
+  EXPECT_EQ(c.ShowVolume, 1);
+  EXPECT_EQ(c.ShowMA, 1);
+  EXPECT_EQ(readText("ShowVolume=No\n").ShowVolume, 1);  // LF alone ends nothing
+  EXPECT_EQ(readText("ThreadLoadQuoteNum=4\n\r").ThreadLoadQuoteNum, 4);
+  EXPECT_EQ(readText("Thread\nLoadQuoteNum=5\r").ThreadLoadQuoteNum, 5);  // LF dropped anywhere
+}
+
+TEST_F(ConfigTest, FlagsAndEnumerationsByContainedWords) {
+  SystemConfig c = readText(
+      "StartRealTimeQuoteLoader=yes\r"
+      "ShowMA=Yes and more\r"
+      "ShowBS=No Yes\r"
+      "RealTimeQuoteServer=MyTrack\r"
+      "HistoryQuoteServer=Yahoo_Html\r");
+  EXPECT_EQ(c.StartRealTimeQuoteLoader, 0);
+  EXPECT_EQ(c.ShowMA, 1);
+  EXPECT_EQ(c.ShowBS, 1);
+  EXPECT_EQ(c.RealTimeQuoteServer, 1);
+  EXPECT_EQ(c.HistoryQuoteServer, 1);
+
+  EXPECT_EQ(readText("RealTimeQuoteServer=Other\r").RealTimeQuoteServer, 0);
+  EXPECT_EQ(readText("RealTimeQuoteServer=MyTrack\rRealTimeQuoteServer=Other\r").RealTimeQuoteServer, 1);
+  EXPECT_EQ(readText("RealTimeQuoteServer=MyTrack\rRealTimeQuoteServer=Yahoo\r").RealTimeQuoteServer, 0);
+  EXPECT_EQ(readText("HistoryQuoteServer=Yahoo_Html\rHistoryQuoteServer=Yahoo_Spread_Sheet\r").HistoryQuoteServer, 0);
+  EXPECT_EQ(readText("HistoryQuoteServer=Edreyfus\r").HistoryQuoteServer, 2);
+  EXPECT_EQ(readText("HistoryQuoteServer=Edreyfus\rHistoryQuoteServer=nothing\r").HistoryQuoteServer, 2);
+}
+
+TEST_F(ConfigTest, ValuesAndKeyMatching) {
+  SystemConfig c = readText(
+      "\r\r"
+      "ScreenWidth=800px\r"
+      "ScreenHeight=abc\r"
+      "QuoteInterval=10\r"
+      "QuoteInterval=20\r"
+      "ThresholdToEMA10=12.345\r"
+      "showvolume=No\r"
+      "ShowRSI = No\r"
+      " ShowBS=No\r"
+      "YahooHistoryQuoteURL= http://h/q/hp \r"
+      "Editor=/usr/bin/vi\r");
+  EXPECT_EQ(c.ScreenWidth, 800);
+  EXPECT_EQ(c.ScreenHeight, 0);  // malformed number reads as 0
+  EXPECT_EQ(c.QuoteInterval, 20);  // last line wins
+  EXPECT_DOUBLE_EQ(c.ThresholdToEMA10, 12.345);
+  EXPECT_EQ(c.ShowVolume, 1);  // key names are case-sensitive
+  EXPECT_EQ(c.ShowRSI, 1);     // "ShowRSI =" is no key
+  EXPECT_EQ(c.ShowBS, 1);
+  EXPECT_EQ(c.YahooHistoryQuoteURL, " http://h/q/hp ");  // text is not trimmed
+  EXPECT_EQ(c.Editor, "/usr/bin/vi");
+}
+
+TEST_F(ConfigTest, EditorDefaultRules) {
+  setenv("SYSTEMROOT", "C:\\WINDOWS", 1);
+  setenv("EDITOR", "nano", 1);
+  EXPECT_EQ(readText("Editor=\r").Editor, "C:\\WINDOWS\\notepad");
+  unsetenv("SYSTEMROOT");
+  EXPECT_EQ(readText("Editor=\r").Editor, "nano");
+  setenv("VISUAL", "gedit", 1);
+  EXPECT_EQ(readText("Editor=\r").Editor, "gedit");
+  EXPECT_EQ(readText("Editor=kate\r").Editor, "kate");
+}
+
+TEST_F(ConfigTest, OverlongLinesAreCut) {
+  const std::string url(1000, 'u');
+  SystemConfig c = readText("YahooHistoryQuoteURL=" + url + "\rShowMA=No\r");
+  EXPECT_EQ(c.YahooHistoryQuoteURL.size(), 255u - std::string("YahooHistoryQuoteURL=").size());
+  EXPECT_EQ(c.ShowMA, 0);  // the next line is read normally
+}
+
+TEST_F(ConfigTest, WriteProducesTheFixedLinesAndRoundTrips) {
+  SystemConfig c;
+  SetConfigDefaults(c);
+  c.Editor = "vim";
+  c.ScreenWidth = 800;
+  c.ScreenHeight = -1;
+  c.ShowBS = 0;
+  c.ThresholdToEMA10 = 12.345;
+  c.ThreadLoadQuoteNum = 4;
+  c.QuoteInterval = 30;
+  c.bCheckRSI = 0;
+  c.RealTimeQuoteServer = 1;
+  WriteFile(folder.file("Config.ini"), "RealTimeQuoteServer=MyTrack\r\nOld=1\r\n");
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini")),
+            "\r\nEditor=vim\r\n\r\nScreenWidth=800\r\nScreenHeight=-1\r\n\r\n"
+            "StartRealTimeQuoteLoader=Yes\r\n\r\nShowVolume=Yes\r\nShowMA=Yes\r\nShowBS=No\r\n"
+            "ShowRSI=Yes\r\n\r\nQuoteInterval=30\r\n\r\nTrendChangeConfirmDays=2\r\n\r\n"
+            "ThresholdToEMA10=12.35\r\n\r\nThreadLoadQuoteNum=4\r\nbCheckVolume=Yes\r\n"
+            "bCheckRSI=No\r\nbCheckStochastics=Yes\r\n");
+
+  SystemConfig back;
+  ASSERT_TRUE(ReadConfig(back, folder.file("Config.ini")));
+  EXPECT_EQ(back.Editor, "vim");
+  EXPECT_EQ(back.ScreenHeight, -1);
+  EXPECT_EQ(back.ShowBS, 0);
+  EXPECT_DOUBLE_EQ(back.ThresholdToEMA10, 12.35);
+  EXPECT_EQ(back.ThreadLoadQuoteNum, 4);
+  EXPECT_EQ(back.bCheckRSI, 0);
+  EXPECT_EQ(back.RealTimeQuoteServer, 0);  // not written, so lost at the first save
+}
+
+TEST_F(ConfigTest, FailedRenameKeepsWhatWasThere) {
+  std::filesystem::create_directory(folder.file("Config.ini"));
+  WriteFile(folder.file("Config.ini/keep"), "x");
+  SystemConfig c;
+  SetConfigDefaults(c);
+  EXPECT_FALSE(WriteConfig(c, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini/keep")), "x");
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder.path())) ++files;
+  EXPECT_EQ(files, 1);  // no temporary file left behind
+}
+
+TEST_F(ConfigTest, SaveIntoMissingFolderFailsAndLeavesNoTemporaryFile) {
+  SystemConfig c;
+  SetConfigDefaults(c);
+  EXPECT_FALSE(WriteConfig(c, folder.file("no/such/Config.ini")));
+  EXPECT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder.path())) ++files;
+  EXPECT_EQ(files, 1);  // only Config.ini: the temporary file was renamed
+}
+
+TEST_F(ConfigTest, OutOfRangeValuesAreClampedWhereUsed) {
+  SystemConfig c = readText("ThreadLoadQuoteNum=40\rTrendChangeConfirmDays=9\rQuoteInterval=-5\r");
+  EXPECT_EQ(c.ThreadLoadQuoteNum, 40);  // stored as read
+  EXPECT_EQ(EffectiveThreadCount(c), 16);
+  EXPECT_EQ(EffectiveConfirmDays(c), 5);
+  EXPECT_EQ(EffectiveQuoteIntervalSeconds(c), 0);
+  c.ThreadLoadQuoteNum = 0;
+  c.TrendChangeConfirmDays = -3;
+  EXPECT_EQ(EffectiveThreadCount(c), 1);
+  EXPECT_EQ(EffectiveConfirmDays(c), 0);
+}
+
+}  // namespace
+}  // namespace velmora
