@@ -1,0 +1,53 @@
+#include "core/rsi.h"
+
+namespace velmora {
+
+namespace {
+
+void seedAverages(const SeriesRange& r, int seedBar, int period) {
+  double gains = 0;
+  double losses = 0;
+  for (int j = r.start - 1; j >= seedBar; --j) {
+    const double d = r.bars[j].close - r.bars[j + 1].close;
+    if (d > 0) {
+      gains += d;
+    } else if (d < 0) {
+      losses += -d;
+    }
+  }
+  r.bars[seedBar].rsiAvgGain = gains / period;
+  r.bars[seedBar].rsiAvgLoss = losses / period;
+}
+
+}  // namespace
+
+void computeRsi(const SeriesRange& r, int period) {
+  int i = r.start;
+  if (!r.incremental) {
+    if (r.start - r.end <= period) return;
+    const int seedBar = r.start - period;
+    seedAverages(r, seedBar, period);
+    i = seedBar - 1;
+  }
+  const double p = period;
+  const double keep = p - 1;
+  for (; i >= r.end; --i) {
+    QuoteBar& bar = r.bars[i];
+    const QuoteBar& previous = r.at(i + 1);
+    const double d = bar.close - previous.close;
+    const double gain = d > 0 ? d : 0;
+    const double loss = d < 0 ? -d : 0;
+    const double avgGain = (previous.rsiAvgGain * keep + gain) / p;
+    const double avgLoss = (previous.rsiAvgLoss * keep + loss) / p;
+    bar.rsiAvgGain = avgGain;
+    bar.rsiAvgLoss = avgLoss;
+    // No losses: 100 with gains; neither gains nor losses: 50, the midpoint.
+    if (avgLoss == 0) {
+      bar.rsi = avgGain == 0 ? 50 : 100;
+    } else {
+      bar.rsi = 100 - 100 / (avgGain / avgLoss + 1);
+    }
+  }
+}
+
+}  // namespace velmora

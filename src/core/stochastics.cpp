@@ -1,0 +1,50 @@
+#include "core/stochastics.h"
+
+namespace velmora {
+
+namespace {
+
+// Raw %K of bar i: where its close stands in the window's high-low span.
+double rawK(const SeriesRange& r, int i, int lookback) {
+  double highest = 0;
+  double lowest = 9999999999.99;
+  const int last = i + lookback - 1;
+  if (last < r.readable) {
+    for (int j = i; j <= last; ++j) {
+      const QuoteBar& b = r.bars[j];
+      if (b.high > highest) highest = b.high;
+      if (b.low < lowest) lowest = b.low;
+    }
+  } else {
+    for (int j = i; j <= last; ++j) {
+      const QuoteBar& b = r.at(j);
+      if (b.high > highest) highest = b.high;
+      if (b.low < lowest) lowest = b.low;
+    }
+  }
+  // A flat window has no span; its close is taken as the midpoint.
+  if (highest == lowest) return 50;
+  return (r.bars[i].close - lowest) * 100 / (highest - lowest);
+}
+
+// Mean of a field over bars i .. i + length - 1, added newest first.
+double windowMean(const SeriesRange& r, int i, int length, double QuoteBar::*field) {
+  double sum = r.bars[i].*field;
+  for (int j = i + 1; j < i + length; ++j) sum += r.at(j).*field;
+  return sum / length;
+}
+
+}  // namespace
+
+void computeStochastics(const SeriesRange& r, int lookback, int smoothing, int slowing) {
+  const int first = r.incremental ? r.start : r.start - lookback;
+  for (int i = first; i >= r.end; --i) {
+    QuoteBar& bar = r.bars[i];
+    bar.stochRawK = rawK(r, i, lookback);
+    bar.stochSlowRaw = windowMean(r, i, slowing, &QuoteBar::stochRawK);
+    bar.stochK = windowMean(r, i, smoothing, &QuoteBar::stochRawK);
+    bar.stochD = windowMean(r, i, slowing, &QuoteBar::stochK);
+  }
+}
+
+}  // namespace velmora
