@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core tzdata
-  xvfb xauth wrk npm clang-format
+  xvfb xauth wrk clang-format
 )
 
 missing=()
@@ -18,6 +18,10 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# The machines ship Node.js with npm (used for test data); Debian's npm
+# package conflicts with that Node.js, so it is only installed where npm is absent.
+if ! command -v npm >/dev/null 2>&1; then missing+=(npm); fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
