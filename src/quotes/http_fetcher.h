@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "quotes/http_transport.h"
+#include "quotes/internet_session.h"
+
+namespace velmora {
+
+// The header block sent with every request.
+inline constexpr const char* kRequestHeaders =
+    "Accept: text/*\r\nUser-Agent: Trevanta Software\r\nConnection: close\r\n";
+
+// One HTTP GET at a time, its body handed out line by line. Follows one
+// redirect, asks for credentials once, turns every local failure into
+// status 400 and logs each problem. Also owns one temporary file, deleted
+// with the fetcher.
+class HttpFetcher {
+ public:
+  HttpFetcher() = default;
+  ~HttpFetcher();
+  HttpFetcher(const HttpFetcher&) = delete;
+  HttpFetcher& operator=(const HttpFetcher&) = delete;
+
+  // 200: the body is ready; 400: local failure; 401: authorization refused;
+  // otherwise the server's final status. Call Close between two Opens.
+  int Open(const char* url, InternetSession& session);
+
+  // The next line of the body, with its line feed, carriage returns dropped,
+  // at most capacity - 2 characters (a longer line comes in pieces); the
+  // last line may lack its line feed. False once the body is exhausted.
+  bool ReadLine(int capacity, char* buffer);
+
+  // Releases the request and the connection; safe when idle.
+  void Close();
+
+  // Creates the fetcher's temporary file on first use; true while a name is held.
+  bool TempFileName();
+  const std::string& tempFilePath() const { return tempFile_; }
+
+  const std::string& serverName() const { return server_; }
+  const std::string& objectName() const { return object_; }
+  std::uint16_t port() const { return port_; }
+
+ private:
+  bool connectAndSend(const UrlParts& parts, InternetSession& session, int& status);
+  bool send(const Credentials* credentials, int& status);
+  bool fill();
+
+  std::string server_;
+  std::string object_;
+  std::uint16_t port_ = 80;
+  std::unique_ptr<HttpConnection> connection_;
+  std::string tempFile_;
+
+  static constexpr std::size_t kReadAhead = 4096;
+  char readBuffer_[kReadAhead];
+  std::size_t readPos_ = 0;
+  std::size_t readLength_ = 0;
+  bool bodyEnded_ = false;
+};
+
+}  // namespace velmora

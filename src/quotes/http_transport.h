@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "quotes/url_parts.h"
+
+namespace velmora {
+
+class InternetSession;
+
+struct Credentials {
+  std::string user;
+  std::string password;
+};
+
+// One connection to one server carrying one request at a time: the part of
+// the HTTP exchange that the network library does. HttpFetcher keeps every
+// rule above it (redirects, authorization, status lines, line reading), so
+// tests can put a scripted server behind this seam.
+class HttpConnection {
+ public:
+  virtual ~HttpConnection() = default;
+
+  // Sends GET `object` with the header block (CRLF-separated lines) and, when
+  // given, the credentials; returns once the status line and headers of the
+  // answer have arrived. False on a library error (name resolution, refused
+  // connection, time-out, abort by the stop flag), with its text in `error`.
+  // May be called again on the same connection to resend.
+  virtual bool Send(const std::string& object, const std::string& headerBlock, const Credentials* credentials,
+                    std::string& error) = 0;
+
+  // Status of the last answer; raw header block of the last answer, each
+  // line ending in CRLF (status line first).
+  virtual int Status() const = 0;
+  virtual std::string RawHeaders() const = 0;
+
+  // Up to `size` bytes of the body: a count above 0, 0 at its end, -1 on a
+  // library error (with its text in `error`).
+  virtual long Read(char* buffer, std::size_t size, std::string& error) = 0;
+};
+
+class HttpTransport {
+ public:
+  virtual ~HttpTransport() = default;
+  // Null when no connection object can be made for the server.
+  virtual std::unique_ptr<HttpConnection> Connect(const UrlParts& url, const InternetSession& session) = 0;
+};
+
+// The libcurl transport; shared, stateless, safe to use from every thread.
+std::shared_ptr<HttpTransport> DefaultHttpTransport();
+
+}  // namespace velmora

@@ -1,0 +1,33 @@
+#include "quotes/internet_session.h"
+
+#include "base/app_identity.h"
+
+namespace velmora {
+
+InternetSession::InternetSession(std::shared_ptr<HttpTransport> transport)
+    : agent_(kAppTitle), transport_(std::move(transport)) {}
+
+bool InternetSession::AskCredentials(const CredentialRequest& request, Credentials& out) const {
+  if (!prompt_) return false;
+  return prompt_(request, out);
+}
+
+void InternetSession::RememberCredentials(const std::string& serverKey, const Credentials& credentials) {
+  credentials_[serverKey] = credentials;
+}
+
+void InternetSession::ForgetCredentials(const std::string& serverKey) { credentials_.erase(serverKey); }
+
+bool InternetSession::KnownCredentials(const std::string& serverKey, Credentials& out) const {
+  const auto it = credentials_.find(serverKey);
+  if (it == credentials_.end()) return false;
+  out = it->second;
+  return true;
+}
+
+void InternetSession::setTimeouts(long connectTimeoutMs, long stallTimeoutMs) {
+  connectTimeoutMs_ = connectTimeoutMs > 0 ? connectTimeoutMs : 1;
+  stallTimeoutMs_ = stallTimeoutMs > 0 ? stallTimeoutMs : 1;
+}
+
+}  // namespace velmora
