@@ -8,29 +8,27 @@ namespace {
 double rawK(const SeriesRange& r, int i, int lookback) {
   double highest = 0;
   double lowest = 9999999999.99;
-  const int last = i + lookback - 1;
-  if (last < r.readable) {
-    for (int j = i; j <= last; ++j) {
-      const QuoteBar& b = r.bars[j];
-      if (b.high > highest) highest = b.high;
-      if (b.low < lowest) lowest = b.low;
-    }
-  } else {
-    for (int j = i; j <= last; ++j) {
-      const QuoteBar& b = r.at(j);
-      if (b.high > highest) highest = b.high;
-      if (b.low < lowest) lowest = b.low;
-    }
+  const bool pastEnd = lookback > r.readable - i;  // the window reaches fresh bars
+  const int stop = pastEnd ? r.readable : i + lookback;
+  for (int j = i; j < stop; ++j) {
+    const QuoteBar& b = r.bars[j];
+    if (b.high > highest) highest = b.high;
+    if (b.low < lowest) lowest = b.low;
   }
+  if (pastEnd && lowest > 0) lowest = 0;  // a fresh bar's low; its high of 0 changes nothing
   // A flat window has no span; its close is taken as the midpoint.
   if (highest == lowest) return 50;
   return (r.bars[i].close - lowest) * 100 / (highest - lowest);
 }
 
-// Mean of a field over bars i .. i + length - 1, added newest first.
+// Mean of a field over bars i .. i + length - 1, added newest first; fresh
+// bars past the readable ones add their 0.
 double windowMean(const SeriesRange& r, int i, int length, double QuoteBar::*field) {
+  const bool pastEnd = length > r.readable - i;
+  const int stop = pastEnd ? r.readable : i + length;
   double sum = r.bars[i].*field;
-  for (int j = i + 1; j < i + length; ++j) sum += r.at(j).*field;
+  for (int j = i + 1; j < stop; ++j) sum += r.bars[j].*field;
+  if (pastEnd) sum += 0.0;
   return sum / length;
 }
 

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// The command line of velmora-analyze.
+struct AnalyzeOptions {
+  int rsiPeriod = 14;
+  int stochLookback = 14;
+  int stochSmoothing = 3;
+  int stochSlowing = 3;
+  int confirmDays = 2;
+  bool index = false;        // --index, or a file name beginning with '^'
+  bool oldestFirst = false;  // print the oldest bar first
+  bool segments = false;     // append the segment ring
+  bool help = false;
+  std::string file;
+};
+
+// False with a one-line reason in `error` when the arguments are not usable.
+bool ParseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& options, std::string& error);
+
+// The two usage lines shown with an error.
+const char* AnalyzeUsageText();
+
+// The --help text.
+const char* AnalyzeHelpText();
+
+// Reads the file, runs the full computation and prints the CSV to stdout;
+// messages go to stderr. Returns the exit status: 0, or 1 when the file
+// gives no bars to analyse.
+int RunAnalyze(const AnalyzeOptions& options);
+
+}  // namespace velmora
