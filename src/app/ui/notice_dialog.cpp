@@ -1,0 +1,34 @@
+#include "app/ui/notice_dialog.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+
+namespace velmora {
+
+CNoticeDialog::CNoticeDialog(const QString& text, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), line_(new QLabel(text, this)) {
+  setModal(false);
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(24, 16, 24, 16);
+  layout->addWidget(line_);
+  // The focus goes to a hidden edit so the text line is never selected.
+  auto* focusSink = new QLineEdit(this);
+  focusSink->setFixedSize(0, 0);
+  layout->addWidget(focusSink);
+  focusSink->setFocus();
+}
+
+QString CNoticeDialog::text() const { return line_->text(); }
+
+void CNoticeDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  adjustSize();
+  const QRect area = parentWidget() != nullptr ? parentWidget()->geometry()
+                                                : QGuiApplication::primaryScreen()->availableGeometry();
+  move(area.center() - rect().center());
+}
+
+}  // namespace velmora

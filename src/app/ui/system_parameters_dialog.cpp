@@ -1,0 +1,184 @@
+#include "app/ui/system_parameters_dialog.h"
+
+#include <QButtonGroup>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "base/app_identity.h"
+
+namespace velmora {
+
+namespace {
+
+QString shortestNumber(double v) { return QString::number(v, 'g', 15); }
+
+// The desktop's open-file dialog, starting in SYSTEMROOT where it is set.
+QString chooseWithDialog(QWidget* parent, const QString& startFolder) {
+  return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), startFolder + QStringLiteral("/NOTEPAD"),
+                                      QStringLiteral("Executable (*.exe);;All Files (*)"));
+}
+
+}  // namespace
+
+CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* parent, std::string configPath)
+    : QDialog(parent), config_(config), opened_(config), configPath_(std::move(configPath)),
+      chooseFile_(chooseWithDialog) {
+  setWindowTitle(QStringLiteral("System Parameters"));
+  auto* frame = new QFrame(this);
+  frame->setFrameShape(QFrame::Box);
+  auto* grid = new QGridLayout(frame);
+  int row = 0;
+  auto addBox = [&](const char* label, const char* note) {
+    auto* box = new QLineEdit(frame);
+    grid->addWidget(new QLabel(QString::fromLatin1(label), frame), row, 0);
+    grid->addWidget(box, row, 1);
+    if (note != nullptr) grid->addWidget(new QLabel(QString::fromLatin1(note), frame), row, 2);
+    ++row;
+    return box;
+  };
+  auto addChoice = [&](const char* label, int index) {
+    auto* group = new QButtonGroup(this);
+    auto* no = new QRadioButton(QStringLiteral("No"), frame);
+    auto* yes = new QRadioButton(QStringLiteral("Yes"), frame);
+    group->addButton(no, 0);
+    group->addButton(yes, 1);
+    auto* pair = new QHBoxLayout;
+    pair->addWidget(no);
+    pair->addWidget(yes);
+    pair->addStretch();
+    grid->addWidget(new QLabel(QString::fromLatin1(label), frame), row, 0);
+    grid->addLayout(pair, row, 1);
+    ++row;
+    choices_[index] = group;
+  };
+
+  editor_ = new QLineEdit(frame);
+  auto* browseButton = new QPushButton(QStringLiteral("Browse..."), frame);
+  browseButton->setAutoDefault(false);
+  grid->addWidget(new QLabel(QStringLiteral("Text Editor:"), frame), row, 0);
+  grid->addWidget(editor_, row, 1);
+  grid->addWidget(browseButton, row, 2);
+  ++row;
+  screenWidth_ = addBox("Screen Width:", "(from -1 to 9999)");
+  screenHeight_ = addBox("Screen Height:", "(from -1 to 9999)");
+  addChoice("Start Real Time Quote Loader:", 0);
+  addChoice("Show Volume:", 1);
+  addChoice("Show Moving Average:", 2);
+  addChoice("Show Buy/Sell Signal:", 3);
+  addChoice("Show Technical:", 4);
+  quoteInterval_ = addBox("Quote Interval:", "(from 0 to 300 seconds)");
+  confirmDays_ = addBox("Trend Change Confirm Days:", "(from 0 to 5 days)");
+  threshold_ = addBox("Threshold To EMA10:", "(from 0 to 100 percent)");
+  threadCount_ = addBox("Load Quote Thread Number:", "(from 1 to 16 threads)");
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* saveButton = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
+  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  saveButton->setDefault(true);
+  connect(saveButton, &QPushButton::clicked, this, &CSystemParametersDialog::save);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(browseButton, &QPushButton::clicked, this, &CSystemParametersDialog::browse);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(frame);
+  layout->addWidget(
+      new QLabel(QStringLiteral("Some parameters will not be effective until you start Trevanta next time."), this));
+  layout->addWidget(buttons);
+
+  fill();
+  screenWidth_->setFocus();
+  screenWidth_->selectAll();
+}
+
+void CSystemParametersDialog::fill() {
+  const SystemConfig& c = opened_;
+  editor_->setText(QString::fromStdString(c.Editor));
+  screenWidth_->setText(QString::number(c.ScreenWidth));
+  screenHeight_->setText(QString::number(c.ScreenHeight));
+  const int flags[5] = {c.StartRealTimeQuoteLoader, c.ShowVolume, c.ShowMA, c.ShowBS, c.ShowRSI};
+  for (int i = 0; i < 5; ++i) choices_[i]->button(flags[i] ? 1 : 0)->setChecked(true);
+  quoteInterval_->setText(QString::number(c.QuoteInterval));
+  confirmDays_->setText(QString::number(c.TrendChangeConfirmDays));
+  threshold_->setText(shortestNumber(c.ThresholdToEMA10));
+  threadCount_->setText(QString::number(c.ThreadLoadQuoteNum));
+}
+
+void CSystemParametersDialog::refuse(QLineEdit* box, const QString& message) {
+  QMessageBox::warning(this, QString::fromLatin1(kAppTitle), message);
+  box->setFocus();
+  box->selectAll();
+}
+
+bool CSystemParametersDialog::readInteger(QLineEdit* box, int low, int high, int& value) {
+  bool ok = false;
+  const int v = box->text().trimmed().toInt(&ok);
+  if (!ok) {
+    refuse(box, QStringLiteral("Please enter an integer."));
+    return false;
+  }
+  if (v < low || v > high) {
+    refuse(box, QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high));
+    return false;
+  }
+  value = v;
+  return true;
+}
+
+bool CSystemParametersDialog::readNumber(QLineEdit* box, double low, double high, double& value) {
+  bool ok = false;
+  const double v = box->text().trimmed().toDouble(&ok);
+  if (!ok) {
+    refuse(box, QStringLiteral("Please enter a number."));
+    return false;
+  }
+  if (v < low || v > high) {
+    refuse(box, QStringLiteral("Please enter a number between %1 and %2.").arg(low).arg(high));
+    return false;
+  }
+  value = v;
+  return true;
+}
+
+void CSystemParametersDialog::save() {
+  SystemConfig next = config_;
+  if (!readInteger(confirmDays_, 0, 5, next.TrendChangeConfirmDays) ||
+      !readInteger(threadCount_, 1, 16, next.ThreadLoadQuoteNum) ||
+      !readInteger(quoteInterval_, 0, 300, next.QuoteInterval) ||
+      !readInteger(screenWidth_, -1, 9999, next.ScreenWidth) ||
+      !readInteger(screenHeight_, -1, 9999, next.ScreenHeight) ||
+      !readNumber(threshold_, 0, 100, next.ThresholdToEMA10))
+    return;
+  next.StartRealTimeQuoteLoader = choices_[0]->checkedId() == 1;
+  next.ShowVolume = choices_[1]->checkedId() == 1;
+  next.ShowMA = choices_[2]->checkedId() == 1;
+  next.ShowBS = choices_[3]->checkedId() == 1;
+  next.ShowRSI = choices_[4]->checkedId() == 1;
+  next.Editor = editor_->text().left(259).toStdString();
+  config_ = next;
+  WriteConfig(config_, configPath_);  // a failed write is not reported; the values stay in memory
+  accept();
+}
+
+void CSystemParametersDialog::browse() {
+  // Every data file is opened relative to the current folder, which a file
+  // dialog may change: it is put back whatever happens.
+  const QString folder = QDir::currentPath();
+  const QByteArray root = qgetenv("SYSTEMROOT");
+  const QString picked = chooseFile_(this, root.isEmpty() ? QStringLiteral("/usr/bin") : QString::fromLocal8Bit(root));
+  QDir::setCurrent(folder);
+  if (picked.isEmpty()) return;
+  opened_.Editor = picked.toStdString();
+  fill();
+}
+
+}  // namespace velmora

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "base/system_config.h"
+
+class QButtonGroup;
+class QLineEdit;
+
+namespace velmora {
+
+// The user's editor for the settings that are not chart settings. Save
+// checks every field in a fixed order, stores the values and writes
+// Config.ini; Cancel changes nothing.
+class CSystemParametersDialog : public QDialog {
+  Q_OBJECT
+ public:
+  // Chooses an editor program; an empty result means the user cancelled.
+  using FileChooser = std::function<QString(QWidget* parent, const QString& startFolder)>;
+
+  explicit CSystemParametersDialog(SystemConfig& config, QWidget* parent = nullptr,
+                                   std::string configPath = kConfigFileName);
+
+  void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+  // The controls, by the label they stand beside (for tests and layout).
+  QLineEdit* editorBox() const { return editor_; }
+  QLineEdit* screenWidthBox() const { return screenWidth_; }
+  QLineEdit* screenHeightBox() const { return screenHeight_; }
+  QLineEdit* quoteIntervalBox() const { return quoteInterval_; }
+  QLineEdit* confirmDaysBox() const { return confirmDays_; }
+  QLineEdit* thresholdBox() const { return threshold_; }
+  QLineEdit* threadCountBox() const { return threadCount_; }
+  QButtonGroup* choice(int row) const { return choices_[row]; }  // 0 loader, 1 volume, 2 MA, 3 B/S, 4 technical
+
+ public slots:
+  void save();
+  void browse();
+
+ private:
+  void fill();
+  bool readInteger(QLineEdit* box, int low, int high, int& value);
+  bool readNumber(QLineEdit* box, double low, double high, double& value);
+  void refuse(QLineEdit* box, const QString& message);
+
+  SystemConfig& config_;
+  SystemConfig opened_;  // the values the dialog opened with
+  std::string configPath_;
+  FileChooser chooseFile_;
+  QLineEdit* editor_;
+  QLineEdit* screenWidth_;
+  QLineEdit* screenHeight_;
+  QLineEdit* quoteInterval_;
+  QLineEdit* confirmDays_;
+  QLineEdit* threshold_;
+  QLineEdit* threadCount_;
+  QButtonGroup* choices_[5];
+};
+
+}  // namespace velmora
