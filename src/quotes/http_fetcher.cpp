@@ -257,8 +257,6 @@ HttpFetcher::~HttpFetcher() {
 
 int HttpFetcher::Open(const char* url, InternetSession& session) {
   const char* requested = url != nullptr ? url : "";
-  readPos_ = readLength_ = 0;
-  bodyEnded_ = false;
   UrlParts parts;
   if (!SplitUrl(requested, parts)) {
     LogFormat("Invalid URL '%s'.", requested);
@@ -323,6 +321,8 @@ bool HttpFetcher::send(const Credentials* credentials, int& status) {
     return false;
   }
   status = connection_->Status();
+  readPos_ = readLength_ = 0;  // the body of this answer starts afresh
+  bodyEnded_ = false;
   return true;
 }
 

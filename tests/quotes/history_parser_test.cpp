@@ -1,0 +1,164 @@
+#include "quotes/history_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "log_lines.h"
+
+namespace velmora {
+namespace {
+
+class HistoryCsvLine : public ::testing::Test {
+ protected:
+  QuoteSeries series_;
+  HistoryLoadState state_;
+  int Parse(const char* line, bool tens = false, int capacity = kHistoryCapacity) {
+    return ParseHistoryCsvLine(line, tens, capacity, series_.data(), state_);
+  }
+};
+
+TEST_F(HistoryCsvLine, StoresADataRowInTheNextSlot) {
+  EXPECT_EQ(Parse("6-Dec-05,10.25,10.80,10.10,10.50,1234567,10.50\n"), 1);
+  EXPECT_EQ(state_.nextSlot, 2);
+  const QuoteBar& b = series_[1];
+  EXPECT_STREQ(b.date, "6-Dec-05");
+  EXPECT_STREQ(b.time, "00:00AM");
+  EXPECT_DOUBLE_EQ(b.open, 10.25);
+  EXPECT_DOUBLE_EQ(b.high, 10.80);
+  EXPECT_DOUBLE_EQ(b.low, 10.10);
+  EXPECT_DOUBLE_EQ(b.close, 10.50);
+  EXPECT_EQ(b.volume, 1234567);
+  EXPECT_EQ(b.trend, kUp);  // the rest of the bar is fresh
+  EXPECT_EQ(b.breakState, kInside);
+  EXPECT_STREQ(series_[0].date, "          ");  // slot 0 is not touched
+}
+
+TEST_F(HistoryCsvLine, AdjustsOnlyBeyondTenPercent) {
+  EXPECT_EQ(Parse("2005-12-06,20.01,20.33,19.97,20.00,1000,10.00"), 1);
+  const QuoteBar& split = series_[1];
+  EXPECT_DOUBLE_EQ(split.open, 10.01);  // 10.005 rounded as "%.2lf" rounds it
+  EXPECT_DOUBLE_EQ(split.high, 10.16);  // 10.165 -> 10.16 (stored below the half)
+  EXPECT_DOUBLE_EQ(split.low, 9.98);    // 9.985 -> 9.98
+  EXPECT_DOUBLE_EQ(split.close, 10.00);
+  EXPECT_EQ(split.volume, 2000);
+
+  EXPECT_EQ(Parse("5-Dec-05,10.40,10.60,10.30,10.50,1000,10.00"), 1);  // 4.8 %: as read
+  const QuoteBar& plain = series_[2];
+  EXPECT_DOUBLE_EQ(plain.open, 10.40);
+  EXPECT_DOUBLE_EQ(plain.close, 10.50);
+  EXPECT_EQ(plain.volume, 1000);
+
+  EXPECT_EQ(Parse("4-Dec-05,11.00,11.00,11.00,11.00,1000,9.90"), 1);  // exactly 10 %: as read
+  EXPECT_DOUBLE_EQ(series_[3].close, 11.00);
+}
+
+TEST_F(HistoryCsvLine, SixFieldLineCountsAsNotAdjusted) {
+  EXPECT_EQ(Parse("6-Dec-05,20.00,21.00,19.00,20.00,5000"), 1);
+  EXPECT_DOUBLE_EQ(series_[1].open, 20.00);
+  EXPECT_DOUBLE_EQ(series_[1].close, 20.00);
+  EXPECT_EQ(series_[1].volume, 5000);
+}
+
+TEST_F(HistoryCsvLine, ZeroVolumeIsConsumedButNotStored) {
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,0,1"), 1);
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,-5,1"), 1);
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,"), 1);  // missing volume reads as 0
+  EXPECT_EQ(state_.nextSlot, 1);
+}
+
+TEST_F(HistoryCsvLine, IndexVolumeInTensAndSaturation) {
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,123456789,1", true), 1);
+  EXPECT_EQ(series_[1].volume, 12345678);
+  EXPECT_TRUE(IsVolumeInTensSymbol("^IXIC"));
+  EXPECT_TRUE(IsVolumeInTensSymbol("^ixic"));
+  EXPECT_FALSE(IsVolumeInTensSymbol("^IXIC2"));
+  EXPECT_FALSE(IsVolumeInTensSymbol(nullptr));
+
+  // Real index volumes exceed 32 bits: they saturate, before and after a split.
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,9876543210,1"), 1);
+  EXPECT_EQ(series_[2].volume, 2147483647);
+  EXPECT_EQ(Parse("6-Dec-05,20,20,20,20,2000000000,10"), 1);
+  EXPECT_EQ(series_[3].volume, 2147483647);
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,99999999999999999999999,1"), 1);
+  EXPECT_EQ(series_[4].volume, 2147483647);
+}
+
+TEST_F(HistoryCsvLine, NonDataLinesAreNotConsumed) {
+  EXPECT_EQ(Parse("Date,Open,High,Low,Close,Volume,Adj Close"), 0);
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1"), 0);  // four commas
+  EXPECT_EQ(Parse(" 6-Dec-05,1,1,1,1,1,1"), 0);
+  EXPECT_EQ(Parse(""), 0);
+  EXPECT_EQ(Parse(nullptr), 0);
+  EXPECT_EQ(Parse("<html>"), 0);
+  EXPECT_EQ(state_.nextSlot, 1);
+}
+
+TEST_F(HistoryCsvLine, NeverWritesAtOrBeyondTheCapacity) {
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,10,1", false, 3), 1);
+  EXPECT_EQ(Parse("5-Dec-05,1,1,1,1,10,1", false, 3), 1);
+  EXPECT_EQ(state_.nextSlot, 3);
+  series_[3].SetDate("sentinel");
+  EXPECT_EQ(Parse("4-Dec-05,1,1,1,1,10,1", false, 3), 0);
+  EXPECT_EQ(Parse("3-Dec-05,1,1,1,1,10,1", false, 3), 0);
+  EXPECT_STREQ(series_[3].date, "sentinel");
+}
+
+TEST_F(HistoryCsvLine, LongAndHostileFieldsStayBounded) {
+  const std::string longDate = "2" + std::string(600, '9') + ",1,1,1,1,10,1";
+  EXPECT_EQ(Parse(longDate.c_str()), 1);
+  EXPECT_EQ(std::string(series_[1].date), std::string(10, '9').replace(0, 1, "2"));
+  EXPECT_EQ(Parse("1,nan,inf,-inf,0,10,5"), 1);  // zero close: stored as read, no division
+  EXPECT_EQ(series_[2].volume, 10);
+  EXPECT_EQ(Parse("1,1,1,1,10,10,0"), 1);  // zero adjusted close: the volume saturates
+  EXPECT_EQ(series_[3].volume, 2147483647);
+}
+
+class ConvertedHistoryFile : public test::InTempDir, public ::testing::Test {
+ protected:
+  std::unique_ptr<QuoteSeries> series_ = std::make_unique<QuoteSeries>();
+  HistoryLoadState state_;
+  int Read(const std::string& text, bool tens = false, int capacity = kHistoryCapacity) {
+    test::WriteFile("page.csv", text);
+    return ReadConvertedHistoryFile("page.csv", tens, capacity, series_->data(), state_);
+  }
+};
+
+TEST_F(ConvertedHistoryFile, ReadsRowsAfterTheHeaderAlwaysAdjusting) {
+  const int n = Read(
+      "6-Dec-05,9,9,9,9,9,9\n"  // before the header: skipped
+      "Date,Open,High,Low,Close,Volume\n"
+      "6-Dec-05,10.50,10.50,10.50,10.50,1000,10.00\n"
+      "Volume only,1,1,1,1,1,1\n"
+      "5-Dec-05,20.01,20.33,19.97,20.00,1000,10.00\n"
+      "4-Dec-05,1,1,1,1,0,1\n"
+      "3-Dec-05,7,8,6,7,300\n");
+  EXPECT_EQ(n, 4);
+  EXPECT_EQ(state_.nextSlot, 4);
+  // 4.8 % apart is still scaled, and nothing is rounded.
+  EXPECT_DOUBLE_EQ((*series_)[1].open, 10.50 * (10.00 / 10.50));
+  EXPECT_DOUBLE_EQ((*series_)[1].close, 10.00);
+  EXPECT_EQ((*series_)[1].volume, 1050);
+  EXPECT_DOUBLE_EQ((*series_)[2].open, 20.01 * 0.5);
+  EXPECT_EQ((*series_)[2].volume, 2000);
+  EXPECT_STREQ((*series_)[3].date, "3-Dec-05");
+  EXPECT_DOUBLE_EQ((*series_)[3].close, 7);
+  EXPECT_EQ((*series_)[3].volume, 300);
+}
+
+TEST_F(ConvertedHistoryFile, CountsPastAFullArrayAndDividesIndexVolumes) {
+  EXPECT_EQ(
+      Read("Date,Open,High,Low,Close,Volume\n1,1,1,1,1,100,1\n2,1,1,1,1,100,1\n3,1,1,1,1,100,1\n", true, 3),
+      3);
+  EXPECT_EQ(state_.nextSlot, 3);
+  EXPECT_EQ((*series_)[1].volume, 10);
+  EXPECT_EQ(Read("Date,Open,High,Low,Close,Volume\n1,1,1,1,1,100,1\n", false, 3), 0);  // already full
+}
+
+TEST_F(ConvertedHistoryFile, MissingFileOrHeader) {
+  EXPECT_EQ(ReadConvertedHistoryFile("absent.csv", false, 10, series_->data(), state_), -1);
+  EXPECT_EQ(Read("1,1,1,1,1,100,1\n"), 0);
+}
+
+}  // namespace
+}  // namespace velmora

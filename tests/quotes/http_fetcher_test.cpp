@@ -1,0 +1,274 @@
+#include "quotes/http_fetcher.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fake_transport.h"
+#include "log_lines.h"
+#include "quotes/quote_result.h"
+#include "quotes/url_parts.h"
+
+namespace velmora {
+namespace {
+
+using test::FakeNet;
+using test::FakeResponse;
+using test::Guarded;
+using test::LogHas;
+using test::LogTexts;
+using test::Reply;
+using test::SendFails;
+
+TEST(UrlSplit, AcceptsHttpAndHttpsWithTheirParts) {
+  UrlParts p;
+  ASSERT_TRUE(SplitUrl("http://quotes.example:8080/table.csv?s=MSFT&y=0#top", p));
+  EXPECT_EQ(p.scheme, "http");
+  EXPECT_EQ(p.host, "quotes.example");
+  EXPECT_EQ(p.port, 8080);
+  EXPECT_EQ(p.object, "/table.csv?s=MSFT&y=0");
+
+  ASSERT_TRUE(SplitUrl("HTTPS://user:pw@secure.example", p));
+  EXPECT_TRUE(p.secure());
+  EXPECT_EQ(p.host, "secure.example");
+  EXPECT_EQ(p.port, 443);
+  EXPECT_EQ(p.object, "/");
+
+  ASSERT_TRUE(SplitUrl("http://[::1]:18321?s=1", p));
+  EXPECT_EQ(p.host, "[::1]");
+  EXPECT_EQ(p.port, 18321);
+  EXPECT_EQ(p.object, "/?s=1");
+}
+
+TEST(UrlSplit, RefusesOtherSchemesAndBrokenAuthorities) {
+  UrlParts p;
+  for (const char* bad : {"ftp://quotes.example/table.csv", "file:///etc/passwd", "quotes.example/table.csv",
+                          "http://", "http:///path", "http://host:0/", "http://host:65536/",
+                          "http://host:8x/", "http://ho st/", "http://[::1/", ""}) {
+    EXPECT_FALSE(SplitUrl(bad, p)) << bad;
+  }
+  EXPECT_FALSE(SplitUrl(nullptr, p));
+}
+
+TEST(UrlSplit, EncodesBlanksInTheObjectOnly) {
+  UrlParts p;
+  ASSERT_TRUE(SplitUrl("http://h/q?s=A B\x01", p));
+  EXPECT_EQ(JoinUrl(p), "http://h:80/q?s=A%20B%01");
+}
+
+TEST(RedirectLocation, IsTheRestOfTheLocationLine) {
+  std::string where;
+  EXPECT_TRUE(FindNewLocation("HTTP/1.1 302 Found\r\nLocation: http://b/x?y=1\r\nServer: s\r\n\r\n", where));
+  EXPECT_EQ(where, "http://b/x?y=1");
+  EXPECT_TRUE(FindNewLocation("HTTP/1.1 301 Moved\r\nlocation: http://c/\r\n\r\n", where));
+  EXPECT_EQ(where, "http://c/");
+  EXPECT_FALSE(FindNewLocation("HTTP/1.1 302 Found\r\nContent-Location: http://d/\r\n\r\n", where));
+  EXPECT_FALSE(FindNewLocation("HTTP/1.1 302 Found\r\nLocation:http://d/\r\n\r\n", where));
+}
+
+class FetcherTest : public test::InTempDir, public ::testing::Test {
+ protected:
+  FakeNet net_;
+  HttpFetcher fetcher_;
+  static constexpr const char* kA = "http://quotes.example:80/table.csv?s=MSFT";
+  static constexpr const char* kB = "http://mirror.example:80/table.csv?s=MSFT";
+};
+
+TEST_F(FetcherTest, OtherSchemeIsInvalidWithoutTraffic) {
+  EXPECT_EQ(fetcher_.Open("ftp://quotes.example/table.csv", net_.session), kHttpLocalFailure);
+  EXPECT_TRUE(LogHas("Invalid URL 'ftp://quotes.example/table.csv'."));
+  EXPECT_EQ(net_.server->connects, 0);
+}
+
+TEST_F(FetcherTest, SendsExactlyTheHeaderBlock) {
+  net_.server->Route(kA, Reply(200, "x\n"));
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpOk);
+  ASSERT_EQ(net_.server->requests.size(), 1u);
+  EXPECT_EQ(net_.server->requests[0].headerBlock,
+            "Accept: text/*\r\nUser-Agent: Trevanta Software\r\nConnection: close\r\n");
+  EXPECT_FALSE(net_.server->requests[0].withCredentials);
+  EXPECT_EQ(fetcher_.serverName(), "quotes.example");
+  EXPECT_EQ(fetcher_.objectName(), "/table.csv?s=MSFT");
+  EXPECT_EQ(fetcher_.port(), 80);
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+TEST_F(FetcherTest, FollowsOneRedirectAndLogsIt) {
+  net_.server->Route(kA, Reply(302, "", "Location: http://mirror.example/table.csv?s=MSFT\r\n"));
+  net_.server->Route(kB, Reply(200, "row\n"));
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpOk);
+  EXPECT_EQ(net_.server->requests.size(), 2u);
+  EXPECT_EQ(LogTexts(),
+            std::vector<std::string>{std::string("Warning: '") + kA +
+                                     "' is redirected to 'http://mirror.example/table.csv?s=MSFT'."});
+  char line[64];
+  ASSERT_TRUE(fetcher_.ReadLine(64, line));
+  EXPECT_STREQ(line, "row\n");
+}
+
+TEST_F(FetcherTest, RedirectFailures) {
+  net_.server->Route(kA, Reply(303));
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpLocalFailure);
+  EXPECT_TRUE(LogHas("Can not find new location."));
+  fetcher_.Close();
+
+  FakeNet other;
+  other.server->Route(kA, Reply(301, "", "Location: /relative/path\r\n"));
+  EXPECT_EQ(fetcher_.Open(kA, other.session), kHttpLocalFailure);
+  EXPECT_TRUE(LogHas("Invalid URL '/relative/path'."));
+  EXPECT_EQ(other.server->requests.size(), 1u);
+}
+
+TEST_F(FetcherTest, SecondRedirectIsFinal) {
+  net_.server->Route(kA, Reply(302, "", "Location: http://mirror.example/table.csv?s=MSFT\r\n"));
+  net_.server->Route(kB, Reply(302, "", "Location: http://third.example/\r\n"));
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), 302);
+  EXPECT_EQ(net_.server->requests.size(), 2u);
+  const std::vector<std::string> expected{
+      std::string("Warning: '") + kA + "' is redirected to 'http://mirror.example/table.csv?s=MSFT'.",
+      "Warnning: got status code 302 when opening URL:", kA};
+  EXPECT_EQ(LogTexts(), expected);
+}
+
+TEST_F(FetcherTest, ErrorStatusIsReturnedWithTwoLogLines) {
+  net_.server->Route(kA, Reply(404, "Not Found\n"));
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), 404);
+  const std::vector<std::string> expected{"Warnning: got status code 404 when opening URL:", kA};
+  EXPECT_EQ(LogTexts(), expected);
+}
+
+TEST_F(FetcherTest, LibraryAndConnectionFailuresAre400) {
+  net_.server->Route(kA, SendFails("Failed to connect to quotes.example port 80: Connection refused"));
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpLocalFailure);
+  EXPECT_EQ(LogTexts(),
+            std::vector<std::string>{"Failed to connect to quotes.example port 80: Connection refused"});
+  fetcher_.Close();
+
+  net_.server->refuseConnect = true;
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpLocalFailure);
+  EXPECT_TRUE(LogHas("Can not open connection to 'quotes.example'."));
+}
+
+TEST_F(FetcherTest, UnauthorizedWithoutPromptGivesUp) {
+  net_.server->Route(kA, Guarded("secret\n", "user", "secret"));
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpUnauthorized);
+  EXPECT_EQ(LogTexts(), std::vector<std::string>{"No authorization."});
+  EXPECT_EQ(net_.server->requests.size(), 1u);
+}
+
+TEST_F(FetcherTest, UnauthorizedAsksOnceAndRemembersGoodCredentials) {
+  net_.server->Route(kA, Guarded("secret\n", "user", "secret"));
+  int asked = 0;
+  net_.session.setCredentialPrompt([&](const CredentialRequest& request, Credentials& out) {
+    ++asked;
+    EXPECT_EQ(request.server, "quotes.example");
+    EXPECT_EQ(request.url, kA);
+    out = Credentials{"user", "secret"};
+    return true;
+  });
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpOk);
+  EXPECT_EQ(asked, 1);
+  ASSERT_EQ(net_.server->requests.size(), 2u);
+  EXPECT_TRUE(net_.server->requests[1].withCredentials);
+  fetcher_.Close();
+
+  // The next request of the session carries them at once.
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpOk);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(net_.server->requests.size(), 3u);
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+TEST_F(FetcherTest, WrongCredentialsAreAskedForOnlyOnce) {
+  net_.server->Route(kA, Guarded("secret\n", "user", "secret"));
+  int asked = 0;
+  net_.session.setCredentialPrompt([&](const CredentialRequest&, Credentials& out) {
+    ++asked;
+    out = Credentials{"user", "wrong"};
+    return true;
+  });
+  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpUnauthorized);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(net_.server->requests.size(), 2u);
+  const std::vector<std::string> expected{"Warnning: got status code 401 when opening URL:", kA};
+  EXPECT_EQ(LogTexts(), expected);
+}
+
+class ReadLineTest : public FetcherTest {
+ protected:
+  std::vector<std::string> ReadAll(const std::string& body, int capacity, std::size_t chunk = 4096,
+                                   const std::string& readError = "") {
+    FakeResponse r = Reply(200, body);
+    r.chunk = chunk;
+    r.readError = readError;
+    net_.server->routes[kA] = {r};
+    EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpOk);
+    std::vector<std::string> lines;
+    std::vector<char> buffer(static_cast<std::size_t>(capacity), '\x7f');
+    while (fetcher_.ReadLine(capacity, buffer.data())) lines.emplace_back(buffer.data());
+    EXPECT_FALSE(fetcher_.ReadLine(capacity, buffer.data()));
+    fetcher_.Close();
+    return lines;
+  }
+};
+
+TEST_F(ReadLineTest, DropsCarriageReturnsAndKeepsTheLastPartialLine) {
+  const std::vector<std::string> expected{"Date,Open\n", "6-Dec-05,1\n", "\n", "5-Dec-05,2"};
+  EXPECT_EQ(ReadAll("Date,Open\r\n6-Dec-05,1\r\n\r\n5-Dec-05,2", 512), expected);
+  // The same across every read-ahead boundary, CR and LF split apart.
+  for (std::size_t chunk : {1u, 2u, 3u, 7u}) {
+    EXPECT_EQ(ReadAll("Date,Open\r\n6-Dec-05,1\r\n\r\n5-Dec-05,2", 512, chunk), expected) << chunk;
+  }
+  EXPECT_TRUE(ReadAll("", 512).empty());
+}
+
+TEST_F(ReadLineTest, LongLinesComeInPiecesOfCapacityLessTwo) {
+  const std::vector<std::string> expected{"abcdef", "ghij\n", "k"};
+  EXPECT_EQ(ReadAll("abcdefghij\nk", 8), expected);
+  const std::string longLine(5000, 'x');
+  const auto pieces = ReadAll(longLine + "\n", 512);
+  ASSERT_EQ(pieces.size(), 10u);
+  EXPECT_EQ(pieces[0].size(), 510u);
+  EXPECT_EQ(pieces[9], std::string(5000 - 9 * 510, 'x') + "\n");
+}
+
+TEST_F(ReadLineTest, ReadErrorEndsTheBodyAndIsLogged) {
+  const std::vector<std::string> expected{"one\n", "tw"};
+  EXPECT_EQ(ReadAll("one\ntw", 512, 4096, "transfer closed with 10 bytes remaining to read"), expected);
+  EXPECT_TRUE(LogHas("transfer closed with 10 bytes remaining to read"));
+}
+
+TEST_F(ReadLineTest, IdleFetcherHasNoLines) {
+  char buffer[16];
+  EXPECT_FALSE(fetcher_.ReadLine(16, buffer));
+  fetcher_.Close();
+  fetcher_.Close();
+  EXPECT_FALSE(fetcher_.ReadLine(16, buffer));
+}
+
+TEST_F(FetcherTest, TemporaryFileIsCreatedEmptyOnceAndDeletedWithTheFetcher) {
+  namespace fs = std::filesystem;
+  std::string first;
+  {
+    HttpFetcher a;
+    HttpFetcher b;
+    EXPECT_TRUE(a.tempFilePath().empty());
+    ASSERT_TRUE(a.TempFileName());
+    first = a.tempFilePath();
+    ASSERT_TRUE(a.TempFileName());
+    EXPECT_EQ(a.tempFilePath(), first);
+    ASSERT_TRUE(b.TempFileName());
+    EXPECT_NE(b.tempFilePath(), first);
+    const fs::path p(first);
+    EXPECT_EQ(p.parent_path(), fs::current_path());
+    const std::string name = p.filename().string();
+    EXPECT_EQ(name.substr(0, 3), "aaa");
+    EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+    EXPECT_EQ(fs::file_size(p), 0u);
+  }
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_TRUE(fs::is_empty(fs::current_path()));
+}
+
+}  // namespace
+}  // namespace velmora

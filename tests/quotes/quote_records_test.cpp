@@ -1,0 +1,164 @@
+#include "quotes/quote_records.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace velmora {
+namespace {
+
+TEST(DayWatchRecordRead, ReadsTheNineFields) {
+  DayWatchRecord r;
+  ParseDayWatchRecord("\"MSFT\",27.15,\"12/3/2004\",\"4:00pm\",+0.25,26.90,27.20,26.85,51234567\n", r);
+  EXPECT_STREQ(r.symbol, "MSFT");
+  EXPECT_DOUBLE_EQ(r.last, 27.15);
+  EXPECT_STREQ(r.date, "12/3/2004");
+  EXPECT_STREQ(r.time, "4:00pm");
+  EXPECT_DOUBLE_EQ(r.change, 0.25);
+  EXPECT_DOUBLE_EQ(r.open, 26.90);
+  EXPECT_DOUBLE_EQ(r.high, 27.20);
+  EXPECT_DOUBLE_EQ(r.low, 26.85);
+  EXPECT_EQ(r.volume, 51234567);
+  EXPECT_EQ(r.fieldsRead, 9);
+}
+
+TEST(DayWatchRecordRead, NotAvailableReadsAsZeroAndFieldsAreBounded) {
+  DayWatchRecord r;
+  ParseDayWatchRecord("\"XYZ\",N/A,\"N/A\",\"N/A\",N/A,N/A,N/A,N/A,N/A", r);
+  EXPECT_DOUBLE_EQ(r.last, 0);
+  EXPECT_STREQ(r.date, "000");
+  EXPECT_DOUBLE_EQ(r.open, 0);
+  EXPECT_EQ(r.fieldsRead, 9);
+
+  const std::string longSymbol(300, 'S');
+  ParseDayWatchRecord((longSymbol + ",1,12/03/2004xyz,1,1,1,1,3000000000").c_str(), r);
+  EXPECT_EQ(std::string(r.symbol), std::string(63, 'S'));
+  EXPECT_STREQ(r.date, "12/03/2004");  // the read stops after ten characters...
+  EXPECT_STREQ(r.time, "xyz");         // ...and the rest is the next field
+  EXPECT_EQ(r.volume, 2147483647);     // saturated
+
+  ParseDayWatchRecord("\"ABC\",12.5", r);
+  EXPECT_EQ(r.fieldsRead, 2);
+  EXPECT_FALSE(r.hasChange());
+  EXPECT_FALSE(r.hasVolume());
+  EXPECT_STREQ(r.date, "");
+  ParseDayWatchRecord("", r);
+  EXPECT_EQ(r.fieldsRead, 0);
+}
+
+TEST(RealTimeRecordRead, BlanksInsideFieldsSurvive) {
+  RealTimeRecord r;
+  ParseRealTimeRecord("\"MSFT\",\"4:00pm\",27.15,\"+0.25\",\"N/A - +0.93%\",27.14,27.16\n", r);
+  EXPECT_STREQ(r.symbol, "MSFT");
+  EXPECT_STREQ(r.time, "4:00pm");
+  EXPECT_DOUBLE_EQ(r.last, 27.15);
+  EXPECT_STREQ(r.changeText, "+0.25");
+  EXPECT_STREQ(r.changePercentText, "000 - +0.93%");
+  EXPECT_DOUBLE_EQ(r.extra1, 27.14);
+  EXPECT_DOUBLE_EQ(r.extra2, 27.16);
+  EXPECT_EQ(r.fieldsRead, 7);
+
+  ParseRealTimeRecord("\"MSFT\",\"Dec 3 4:00pm\",27.15", r);
+  EXPECT_STREQ(r.time, "Dec 3 4");  // cut to seven characters
+  EXPECT_EQ(r.fieldsRead, 3);
+}
+
+TEST(ShortDayWatchRead, TakesTheIntegerPartOfTheLastPrice) {
+  std::int32_t volume = 7;
+  EXPECT_TRUE(ParseShortDayWatchVolume("\"^TV.O\",1987654321.75,\"12/3/2004\",\"4:00pm\"", volume));
+  EXPECT_EQ(volume, 1987654321);
+  EXPECT_TRUE(ParseShortDayWatchVolume("\"^TV.O\",2987654321.00", volume));
+  EXPECT_EQ(volume, 2147483647);
+  volume = 7;
+  EXPECT_FALSE(ParseShortDayWatchVolume("\"^TV.O\"", volume));
+  EXPECT_EQ(volume, 7);
+}
+
+class ApplyRecords : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bar_.SetDate("2-Dec-04");
+    bar_.SetTime("00:00AM");
+    bar_.open = 20;
+    bar_.high = 21;
+    bar_.low = 19;
+    bar_.close = 20.5;
+    bar_.change = 0.5;
+    bar_.volume = 100;
+  }
+  QuoteBar bar_;
+};
+
+TEST_F(ApplyRecords, DayWatchUpdatesAndHoldsHighLowAgainstTheOldClose) {
+  DayWatchRecord r;
+  ParseDayWatchRecord("\"MSFT\",20.80,\"12/3/2004\",\"4:00pm\",+0.30,20.60,20.40,20.70,5000", r);
+  ApplyDayWatchRecord(r, bar_);
+  EXPECT_DOUBLE_EQ(bar_.open, 20.60);
+  EXPECT_DOUBLE_EQ(bar_.high, 20.50);  // the record's 20.40 is below the old close
+  EXPECT_DOUBLE_EQ(bar_.low, 20.50);   // the record's 20.70 is above it
+  EXPECT_DOUBLE_EQ(bar_.close, 20.80);
+  EXPECT_DOUBLE_EQ(bar_.change, 0.30);
+  EXPECT_EQ(bar_.volume, 5000);
+  EXPECT_STREQ(bar_.date, "12/3/2004");
+  EXPECT_STREQ(bar_.time, "4:00pm");
+  ApplyHighLowRule(bar_);
+  EXPECT_DOUBLE_EQ(bar_.high, 20.80);
+  EXPECT_DOUBLE_EQ(bar_.low, 20.50);
+}
+
+TEST_F(ApplyRecords, DayWatchValuesOfZeroLeaveTheBar) {
+  DayWatchRecord r;
+  ParseDayWatchRecord("\"MSFT\",N/A,\"12/3/2004\",\"4:00pm\",N/A,N/A,N/A,N/A,N/A", r);
+  ApplyDayWatchRecord(r, bar_);
+  EXPECT_DOUBLE_EQ(bar_.open, 20);  // N/A open keeps the previous open
+  EXPECT_DOUBLE_EQ(bar_.high, 21);
+  EXPECT_DOUBLE_EQ(bar_.low, 19);
+  EXPECT_DOUBLE_EQ(bar_.close, 20.5);
+  EXPECT_STREQ(bar_.date, "2-Dec-04");
+  EXPECT_DOUBLE_EQ(bar_.change, 0);  // change and volume are written as read
+  EXPECT_EQ(bar_.volume, 0);
+
+  SetUp();
+  ParseDayWatchRecord("\"MSFT\",21", r);  // too short: change and volume stay
+  ApplyDayWatchRecord(r, bar_);
+  EXPECT_DOUBLE_EQ(bar_.close, 21);
+  EXPECT_DOUBLE_EQ(bar_.change, 0.5);
+  EXPECT_EQ(bar_.volume, 100);
+}
+
+TEST_F(ApplyRecords, RealTimeTimeWithColonDatesTheBarToday) {
+  DayWatchRecord day;
+  ParseDayWatchRecord("\"MSFT\",20.80,\"12/2/2004\",\"4:00pm\",+0.30,20.60,20.90,20.40,5000", day);
+  ApplyDayWatchRecord(day, bar_);
+  RealTimeRecord rt;
+  ParseRealTimeRecord("\"MSFT\",\"4:00pm\",21.00,\"+0.50\",\"+2.44%\",20.99,21.01", rt);
+  double extra1 = -1, extra2 = -1;
+  ApplyRealTimeRecord(rt, day, LocalDate{2004, 12, 3}, bar_, &extra1, &extra2);
+  EXPECT_DOUBLE_EQ(bar_.close, 21.00);
+  EXPECT_STREQ(bar_.time, "4:00pm");
+  EXPECT_STREQ(bar_.date, "12/3/2004");
+  EXPECT_DOUBLE_EQ(bar_.change, 0.50);
+  EXPECT_DOUBLE_EQ(bar_.changePercent, 0.50 / 20.50 * 100);
+  EXPECT_DOUBLE_EQ(extra1, 20.99);
+  EXPECT_DOUBLE_EQ(extra2, 21.01);
+}
+
+TEST_F(ApplyRecords, RealTimeWithoutPriceOrColon) {
+  DayWatchRecord day;
+  ParseDayWatchRecord("\"MSFT\",20.80,\"12/2/2004\",\"Close\",+0.30,20.60,20.90,20.40,5000", day);
+  ApplyDayWatchRecord(day, bar_);
+  RealTimeRecord rt;
+  ParseRealTimeRecord("\"MSFT\",\"N/A\",N/A,\"-0.80\",\"N/A\",N/A,N/A", rt);
+  ApplyRealTimeRecord(rt, day, LocalDate{2004, 12, 3}, bar_, nullptr, nullptr);
+  EXPECT_DOUBLE_EQ(bar_.close, 20.80);
+  EXPECT_STREQ(bar_.date, "12/2/2004");  // no ':' in "Close": the service's date stands
+  EXPECT_DOUBLE_EQ(bar_.change, -0.80);
+  EXPECT_DOUBLE_EQ(bar_.changePercent, -0.80 / 21.60 * 100);
+
+  ParseRealTimeRecord("\"MSFT\",\"4:00pm\",0.50,\"+0.50\"", rt);  // previous close 0
+  ApplyRealTimeRecord(rt, day, LocalDate{2004, 12, 3}, bar_, nullptr, nullptr);
+  EXPECT_DOUBLE_EQ(bar_.changePercent, 0);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,256 @@
+#include "quotes/quote_services.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "fake_transport.h"
+#include "log_lines.h"
+#include "quotes/quote_records.h"
+#include "quotes/quote_result.h"
+
+namespace velmora {
+namespace {
+
+using test::FakeNet;
+using test::FakeResponse;
+using test::Guarded;
+using test::LogHas;
+using test::Reply;
+using test::SendFails;
+
+constexpr const char* kCsv = "http://q.example:80/table.csv";
+constexpr const char* kHtml = "http://q.example:80/q/hp";
+constexpr const char* kQuotes = "http://q.example:80/d/quotes.csv";
+
+SystemConfig TestConfig(int historyServer = kHistoryYahooSpreadSheet) {
+  SystemConfig c;
+  c.YahooHistoryQuoteSpreadSheetURL = "http://q.example/table.csv";
+  c.YahooHistoryQuoteURL = "http://q.example/q/hp";
+  c.YahooRealTimeQuoteSpreadSheetURL = "http://q.example/d/quotes.csv";
+  c.HistoryQuoteServer = historyServer;
+  return c;
+}
+
+// `rows` history lines, newest first, counting down from `first`.
+std::string CsvPage(int rows, int first = 0, long volume = 1000) {
+  std::string text = "Date,Open,High,Low,Close,Volume,Adj Close\n";
+  for (int i = 0; i < rows; ++i) {
+    char line[128];
+    const int n = first + i;
+    std::snprintf(line, sizeof line, "%d-Jan-05,%d.00,%d.50,%d.00,%d.25,%ld,%d.25\n", 1 + n % 28, 10 + n,
+                  10 + n, 9 + n, 10 + n, volume, 10 + n);
+    text += line;
+  }
+  return text;
+}
+
+std::string HtmlPage(int rows, int first = 0) {
+  std::string text =
+      "<html><table><tr><td>Date</td><td>Open</td><td>High</td><td>Low</td><td>Close</td>"
+      "<td>Volume</td><td>Adj Close</td></tr>\n";
+  for (int i = 0; i < rows; ++i) {
+    char line[256];
+    const int n = first + i;
+    std::snprintf(line, sizeof line,
+                  "<tr><td>%d-Jan-05</td><td>%d.00</td><td>%d.50</td><td>%d.00</td><td>%d.25</td>"
+                  "<td>1,234,000</td><td>%d.25</td></tr>\n",
+                  1 + n % 28, 10 + n, 10 + n, 9 + n, 10 + n, 10 + n);
+    text += line;
+  }
+  return text + "<tr><td>* Close price adjusted for dividends and splits.</td></tr></table></html>\n";
+}
+
+std::string CsvQuery(const char* symbol, int offset) {
+  return std::string(kCsv) + "?s=" + symbol +
+         "&d=11&e=6&f=2005&g=d&a=11&b=6&c=2002&z=1095&y=" + std::to_string(offset) + "&ignore=.csv";
+}
+
+TEST(HistoryUrl, BothQueryFormsOfTheThreeYearExample) {
+  EXPECT_EQ(HistorySpan(2002, 12, 6, 2005, 12, 6), 1095);
+  SystemConfig config = TestConfig();
+  std::string url;
+  BuildHistoryUrl("MSFT", 11, 6, 2005, 'd', 11, 6, 2002, 1095, 0, url, config);
+  EXPECT_EQ(url,
+            "http://q.example/table.csv?s=MSFT&d=11&e=6&f=2005&g=d&a=11&b=6&c=2002&z=1095&y=0&ignore=.csv");
+  config.HistoryQuoteServer = kHistoryYahooHtml;
+  BuildHistoryUrl("MSFT", 11, 6, 2005, 'd', 11, 6, 2002, 1095, 0, url, config);
+  EXPECT_EQ(url, "http://q.example/q/hp?s=MSFT&a=11&b=6&c=2002&d=11&e=6&f=2005&g=d&z=1095&y=0");
+  BuildHistoryUrl("MSFT", 2, 15, 2005, 'w', 0, 15, 1997, HistorySpan(1997, 1, 15, 2005, 3, 15), 400, url,
+                  config);
+  EXPECT_EQ(url, "http://q.example/q/hp?s=MSFT&a=00&b=15&c=1997&d=02&e=15&f=2005&g=w&z=2982&y=400");
+}
+
+class HistoryLoad : public test::InTempDir, public ::testing::Test {
+ protected:
+  int Load(const char* symbol, const SystemConfig& config, int capacity = kHistoryCapacity) {
+    return LoadHistoryQuote(symbol, 'd', 2002, 12, 6, 2005, 12, 6, net_.session, capacity, series_->data(),
+                            config);
+  }
+  FakeNet net_;
+  std::unique_ptr<QuoteSeries> series_ = std::make_unique<QuoteSeries>();
+};
+
+TEST_F(HistoryLoad, PagesOfTwoHundredAskForMore) {
+  net_.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(200)));
+  net_.server->Route(CsvQuery("MSFT", 200), Reply(200, CsvPage(120, 200)));
+  EXPECT_EQ(Load("msft", TestConfig()), 321);
+  ASSERT_EQ(net_.server->requests.size(), 2u);
+  EXPECT_EQ(net_.server->requests[0].url, CsvQuery("MSFT", 0));  // upper case, span 1095, offset 0
+  EXPECT_DOUBLE_EQ((*series_)[1].close, 10.25);
+  EXPECT_DOUBLE_EQ((*series_)[320].close, 329.25);
+  EXPECT_STREQ((*series_)[0].date, (*series_)[1].date);  // the current bar starts as the newest row
+  EXPECT_DOUBLE_EQ((*series_)[0].close, 10.25);
+}
+
+TEST_F(HistoryLoad, FailedPages) {
+  net_.server->Route(CsvQuery("MSFT", 0), Reply(404, "no such symbol\n"));
+  EXPECT_EQ(Load("MSFT", TestConfig()), kQuoteNotFound);
+
+  FakeNet second;
+  second.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(200)));
+  second.server->Route(CsvQuery("MSFT", 200), Reply(404));
+  EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, second.session, kHistoryCapacity,
+                             series_->data(), TestConfig()),
+            201);
+
+  FakeNet refused;
+  refused.server->Route(CsvQuery("MSFT", 0), SendFails("Connection refused"));
+  EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, refused.session, kHistoryCapacity,
+                             series_->data(), TestConfig()),
+            kQuoteLocalFailure);
+}
+
+TEST_F(HistoryLoad, IndexVolumesAndRowsWithoutVolume) {
+  net_.server->Route(CsvQuery("^IXIC", 0), Reply(200, CsvPage(3, 0, 123456789)));
+  EXPECT_EQ(Load("^ixic", TestConfig()), 4);
+  EXPECT_EQ((*series_)[1].volume, 12345678);
+
+  FakeNet zero;
+  zero.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(5, 0, 0)));
+  EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, zero.session, kHistoryCapacity,
+                             series_->data(), TestConfig()),
+            1);
+}
+
+TEST_F(HistoryLoad, StopsPagingOnceTheArrayIsFull) {
+  net_.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(200)));
+  net_.server->Route(CsvQuery("MSFT", 200), Reply(200, CsvPage(200, 200)));
+  EXPECT_EQ(Load("MSFT", TestConfig(), 250), 250);
+  EXPECT_EQ(net_.server->requests.size(), 2u);
+}
+
+TEST_F(HistoryLoad, EdreyfusMakesNoRequest) {
+  EXPECT_EQ(Load("MSFT", TestConfig(kHistoryEdreyfus)), 1);
+  EXPECT_TRUE(net_.server->requests.empty());
+}
+
+TEST_F(HistoryLoad, HtmlPagesAreConvertedAndTheirFilesRemoved) {
+  const std::string first = std::string(kHtml) + "?s=MSFT&a=11&b=6&c=2002&d=11&e=6&f=2005&g=d&z=1095&y=";
+  net_.server->Route(first + "0", Reply(200, HtmlPage(200)));
+  net_.server->Route(first + "200", Reply(200, HtmlPage(7, 200)));
+  EXPECT_EQ(Load("MSFT", TestConfig(kHistoryYahooHtml)), 208);
+  EXPECT_EQ(net_.server->requests.size(), 2u);
+  EXPECT_STREQ((*series_)[1].date, "1-Jan-05");
+  EXPECT_DOUBLE_EQ((*series_)[1].close, 10.25);
+  EXPECT_EQ((*series_)[1].volume, 1234000);
+  EXPECT_TRUE(std::filesystem::is_empty("."));  // no temporary file is left behind
+
+  FakeNet garbage;
+  garbage.server->Route(first + "0", Reply(200, "\x01\x02<td<<tr>>>,,,\n"));
+  EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, garbage.session, kHistoryCapacity,
+                             series_->data(), TestConfig(kHistoryYahooHtml)),
+            1);
+}
+
+class RealTimeLoad : public test::InTempDir, public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bar_.SetDate("2-Dec-04");
+    bar_.open = 20;
+    bar_.high = 21;
+    bar_.low = 19;
+    bar_.close = 20.5;
+  }
+  static std::string Url(const char* symbol, const char* fields) {
+    return std::string(kQuotes) + "?s=" + symbol + "&f=" + fields + "&e=.csv";
+  }
+  int Load(const char* symbol, const SystemConfig& config = TestConfig()) {
+    return LoadRealTimeQuote(symbol, net_.session, RealTimePlaces{&bar_, &extra1_, &extra2_}, config);
+  }
+  FakeNet net_;
+  QuoteBar bar_;
+  double extra1_ = 0;
+  double extra2_ = 0;
+};
+
+TEST_F(RealTimeLoad, DayWatchThenRealTime) {
+  net_.server->Route(Url("MSFT", "sl1d1t1c1ohgv"),
+                     Reply(200, "\"MSFT\",20.80,\"12/3/2004\",\"3:59pm\",+0.30,20.60,20.90,20.40,5000\r\n"));
+  net_.server->Route(Url("MSFT", "st5l9c6p4b1a3"),
+                     Reply(200, "\"MSFT\",\"4:00pm\",22.00,\"+1.50\",\"+7.3%\",21.99,22.01\r\n"));
+  EXPECT_EQ(Load("MSFT"), 1);
+  ASSERT_EQ(net_.server->requests.size(), 2u);
+  EXPECT_DOUBLE_EQ(bar_.close, 22.00);
+  EXPECT_DOUBLE_EQ(bar_.open, 20.60);
+  EXPECT_DOUBLE_EQ(bar_.high, 22.00);  // raised to the close afterwards
+  EXPECT_DOUBLE_EQ(bar_.low, 20.40);
+  EXPECT_DOUBLE_EQ(bar_.change, 1.50);
+  EXPECT_DOUBLE_EQ(bar_.changePercent, 1.50 / 20.50 * 100);
+  EXPECT_EQ(bar_.volume, 5000);
+  EXPECT_STREQ(bar_.time, "4:00pm");
+  const LocalDate today = TodayLocal();
+  EXPECT_EQ(std::string(bar_.date),
+            std::to_string(today.month) + "/" + std::to_string(today.day) + "/" + std::to_string(today.year));
+  EXPECT_DOUBLE_EQ(extra1_, 21.99);
+  EXPECT_DOUBLE_EQ(extra2_, 22.01);
+}
+
+TEST_F(RealTimeLoad, CompositeIndexTakesItsVolumeFromTheVolumeIndex) {
+  net_.server->Route(Url("^IXIC", "sl1d1t1c1ohgv"),
+                     Reply(200, "\"^IXIC\",2150.10,\"12/3/2004\",\"4:00pm\",+5.1,2140,2155,2139,0\n"));
+  net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"),
+                     Reply(200, "\"^TV.O\",2345678901.00,\"12/3/2004\",\"4:00pm\",0,0,0,0,0\n"));
+  EXPECT_EQ(Load("^IXIC"), 1);
+  ASSERT_EQ(net_.server->requests.size(), 2u);
+  EXPECT_EQ(net_.server->requests[1].url, Url("^TV.O", "sl1d1t1c1ohgv"));
+  EXPECT_EQ(bar_.volume, 2147483647);  // above 32 bits: saturated
+  EXPECT_DOUBLE_EQ(bar_.close, 2150.10);
+}
+
+TEST_F(RealTimeLoad, MyTrackSendsNothing) {
+  SystemConfig config = TestConfig();
+  config.RealTimeQuoteServer = kRealTimeMyTrack;
+  bar_.close = 25;
+  EXPECT_EQ(Load("MSFT", config), 1);
+  EXPECT_TRUE(net_.server->requests.empty());
+  EXPECT_DOUBLE_EQ(bar_.high, 25);
+  EXPECT_DOUBLE_EQ(bar_.low, 19);
+}
+
+TEST_F(RealTimeLoad, FailuresAndMissingRecords) {
+  EXPECT_EQ(Load("NONE"), kQuoteNotFound);  // the scripted server answers 404
+  EXPECT_DOUBLE_EQ(bar_.high, 21);          // no high/low rule after a failure
+
+  net_.server->Route(Url("EMPTY", "sl1d1t1c1ohgv"), Reply(200, ""));
+  EXPECT_EQ(Load("EMPTY"), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find day watch quote for symbol 'EMPTY'"));
+
+  net_.server->Route(Url("HALF", "sl1d1t1c1ohgv"), Reply(200, "\"HALF\",1,\"1/1/2005\",\"1:00pm\"\n"));
+  net_.server->Route(Url("HALF", "st5l9c6p4b1a3"), Reply(200, ""));
+  EXPECT_EQ(Load("HALF"), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find real time quote for symbol 'HALF'"));
+
+  net_.server->Route(Url("PROXY", "sl1d1t1c1ohgv"), Reply(502));
+  EXPECT_EQ(Load("PROXY"), kQuoteProxyError);
+
+  net_.server->Route(Url("^IXIC", "sl1d1t1c1ohgv"), Reply(200, "\"^ixic\",1,\"1/1/2005\",\"1:00pm\"\n"));
+  net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"), Reply(200, ""));
+  EXPECT_EQ(Load("^IXIC"), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find day watch quote for symbol '^TV.O'"));
+}
+
+}  // namespace
+}  // namespace velmora
