@@ -109,10 +109,12 @@ class Surface {
 
   // Text (Latin-1 bytes) in the current font and text colour.
   void textOut(int x, int y, std::string_view text);
+  void textOut(int x, int y, const char* text) { textOut(x, y, std::string_view(text)); }
   void textOut(int x, int y, const QString& text);
   // Width (sum of the characters' advances) and height (the font's cell)
   // of a text in the current font.
   TextExtent textExtent(std::string_view text);
+  TextExtent textExtent(const char* text) { return textExtent(std::string_view(text)); }
   TextExtent textExtent(const QString& text);
 
   // Copies `from` (canvas pixels) into `memory` at `to`; copies the block of
