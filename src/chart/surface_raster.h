@@ -73,28 +73,31 @@ void walkLine(const PixelTarget& t, int x0, int y0, int x1, int y1, Plot&& plot)
   const long long majorSize = xMajor ? t.width : t.height, minorSize = xMajor ? t.height : t.width;
 
   long long lo = 0, hi = n - 1;
-  if (majorStep > 0) {
-    lo = std::max(lo, -major0), hi = std::min(hi, majorSize - 1 - major0);
-  } else {
-    lo = std::max(lo, major0 - (majorSize - 1)), hi = std::min(hi, major0);
-  }
-  long long kLo = minorStep > 0 ? -minor0 : minor0 - (minorSize - 1);
-  long long kHi = minorStep > 0 ? minorSize - 1 - minor0 : minor0;
-  kLo = std::max(kLo, 0LL), kHi = std::min(kHi, d);
-  if (kLo > kHi) return;
-  if (d > 0) {
-    lo = std::max(lo, ceilDiv(2 * n * kLo - n, 2 * d));
-    hi = std::min(hi, floorDiv(2 * n * (kHi + 1) - n - 1, 2 * d));
+  if (!t.contains(x0, y0) || !t.contains(x1, y1)) {
+    if (majorStep > 0) {
+      lo = std::max(lo, -major0), hi = std::min(hi, majorSize - 1 - major0);
+    } else {
+      lo = std::max(lo, major0 - (majorSize - 1)), hi = std::min(hi, major0);
+    }
+    long long kLo = minorStep > 0 ? -minor0 : minor0 - (minorSize - 1);
+    long long kHi = minorStep > 0 ? minorSize - 1 - minor0 : minor0;
+    kLo = std::max(kLo, 0LL), kHi = std::min(kHi, d);
+    if (kLo > kHi) return;
+    if (d > 0) {
+      lo = std::max(lo, ceilDiv(2 * n * kLo - n, 2 * d));
+      hi = std::min(hi, floorDiv(2 * n * (kHi + 1) - n - 1, 2 * d));
+    }
   }
   if (lo > hi) return;
 
+  // Every step from lo to hi is inside the target now.
   const long long twoN = 2 * n, twoD = 2 * d;
-  const long long start = lo * twoD + n;
-  long long k = start / twoN, rem = start % twoN;
+  long long k = 0, rem = n;
+  if (lo > 0) k = (lo * twoD + n) / twoN, rem = (lo * twoD + n) % twoN;
   for (long long i = lo; i <= hi; ++i) {
     const long long major = major0 + majorStep * i, minor = minor0 + minorStep * k;
-    const int x = static_cast<int>(xMajor ? major : minor), y = static_cast<int>(xMajor ? minor : major);
-    if (t.contains(x, y)) plot(x, y, static_cast<int>(i));
+    plot(static_cast<int>(xMajor ? major : minor), static_cast<int>(xMajor ? minor : major),
+         static_cast<int>(i));
     rem += twoD;
     if (rem >= twoN) rem -= twoN, ++k;
   }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <array>
 #include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -60,17 +62,27 @@ TEST(SurfaceLines, LeaveOutTheirLastPixelInEveryDirection) {
 TEST(SurfaceLines, ClippingKeepsThePixelsOfTheWholeLine) {
   // The same steep and shallow lines on a small canvas and, shifted, on a
   // large one must agree wherever the small canvas reaches.
-  const QPoint lines[][2] = {{{-30, -7}, {70, 41}}, {{35, -50}, {2, 90}}, {{-1000000, 3}, {1000000, 20}}};
+  std::vector<std::array<QPoint, 2>> lines = {
+      {{{-30, -7}, {70, 41}}}, {{{35, -50}, {2, 90}}}, {{{-1000000, 3}, {1000000, 20}}}};
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> coordinate(-90, 130);
+  for (int i = 0; i < 300; ++i)
+    lines.push_back({{{coordinate(random), coordinate(random)}, {coordinate(random), coordinate(random)}}});
   QImage small = canvasOf(40, 30);
   QImage large = canvasOf(400, 400);
   {
     Surface a(small), b(large);
+    a.setRasterMode(RasterMode::Xor);  // xor: every pixel must be hit as often in both
+    b.setRasterMode(RasterMode::Xor);
     for (const auto& l : lines) {
+      a.selectPen(Pen::solid(rgb(l[0].x() & 255, l[0].y() & 255, l[1].x() & 255)));
+      b.selectPen(a.pen());
       a.moveTo(l[0].x(), l[0].y());
       a.lineTo(l[1].x(), l[1].y());
-      b.moveTo(l[0].x() + 100, l[0].y() + 100);
-      b.lineTo(l[1].x() + 100, l[1].y() + 100);
+      b.moveTo(l[0].x() + 150, l[0].y() + 150);
+      b.lineTo(l[1].x() + 150, l[1].y() + 150);
     }
+    a.setRasterMode(RasterMode::Copy);
     a.moveTo(INT_MIN, INT_MIN);  // absurd coordinates are harmless
     a.lineTo(INT_MAX, INT_MAX);
   }
@@ -78,7 +90,7 @@ TEST(SurfaceLines, ClippingKeepsThePixelsOfTheWholeLine) {
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 40; ++x) {
       if (x == y) continue;  // the absurd diagonal
-      EXPECT_EQ(at(small, x, y), at(large, x + 100, y + 100)) << x << "," << y;
+      EXPECT_EQ(at(small, x, y), at(large, x + 150, y + 150)) << x << "," << y;
       drawn += at(small, x, y) != kGrey;
     }
   EXPECT_GT(drawn, 60);

@@ -1,0 +1,121 @@
+// Drawing surface: the primitives the monitor and the charts use most.
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "chart/surface.h"
+
+namespace velmora {
+namespace {
+
+// Fonts need a GUI application; one is made on first use (offscreen unless
+// a platform is chosen), shared with any other benchmark that needs it.
+void ensureGuiApplication() {
+  if (QCoreApplication::instance() != nullptr) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "velmora-bench";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication* app = new QGuiApplication(argc, argv);
+  (void)app;
+}
+
+QImage makeCanvas(int w, int h) {
+  QImage canvas(w, h, QImage::Format_RGB32);
+  canvas.fill(rgb(214, 214, 214));
+  return canvas;
+}
+
+void BM_SurfaceShortLines(benchmark::State& state) {
+  QImage canvas = makeCanvas(1600, 1000);
+  constexpr int kLines = 10000;
+  for (auto _ : state) {
+    Surface s(canvas);
+    s.selectPen(Pen::solid(rgb(0, 0, 255)));
+    for (int i = 0; i < kLines; ++i) {
+      const int x = (i * 37) % 1580, y = (i * 53) % 980;
+      s.moveTo(x, y);
+      s.lineTo(x + 3 + i % 17, y + (i % 21) - 10);
+    }
+    benchmark::DoNotOptimize(canvas.constBits());
+  }
+  state.SetItemsProcessed(state.iterations() * kLines);
+}
+BENCHMARK(BM_SurfaceShortLines)->Unit(benchmark::kMicrosecond);
+
+void BM_SurfaceTextOut(benchmark::State& state) {
+  ensureGuiApplication();
+  QImage canvas = makeCanvas(1600, 1000);
+  constexpr int kTexts = 1000;
+  std::vector<std::string> texts;
+  for (int i = 0; i < kTexts; ++i) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%*.2lf", 9, 1234.56 + i * 7.31);
+    texts.emplace_back(buffer);
+  }
+  for (auto _ : state) {
+    Surface s(canvas);
+    s.selectFont({15, 500, FontPitch::Fixed});
+    s.setBackgroundColour(rgb(214, 214, 214));
+    s.setTextColour(rgb(0, 144, 0));
+    for (int i = 0; i < kTexts; ++i) s.textOut(4 + (i % 16) * 96, 4 + (i / 16) * 15, texts[i]);
+    benchmark::DoNotOptimize(canvas.constBits());
+  }
+  state.SetItemsProcessed(state.iterations() * kTexts);
+}
+BENCHMARK(BM_SurfaceTextOut)->Unit(benchmark::kMicrosecond);
+
+void BM_SurfaceFill1080p(benchmark::State& state) {
+  QImage canvas = makeCanvas(1920, 1080);
+  for (auto _ : state) {
+    Surface s(canvas);
+    s.fillRect({0, 0, 1920, 1080}, rgb(214, 214, 214));
+    benchmark::DoNotOptimize(canvas.constBits());
+  }
+  state.SetBytesProcessed(state.iterations() * 1920LL * 1080 * 4);
+}
+BENCHMARK(BM_SurfaceFill1080p)->Unit(benchmark::kMicrosecond);
+
+// A pointer move over a chart: take the old cross-hair and price label away,
+// draw the new ones.
+void BM_SurfacePointerMove(benchmark::State& state) {
+  ensureGuiApplication();
+  QImage canvas = makeCanvas(1600, 1000);
+  QImage memory = Surface::compatibleImage(128, 128);
+  int x = 300, y = 400;
+  auto crossHair = [&](Surface& s, int px, int py) {
+    s.setRasterMode(RasterMode::Xor);
+    const Pen old = s.selectPen(Pen::solid(rgb(0, 255, 255)));
+    s.moveTo(0, py);
+    s.lineTo(1500, py);
+    s.moveTo(px, 20);
+    s.lineTo(px, 980);
+    s.selectPen(old);
+    s.setRasterMode(RasterMode::Copy);
+  };
+  {
+    Surface s(canvas);
+    crossHair(s, x, y);
+    s.copyToImage({x + 9, y + 1, x + 9 + 60, y + 1 + 22}, memory, {0, 0});
+  }
+  for (auto _ : state) {
+    Surface s(canvas);
+    crossHair(s, x, y);
+    s.copyFromImage(memory, {0, 0}, {x + 9, y + 1, x + 9 + 60, y + 1 + 22});
+    x = 300 + (x + 7) % 900, y = 100 + (y + 5) % 700;
+    crossHair(s, x, y);
+    s.copyToImage({x + 9, y + 1, x + 9 + 60, y + 1 + 22}, memory, {0, 0});
+    s.selectFont({14, 200, FontPitch::Fixed});
+    s.textOut(x + 12, y + 4, "1234.56");
+    benchmark::DoNotOptimize(s.takeDirtyRect());
+  }
+}
+BENCHMARK(BM_SurfacePointerMove)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace velmora
