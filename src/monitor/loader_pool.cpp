@@ -1,0 +1,102 @@
+#include "monitor/loader_pool.h"
+
+#include "monitor/report_writer.h"
+
+namespace velmora {
+
+LoaderPool::LoaderPool(SecurityStore& store, LoaderEnvironment environment)
+    : store_(store), environment_(std::move(environment)), history_(std::make_unique<QuoteSeries>()) {
+  if (environment_.config == nullptr) environment_.config = &systemConfig();
+  if (environment_.clock == nullptr) {
+    ownClock_ = std::make_unique<SystemLoaderClock>();
+    environment_.clock = ownClock_.get();
+  }
+  if (environment_.sources == nullptr) {
+    ownSources_ = std::make_unique<NetworkQuoteSourceFactory>(*environment_.config);
+    environment_.sources = ownSources_.get();
+  }
+  if (!environment_.writeReports) environment_.writeReports = [](const SecurityStore& s) { WriteReports(s); };
+  for (int i = 0; i < kPoolSize; ++i)
+    threads_[static_cast<std::size_t>(i)] = std::make_unique<CThreadLoadQuote>(*this, i);
+}
+
+LoaderPool::~LoaderPool() { StopLoaderThreads(); }
+
+void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
+  if (total < 0) total = 0;
+  const int n = threadCount < 1 ? 1 : (threadCount > kPoolSize ? kPoolSize : threadCount);
+  int share = total / n;
+  if (share < 10) share = 10;
+  throughHistory_.store(0);
+  startable_.store(0);
+  ReportStep();
+
+  for (auto& t : threads_) t->assign(-1, -1);
+  int previousEnd = 0;
+  int startable = 0;
+  for (int i = 0; i < n; ++i) {
+    int end = share * (i + 1);
+    if (end > total || i == n - 1) end = total;
+    thread(i).assign(previousEnd, end);
+    if (end > previousEnd) ++startable;
+    previousEnd = end;
+    if (end == total) break;
+  }
+  startable_.store(startable);
+}
+
+int LoaderPool::StartLoaderThreads(LoaderListener* listener) {
+  int started = 0;
+  for (int i = 0; i < kPoolSize && thread(i).endSecurity() > thread(i).firstSecurity(); ++i)
+    if (thread(i).inactive() && thread(i).start(listener)) ++started;
+  return started;
+}
+
+void LoaderPool::StopLoaderThreads() {
+  for (int i = 0; i < kPoolSize && thread(i).endSecurity() > thread(i).firstSecurity(); ++i)
+    if (!thread(i).inactive()) thread(i).RequestStop();
+  for (auto& t : threads_) t->join();
+}
+
+int LoaderPool::ThreadsInUse() const {
+  int n = 0;
+  while (n < kPoolSize && thread(n).firstSecurity() >= 0) ++n;
+  return n;
+}
+
+int LoaderPool::RunningThreadCount() const {
+  int n = 0;
+  for (const auto& t : threads_) n += t->inactive() ? 0 : 1;
+  return n;
+}
+
+void LoaderPool::ReportStep() {
+  if (completedPasses_.load() < loaderTurn_.load()) return;
+  std::unique_lock<std::mutex> gate(reportGate_, std::try_to_lock);
+  if (!gate.owns_lock()) return;
+  completedPasses_.store(0);
+  const bool complete = throughHistory_.load() >= startable_.load();
+  environment_.writeReports(store_);
+  if (complete) completeReportPasses_.fetch_add(1);
+  reportPasses_.fetch_add(1);
+}
+
+void LoaderPool::advanceTurn() {
+  loaderTurn_.fetch_add(1);
+  // Threads waiting for their turn re-check it now rather than at their next poll.
+  for (auto& t : threads_) t->stop_.Nudge();
+}
+
+void LoaderPool::threadEnded(bool advancedTurn) {
+  // A thread stopped while waiting for its turn never advanced it, so it
+  // takes nothing back: the counter keeps meaning "threads past their
+  // history pass and still running".
+  if (advancedTurn) loaderTurn_.fetch_sub(1);
+}
+
+LoaderPool& loaderPool() {
+  static LoaderPool pool(securityStore());
+  return pool;
+}
+
+}  // namespace velmora

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "base/system_config.h"
+#include "core/quote_bar.h"
+#include "monitor/loader_clock.h"
+#include "monitor/loader_listener.h"
+#include "monitor/loader_thread.h"
+#include "monitor/quote_source.h"
+#include "monitor/security_store.h"
+
+namespace velmora {
+
+// The pauses of the loader threads, in milliseconds.
+struct LoaderTiming {
+  int proxyErrorPauseMs = 30000;  // after a proxy error ("Thread %d will sleep 30 seconds.")
+  int retryPauseMs = 1000;        // after each history try that did not succeed
+  int turnPollMs = 500;           // a thread waiting for its history turn re-checks this often
+  // A real-time pass that found no security to refresh waits this long when
+  // QuoteInterval is 0, instead of spinning and rewriting the reports.
+  int idlePassPauseMs = 1000;
+};
+
+// What the pool works with; null members take the real thing.
+struct LoaderEnvironment {
+  const SystemConfig* config = nullptr;   // systemConfig()
+  QuoteSourceFactory* sources = nullptr;  // the configured quote services
+  LoaderClock* clock = nullptr;           // the system clock
+  LoaderTiming timing;
+  std::function<void(const SecurityStore&)> writeReports;  // WriteReports
+};
+
+// The 16 loader threads and what they share: the turn counter of their
+// history passes, the count of passes since the last reports, the report
+// gate and the one 1095-bar history array.
+class LoaderPool {
+ public:
+  static constexpr int kPoolSize = 16;
+
+  explicit LoaderPool(SecurityStore& store, LoaderEnvironment environment = {});
+  ~LoaderPool();  // stops and waits for every running thread
+  LoaderPool(const LoaderPool&) = delete;
+  LoaderPool& operator=(const LoaderPool&) = delete;
+
+  // Divides `total` securities among `threadCount` threads (clamped to
+  // 1..16), at least 10 each, after writing the reports once. Only while no
+  // thread runs.
+  void AssignSecurityRanges(int total, int threadCount);
+  // Starts every assigned thread that is not running; a null listener keeps
+  // the one given before. Returns how many started.
+  int StartLoaderThreads(LoaderListener* listener);
+  // Asks every running thread to stop and waits until all have ended.
+  void StopLoaderThreads();
+
+  // Leading threads with a range (the statistics' thread count).
+  int ThreadsInUse() const;
+  // Threads past their history pass and still running.
+  int LoaderTurn() const { return loaderTurn_.load(); }
+  // Threads running now.
+  int RunningThreadCount() const;
+  CThreadLoadQuote& thread(int i) { return *threads_[static_cast<std::size_t>(i)]; }
+  const CThreadLoadQuote& thread(int i) const { return *threads_[static_cast<std::size_t>(i)]; }
+
+  // Report passes written, and those written when every thread with
+  // securities had been through its history pass (the reports then cover
+  // the whole list).
+  int ReportPasses() const { return reportPasses_.load(); }
+  int CompleteReportPasses() const { return completeReportPasses_.load(); }
+
+  // Timing may be changed while no thread runs.
+  void setTiming(const LoaderTiming& timing) { environment_.timing = timing; }
+
+  // Writes the reports when every running thread has completed a pass since
+  // the last ones; a thread that finds another one writing skips it.
+  void ReportStep();
+
+ private:
+  friend class CThreadLoadQuote;
+
+  SecurityStore& store() { return store_; }
+  const SystemConfig& config() const { return *environment_.config; }
+  LoaderClock& clock() { return *environment_.clock; }
+  QuoteSourceFactory& sources() { return *environment_.sources; }
+  const LoaderTiming& timing() const { return environment_.timing; }
+
+  // Called by the threads.
+  void completePass() { completedPasses_.fetch_add(1); }
+  void historyPassDone() { throughHistory_.fetch_add(1); }
+  void advanceTurn();
+  void threadEnded(bool advancedTurn);
+  std::mutex& historyLock() { return historyLock_; }
+  QuoteSeries& history() { return *history_; }
+
+  SecurityStore& store_;
+  LoaderEnvironment environment_;
+  std::unique_ptr<LoaderClock> ownClock_;
+  std::unique_ptr<QuoteSourceFactory> ownSources_;
+  std::atomic<int> loaderTurn_{0};
+  std::atomic<int> completedPasses_{0};
+  std::atomic<int> throughHistory_{0};
+  std::atomic<int> startable_{0};
+  std::atomic<int> reportPasses_{0};
+  std::atomic<int> completeReportPasses_{0};
+  std::mutex reportGate_;
+  // History passes run one after another by turn; the lock also keeps a
+  // thread restarted out of turn from sharing the array.
+  std::mutex historyLock_;
+  std::unique_ptr<QuoteSeries> history_;
+  std::array<std::unique_ptr<CThreadLoadQuote>, kPoolSize> threads_;
+};
+
+// The process-wide pool over the process-wide store.
+LoaderPool& loaderPool();
+
+}  // namespace velmora

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "base/system_config.h"
+#include "core/quote_bar.h"
+#include "monitor/loader_listener.h"
+#include "quotes/quote_services.h"
+
+namespace velmora {
+
+// Where one loader thread gets its quotes: the two quote-service requests
+// over the thread's own internet session. Results are those of
+// LoadHistoryQuote and LoadRealTimeQuote.
+class QuoteSource {
+ public:
+  virtual ~QuoteSource() = default;
+  virtual int LoadHistory(const char* symbol, int startYear, int startMonth, int startDay, int endYear,
+                          int endMonth, int endDay, int capacity, QuoteBar* bars) = 0;
+  virtual int LoadRealTime(const char* symbol, const RealTimePlaces& places) = 0;
+};
+
+// Makes the quote source of a starting loader thread. Tests replace it with
+// scripted answers.
+class QuoteSourceFactory {
+ public:
+  virtual ~QuoteSourceFactory() = default;
+  // A source whose transfers abort soon after `stop` turns true and whose
+  // credential prompts go to `listener`; null when no session can be made.
+  virtual std::unique_ptr<QuoteSource> Create(const std::atomic<bool>& stop, LoaderListener& listener) = 0;
+};
+
+// The quote services of the configuration, over an InternetSession.
+class NetworkQuoteSourceFactory : public QuoteSourceFactory {
+ public:
+  explicit NetworkQuoteSourceFactory(const SystemConfig& config = systemConfig()) : config_(config) {}
+  std::unique_ptr<QuoteSource> Create(const std::atomic<bool>& stop, LoaderListener& listener) override;
+
+ private:
+  const SystemConfig& config_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "base/system_config.h"
+#include "core/quote_bar.h"
+#include "core/signal_state.h"
+
+namespace velmora {
+
+// Symbols are kept in fixed texts of 64 bytes: 63 characters and the end.
+inline constexpr int kSymbolCapacity = 64;
+inline constexpr int kMaxSymbolLength = kSymbolCapacity - 1;
+
+// Everything the system keeps about one monitored security: a plain record,
+// copied by value. Readers work on such a copy (SecurityEntry::Snapshot).
+struct SecurityData {
+  std::uint8_t historyLoaded = 0;  // the first history load has filled the entry
+  std::uint8_t isIndex = 0;
+  double quoteExtra1 = 0;  // the two further numbers of the newest real-time record
+  double quoteExtra2 = 0;
+  char displaySymbol[kSymbolCapacity] = {};  // shown in reports, the monitor and the search
+  char querySymbol[kSymbolCapacity] = {};    // sent to the quote services
+  std::int32_t refreshBars = 0;              // newest bars each real-time update recomputes
+  MonitoredSeries bars;                      // newest 32 bars, index 0 newest
+  SignalState signalState;                   // trend and signal state of the whole loaded history
+};
+
+// Fills the symbols and the index flag of `data` from a symbol as listed,
+// mapping the well-known indices to the names the quote services expect.
+// False (data untouched) for an empty symbol or one longer than 63 characters.
+bool InitSecurityEntry(SecurityData& data, const char* symbol,
+                       int realTimeServer = systemConfig().RealTimeQuoteServer);
+
+// One slot of the store: the record behind its own short lock. One loader
+// thread writes it; report writers and the monitor read consistent copies.
+// The symbols are set before any loader thread starts and never change, so
+// they may be read directly.
+class SecurityEntry {
+ public:
+  SecurityEntry() = default;
+  SecurityEntry(const SecurityEntry&) = delete;
+  SecurityEntry& operator=(const SecurityEntry&) = delete;
+
+  // A copy taken under the lock: the entry wholly before or after an update.
+  void Snapshot(SecurityData& out) const;
+  SecurityData Snapshot() const;
+
+  // Replaces the whole record, symbols included: list loading only, before
+  // any loader thread runs.
+  void Assign(const SecurityData& data);
+  // Replaces what a history load changes: everything but the symbols.
+  void PublishHistory(const SecurityData& data);
+  // Replaces what a real-time update changes: bars and the two quote numbers.
+  void PublishQuote(const SecurityData& data);
+
+  bool historyLoaded() const;
+  const char* displaySymbol() const { return data_.displaySymbol; }
+  const char* querySymbol() const { return data_.querySymbol; }
+  bool isIndex() const { return data_.isIndex != 0; }
+
+  // Back to a constructed entry: no symbols, fresh bars and state.
+  void Clear();
+
+ private:
+  mutable std::mutex lock_;
+  SecurityData data_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "base/system_config.h"
+#include "monitor/security_store.h"
+
+namespace velmora {
+
+class LoaderPool;
+
+inline constexpr const char* kSecurityListFileName = "List.dat";
+
+// The 24 lines written to a missing list file.
+extern const char* const kDefaultSecurityList[24];
+
+// Reads the list file into `store` (cleared first): the first word of each
+// line is a symbol, the rest a free description. A missing file is created
+// with the default list and read; a file that can be neither opened nor
+// created leaves the store empty (logged). Lines are read in pieces of at
+// most 511 characters, a last line without its line feed is ignored, and
+// at most 512 symbols are kept. Symbols that cannot name a file of their own
+// (too long, '/', "..", control characters) are refused with a log line.
+// Returns the count.
+int ReadSecurityList(SecurityStore& store, const std::string& path = kSecurityListFileName,
+                     int realTimeServer = systemConfig().RealTimeQuoteServer);
+
+// Start-up: reads the list, then divides it among the loader threads (which
+// also writes the first reports). Returns the count.
+int LoadSecurityList(SecurityStore& store, LoaderPool& pool, const SystemConfig& config);
+
+// The same on the process-wide store, pool and configuration.
+int LoadSecurityList();
+
+}  // namespace velmora
