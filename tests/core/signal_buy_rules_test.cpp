@@ -103,14 +103,15 @@ TEST(SignalRequiredBars, CrossingUpFromBelowEma20KeepsTheConfirmDays) {
   EXPECT_EQ(s.run(false, 9), "..........");
 }
 
-TEST(SignalAverageDistance, TwoAveragesAboveMustBothBeFarAway) {
+TEST(SignalAverageDistance, SecondNearestAverageAboveMustBeFarAway) {
   auto above = [](double e10, double e20) {
     Scenario s = baseBuy();
     s[2].ema10 = e10;
     s[2].ema20 = e20;
     return s;
   };
-  EXPECT_EQ(above(11.6, 11.5).run(), "..B.......");      // 10.5 % and 9.5 %: nearer one above 8
+  EXPECT_EQ(above(11.6, 11.5).run(), "..B.......");      // 10.5 % and 9.5 %
+  EXPECT_EQ(above(10.6, 11.6).run(), "..B.......");      // 0.95 % and 10.5 %: the second one counts
   EXPECT_EQ(above(10.6, 11.0).run(), "..........");      // 0.95 % and 4.8 %
   EXPECT_EQ(above(10.6, 11.0).run(true), "..B.......");  // an index skips the filter
 }

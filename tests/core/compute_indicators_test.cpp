@@ -1,0 +1,144 @@
+// The engine's entry: order of stages, guards, ranges and no allocation.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "base/system_config.h"
+#include "core/compute_indicators.h"
+#include "engine_fixtures.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+// Counts every allocation of the test program. (GCC takes the replacement
+// pair of malloc and free for a mismatch.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace velmora {
+namespace {
+
+void fullRun(std::vector<QuoteBar>& bars, SignalState& state, int confirmDays = 2) {
+  computeIndicators(false, false, 14, 14, 3, 3, static_cast<int>(bars.size()) - 1, 0, bars, state, confirmDays);
+}
+
+TEST(ComputeIndicators, NoAllocationInAFullOrIncrementalRun) {
+  auto bars = test::MarketBars(1095, 3);
+  SignalState state;
+  const long before = allocations.load();
+  fullRun(bars, state);
+  computeIndicators(true, false, 14, 14, 3, 3, 2, 0, bars, state, 2);
+  EXPECT_EQ(allocations.load(), before);
+}
+
+TEST(ComputeIndicators, AnyPeriodOfZeroOrLessDoesNothing) {
+  const auto original = test::MarketBars(60, 3);
+  for (int bad = 0; bad < 4; ++bad) {
+    auto bars = original;
+    SignalState state;
+    state.advance();
+    int periods[4] = {14, 14, 3, 3};
+    periods[bad] = bad % 2 ? 0 : -1;
+    computeIndicators(false, false, periods[0], periods[1], periods[2], periods[3], 59, 0, bars, state, 2);
+    EXPECT_EQ(test::FirstDifference(bars, original), "") << bad;
+    EXPECT_EQ(state.segmentCount(), 1);
+  }
+}
+
+TEST(ComputeIndicators, TwoBarsGetChangesOnly) {
+  auto bars = test::ClosesOldestFirst({10, 11});
+  SignalState state;
+  fullRun(bars, state);
+  EXPECT_EQ(bars[0].change, 1);
+  EXPECT_EQ(bars[0].changePercent, 10);
+  for (const QuoteBar& b : bars) {
+    EXPECT_EQ(b.breakState, kInside);
+    EXPECT_EQ(b.trend, kUp);
+    EXPECT_EQ(b.trendChanged, 0);
+    EXPECT_EQ(b.rsi, 0);
+    EXPECT_EQ(b.stochK, 0);
+    EXPECT_EQ(b.signalMark[0], '\0');
+  }
+  EXPECT_EQ(state.segmentCount(), 0);
+}
+
+TEST(ComputeIndicators, FirstSegmentIsUpOnTheSecondOldestBar) {
+  auto bars = test::MarketBars(40, 9);
+  SignalState state;
+  fullRun(bars, state);
+  EXPECT_EQ(bars[39].trendChanged, 0);
+  EXPECT_EQ(bars[38].trendChanged, 1);
+  EXPECT_EQ(bars[38].trend, kUp);
+  EXPECT_GE(state.segmentCount(), 1);
+  EXPECT_EQ(state.startBar(state.relative(1 - state.segmentCount())), 38);
+  EXPECT_EQ(state.direction(state.relative(1 - state.segmentCount())), kUp);
+}
+
+TEST(ComputeIndicators, FullRunReadsNothingOlderThanStart) {
+  // Bar 40 holds junk; a full run from bar 39 must equal a run on 40 bars.
+  auto reference = test::MarketBars(40, 4);
+  auto withJunk = reference;
+  withJunk.push_back(QuoteBar{});
+  withJunk.back().close = withJunk.back().high = 1e6;
+  withJunk.back().low = -5;
+  withJunk.back().breakState = kDown;
+  withJunk.back().changePercent = 50;
+  SignalState a, b;
+  // A slowing of 20 makes the first stochastic windows reach past bar 39.
+  computeIndicators(false, false, 14, 14, 5, 20, 39, 0, withJunk, b, 2);
+  computeIndicators(false, false, 14, 14, 5, 20, 39, 0, reference, a, 2);
+  withJunk.pop_back();
+  EXPECT_EQ(test::FirstDifference(withJunk, reference), "");
+}
+
+TEST(ComputeIndicators, StartBeyondTheSeriesIsItsOldestBar) {
+  auto a = test::MarketBars(30, 5);
+  auto b = a;
+  SignalState sa, sb;
+  computeIndicators(false, false, 14, 14, 3, 3, 5000, -3, a, sa, 2);
+  fullRun(b, sb);
+  EXPECT_EQ(test::FirstDifference(a, b), "");
+  // Incremental too: nothing is read or written outside the 30 bars.
+  computeIndicators(true, false, 14, 14, 3, 3, 5000, 0, a, sa, 2);
+  computeIndicators(true, false, 100000, 100000, 100000, 100000, 29, 0, a, sa, 2);
+  std::vector<QuoteBar> none;
+  computeIndicators(false, false, 14, 14, 3, 3, 0, 0, none, sa, 2);
+}
+
+TEST(ComputeIndicators, ConfirmDaysComeFromTheConfiguration) {
+  const int saved = systemConfig().TrendChangeConfirmDays;
+  for (int days : {0, 3, 9}) {
+    systemConfig().TrendChangeConfirmDays = days;
+    auto a = test::MarketBars(300, 6);
+    auto b = a;
+    SignalState sa, sb;
+    computeIndicators(false, false, 14, 14, 3, 3, 299, 0, a, sa);
+    computeIndicators(false, false, 14, 14, 3, 3, 299, 0, b, sb, days > 5 ? 5 : days);
+    EXPECT_EQ(test::FirstDifference(a, b), "") << days;
+  }
+  systemConfig().TrendChangeConfirmDays = saved;
+}
+
+TEST(ComputeIndicators, SeriesOverloadUsesTheCount) {
+  auto series = std::make_unique<QuoteSeries>();
+  const auto bars = test::MarketBars(50, 8);
+  for (int i = 0; i < 50; ++i) (*series)[i] = bars[static_cast<std::size_t>(i)];
+  series->count = 50;
+  EXPECT_EQ(BarsOf(*series).size(), 50u);
+  series->count = 5000;
+  EXPECT_EQ(BarsOf(*series).size(), static_cast<std::size_t>(kHistoryCapacity));
+}
+
+}  // namespace
+}  // namespace velmora
