@@ -1,0 +1,135 @@
+// quote-standin: the stand-in quote service. See --help.
+#include <httplib.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include "quote_service.h"
+#include "standin_options.h"
+
+namespace {
+
+using velmora::standin::QuoteService;
+
+// Enough workers for a few dozen clients at once: a keep-alive client holds
+// one, and so does every request of the hang fault until its client gives up.
+constexpr std::size_t kWorkerThreads = 64;
+
+void setSocketOptions(int sock) {
+  // Reuse the address after a restart, but never share a port with another server.
+  int yes = 1;
+  ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+void configure(httplib::Server& server, QuoteService& service) {
+  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+  server.set_socket_options(setSocketOptions);
+  server.set_tcp_nodelay(true);
+  server.set_keep_alive_timeout(2);
+  server.set_read_timeout(5, 0);
+  server.set_write_timeout(5, 0);
+  server.set_payload_max_length(64 * 1024);
+  server.set_pre_routing_handler([&service](const httplib::Request& req, httplib::Response& res) {
+    if (req.method != "GET" && req.method != "HEAD") return httplib::Server::HandlerResponse::Unhandled;
+    service.Handle(req, res);
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  // The library's own refusals (bad request lines, other methods) get a short text.
+  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (res.body.empty() && res.content_length_ == 0) {
+      const char* text = res.status == 400   ? "Bad Request"
+                         : res.status == 404 ? "Not Found"
+                         : res.status == 413 ? "Payload Too Large"
+                         : res.status == 414 ? "URI Too Long"
+                                             : "Error";
+      res.set_content(std::string(text) + "\n", "text/plain");
+    }
+  });
+  server.set_logger([&service](const httplib::Request& req, const httplib::Response& res) {
+    service.LogRequest(req, res);
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace velmora::standin;
+  StandinOptions options;
+  std::string error;
+  switch (ParseOptions(argc, argv, options, error)) {
+    case OptionsResult::kHelp:
+      std::fputs(UsageText(), stdout);
+      return 0;
+    case OptionsResult::kError:
+      std::fprintf(stderr, "quote-standin: %s (see --help)\n", error.c_str());
+      return 2;
+    case OptionsResult::kRun:
+      break;
+  }
+
+  // SIGINT and SIGTERM are taken by one watcher thread, never by the workers.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  ServiceSettings settings;
+  settings.pageSize = options.pageSize;
+  settings.latencyMs = options.latencyMs;
+  settings.dataDir = options.dataDir;
+  settings.faults = options.faults;
+  settings.fixedNow = options.now;
+  QuoteService service(std::move(settings));
+  if (!options.requestLog.empty() && !service.OpenRequestLog(options.requestLog, error)) {
+    std::fprintf(stderr, "quote-standin: %s\n", error.c_str());
+    return 2;
+  }
+
+  httplib::Server server;
+  configure(server, service);
+  int port = options.port;
+  if (port == 0) {
+    port = server.bind_to_any_port(options.bind);
+  } else if (!server.bind_to_port(options.bind, port)) {
+    port = -1;
+  }
+  if (port <= 0) {
+    std::fprintf(stderr, "quote-standin: cannot listen on %s port %d\n", options.bind.c_str(), options.port);
+    return 1;
+  }
+  const bool v6 = options.bind.find(':') != std::string::npos;
+  std::printf("listening on http://%s%s%s:%d\n", v6 ? "[" : "", options.bind.c_str(), v6 ? "]" : "", port);
+  std::fflush(stdout);
+
+  std::atomic<bool> listenDone{false};
+  std::atomic<bool> stopRequested{false};
+  std::thread watcher([&] {
+    const timespec tick{0, 100 * 1000 * 1000};
+    for (;;) {
+      const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
+      if (sig == SIGINT || sig == SIGTERM) break;
+      if (listenDone.load()) return;
+    }
+    stopRequested.store(true);
+    service.Stop();
+    // A stop that comes before the server loop started would be lost: repeat it.
+    while (!listenDone.load()) {
+      server.stop();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  const bool clean = server.listen_after_bind();
+  listenDone.store(true);
+  watcher.join();
+  if (!stopRequested.load() && !clean) {
+    std::fprintf(stderr, "quote-standin: the server stopped unexpectedly\n");
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,37 @@
+#include "price_series.h"
+
+#include <algorithm>
+
+#include "calendar.h"
+
+namespace velmora::standin {
+
+std::vector<PriceBar> AggregateBars(const std::vector<PriceBar>& daily, int (*groupKey)(int)) {
+  std::vector<PriceBar> out;
+  std::int64_t volume = 0;
+  int key = 0;
+  for (const PriceBar& bar : daily) {
+    const int k = groupKey(bar.day);
+    if (out.empty() || k != key) {
+      out.push_back(bar);
+      key = k;
+      volume = bar.volume;
+      continue;
+    }
+    PriceBar& group = out.back();
+    group.high = std::max(group.high, bar.high);
+    group.low = std::min(group.low, bar.low);
+    group.close = bar.close;
+    group.adjClose = bar.adjClose;
+    volume += bar.volume;
+    group.volume = static_cast<std::int32_t>(std::min<std::int64_t>(volume, kMaxVolume));
+  }
+  return out;
+}
+
+void FillPeriodBars(PriceSeries& series) {
+  series.weekly = AggregateBars(series.daily, WeekKey);
+  series.monthly = AggregateBars(series.daily, MonthKey);
+}
+
+}  // namespace velmora::standin

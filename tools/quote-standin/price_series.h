@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace velmora::standin {
+
+// One bar; prices in cents, so every printed value is exact.
+struct PriceBar {
+  std::int32_t day = 0;  // days since 1970-01-01
+  std::int32_t open = 0;
+  std::int32_t high = 0;
+  std::int32_t low = 0;
+  std::int32_t close = 0;
+  std::int32_t adjClose = 0;
+  std::int32_t volume = 0;
+};
+
+// Everything the service tells about one symbol at one quote day.
+struct PriceSeries {
+  // Oldest first, every bar before the quote day. Weekly and monthly bars
+  // are built from the daily ones and dated by their first trading day.
+  std::vector<PriceBar> daily;
+  std::vector<PriceBar> weekly;
+  std::vector<PriceBar> monthly;
+
+  bool hasQuote = false;
+  PriceBar quote;                  // the quote day's whole session
+  std::int32_t previousClose = 0;  // 0: none
+  bool movesIntraday = false;      // generated data walks through the session
+  bool isIndex = false;
+  std::uint64_t seed = 0;
+
+  const std::vector<PriceBar>& ForPeriod(char period) const {
+    return period == 'w' ? weekly : period == 'm' ? monthly : daily;
+  }
+};
+
+inline constexpr std::int32_t kMaxVolume = 2147483647;
+
+// Weekly and monthly bars from daily ones (oldest first): first open, highest
+// high, lowest low, last close and adjusted close, summed volume (capped).
+std::vector<PriceBar> AggregateBars(const std::vector<PriceBar>& daily, int (*groupKey)(int));
+void FillPeriodBars(PriceSeries& series);
+
+}  // namespace velmora::standin

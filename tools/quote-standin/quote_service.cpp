@@ -1,0 +1,281 @@
+#include "quote_service.h"
+
+#include <httplib.h>
+
+#include <chrono>
+
+#include "chart_page.h"
+#include "connection_watch.h"
+#include "history_pages.h"
+#include "intraday_quote.h"
+#include "query_params.h"
+#include "quote_records.h"
+#include "random_source.h"
+#include "symbols.h"
+
+namespace velmora::standin {
+
+namespace {
+
+constexpr const char* kCsvType = "text/csv";
+constexpr const char* kHtmlType = "text/html; charset=utf-8";
+constexpr const char* kTextType = "text/plain";
+constexpr const char* kFaultHeader = "X-Standin-Fault";
+// base64("user:secret"): the credentials the 401 fault accepts.
+constexpr const char* kCredentials = "dXNlcjpzZWNyZXQ=";
+constexpr auto kHangLimit = std::chrono::minutes(10);
+
+// When the request being handled on this thread started, for the log.
+thread_local std::chrono::steady_clock::time_point tRequestStart;
+thread_local bool tRequestTimed = false;
+
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+bool hostHeaderUsable(const std::string& host) {
+  if (host.empty() || host.size() > 255) return false;
+  for (char c : host) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                    c == '-' || c == ':' || c == '[' || c == ']';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::string hostOf(const httplib::Request& req) {
+  const std::string host = req.get_header_value("Host");
+  if (hostHeaderUsable(host)) return host;
+  const bool v6 = req.local_addr.find(':') != std::string::npos;
+  return (v6 ? "[" + req.local_addr + "]" : req.local_addr) + ":" + std::to_string(req.local_port);
+}
+
+bool hasCredentials(const httplib::Request& req) {
+  const std::string auth = req.get_header_value("Authorization");
+  if (auth.size() < 6) return false;
+  std::string scheme = auth.substr(0, 6);
+  for (char& c : scheme) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (scheme != "basic ") return false;
+  std::size_t at = 6;
+  while (at < auth.size() && auth[at] == ' ') ++at;
+  return auth.compare(at, std::string::npos, kCredentials) == 0;
+}
+
+void plain(httplib::Response& res, int status, const std::string& text) {
+  res.status = status;
+  res.set_content(text + "\n", kTextType);
+}
+
+}  // namespace
+
+struct QuoteService::Reply {
+  int status = 200;
+  const char* contentType = kTextType;
+  std::string body;
+};
+
+QuoteService::QuoteService(ServiceSettings settings)
+    : settings_(std::move(settings)),
+      clock_(settings_.fixedNow ? MarketClock(*settings_.fixedNow) : MarketClock()),
+      store_(settings_.dataDir) {}
+
+void QuoteService::Handle(const httplib::Request& req, httplib::Response& res) {
+  tRequestStart = std::chrono::steady_clock::now();
+  tRequestTimed = true;
+  if (settings_.latencyMs > 0) SleepUnlessStopping(settings_.latencyMs, stopping_);
+
+  std::string_view path = req.path;
+  int hops = 0;
+  while (hops < 2 && startsWith(path, "/moved/")) {
+    path.remove_prefix(6);
+    ++hops;
+  }
+  Endpoint endpoint = Endpoint::kNone;
+  if (path == "/table.csv") endpoint = Endpoint::kHistoryCsv;
+  if (path == "/q/hp") endpoint = Endpoint::kHistoryHtml;
+  if (path == "/d/quotes.csv") endpoint = Endpoint::kQuotes;
+  if (path == "/stock-chart.php") endpoint = Endpoint::kChart;
+  if (path == "/" && hops == 0) endpoint = Endpoint::kIndex;
+  if (endpoint == Endpoint::kNone) return plain(res, 404, "Not Found");
+  if (endpoint == Endpoint::kIndex) {
+    return plain(
+        res, 200,
+        "quote-standin: /table.csv, /q/hp, /d/quotes.csv and /stock-chart.php answer here; see --help.");
+  }
+
+  const char* key = endpoint == Endpoint::kChart ? "symbol" : "s";
+  const std::string* given = FindParam(req.params, key);
+  if (given == nullptr) return plain(res, 400, std::string("Bad Request: missing key '") + key + "'");
+  std::string title = *given;
+  std::string symbol = UpperSymbol(*given);
+  if (endpoint == Endpoint::kChart && symbol == "NASDAQ") symbol = kCompositeSymbol;
+  if (!IsWellFormedSymbol(symbol)) return plain(res, 404, "Not Found: no such symbol");
+
+  const char* type =
+      endpoint == Endpoint::kHistoryCsv || endpoint == Endpoint::kQuotes ? kCsvType : kHtmlType;
+  const Fault fault = settings_.faults.For(symbol);
+  if (applyFault(req, res, fault, hops, type)) return;
+
+  Reply reply;
+  switch (endpoint) {
+    case Endpoint::kHistoryCsv:
+      reply = history(req, symbol, false);
+      break;
+    case Endpoint::kHistoryHtml:
+      reply = history(req, symbol, true);
+      break;
+    case Endpoint::kQuotes:
+      reply = quotes(req, symbol);
+      break;
+    default:
+      reply = chart(title, symbol);
+      break;
+  }
+  if (fault.kind == FaultKind::kTruncated && reply.status == 200) {
+    // The whole length is announced, half of it is sent, then the connection drops.
+    auto body = std::make_shared<std::string>(std::move(reply.body));
+    const std::size_t half = body->size() / 2;
+    res.status = 200;
+    res.set_header(kFaultHeader, FaultName(fault.kind));
+    res.set_content_provider(body->size(), reply.contentType,
+                             [body, half](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                               if (offset >= half) return false;
+                               sink.write(body->data() + offset, std::min(length, half - offset));
+                               return true;
+                             });
+    return;
+  }
+  res.status = reply.status;
+  res.set_content(std::move(reply.body), reply.contentType);
+}
+
+bool QuoteService::applyFault(const httplib::Request& req, httplib::Response& res, const Fault& fault,
+                              int hops, const char* contentType) {
+  if (fault.slowMs > 0) {
+    res.set_header(kFaultHeader, "slow");
+    SleepUnlessStopping(fault.slowMs, stopping_);
+  }
+  if (fault.kind == FaultKind::kNone || fault.kind == FaultKind::kTruncated) return false;
+  if (fault.kind == FaultKind::kStatus401 && hasCredentials(req)) return false;
+  const int hopsWanted = fault.kind == FaultKind::kRedirect        ? 1
+                         : fault.kind == FaultKind::kRedirectTwice ? 2
+                                                                   : 0;
+  if (hopsWanted > 0 && hops >= hopsWanted) return false;
+
+  res.headers.erase(kFaultHeader);
+  res.set_header(kFaultHeader, FaultName(fault.kind));
+  switch (fault.kind) {
+    case FaultKind::kStatus404:
+      plain(res, 404, "Not Found");
+      break;
+    case FaultKind::kStatus500:
+      plain(res, 500, "Internal Server Error");
+      break;
+    case FaultKind::kStatus502:
+      plain(res, 502, "Bad Gateway");
+      break;
+    case FaultKind::kStatus401:
+      res.set_header("WWW-Authenticate", "Basic realm=\"quote-standin\"");
+      plain(res, 401, "Unauthorized");
+      break;
+    case FaultKind::kRedirect:
+    case FaultKind::kRedirectTwice:
+      // The same resource one hop further: /moved/<path>?<query>.
+      res.set_header("Location", "http://" + hostOf(req) + "/moved" + req.target);
+      plain(res, 302, "Found");
+      break;
+    case FaultKind::kRedirectNoLocation:
+      plain(res, 302, "Found");
+      break;
+    case FaultKind::kHang:
+      WaitWhileClientConnected(req.local_addr, req.local_port, req.remote_addr, req.remote_port, stopping_,
+                               kHangLimit);
+      res.set_header("Connection", "close");
+      plain(res, 504, "Gateway Timeout");
+      break;
+    case FaultKind::kEmpty:
+      res.status = 200;
+      res.set_content("", contentType);
+      break;
+    case FaultKind::kGarbage: {
+      RandomSource rng(
+          Mix64(garbageCounter_.fetch_add(1)) ^
+          static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+      std::string bytes(static_cast<std::size_t>(512 + rng.Below(3585)), '\0');
+      for (char& c : bytes) c = static_cast<char>(rng.Next() & 0xff);
+      res.status = 200;
+      res.set_content(std::move(bytes), contentType);
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+QuoteService::Reply QuoteService::history(const httplib::Request& req, const std::string& symbol, bool html) {
+  Reply reply;
+  HistoryQuery query;
+  std::string error;
+  if (!ReadHistoryQuery(req.params, query, error)) {
+    reply.status = 400;
+    reply.body = "Bad Request: " + error + "\n";
+    return reply;
+  }
+  query.symbol = symbol;
+  const auto series = store_.Get(symbol, moment().quoteDay);
+  const HistoryPage page = SelectHistoryPage(*series, query, settings_.pageSize);
+  reply.contentType = html ? kHtmlType : kCsvType;
+  reply.body = html ? HistoryHtml(query, page, settings_.pageSize) : HistoryCsv(page);
+  return reply;
+}
+
+QuoteService::Reply QuoteService::quotes(const httplib::Request& req, const std::string& symbol) {
+  Reply reply;
+  const std::string* fields = FindParam(req.params, "f");
+  if (fields == nullptr || !IsValidFieldList(*fields)) {
+    reply.status = 400;
+    reply.body =
+        fields == nullptr ? "Bad Request: missing key 'f'\n" : "Bad Request: bad value for key 'f'\n";
+    return reply;
+  }
+  const QuoteMoment now = moment();
+  QuoteSubject subject;
+  subject.symbol = symbol;
+  subject.volumeOnly = symbol == kCompositeVolumeSymbol;
+  const auto series = store_.Get(subject.volumeOnly ? kCompositeSymbol : symbol, now.quoteDay);
+  subject.isIndex = series->isIndex;
+  if (!series->hasQuote) {
+    reply.status = 404;
+    reply.body = "Not Found: no quote for this symbol\n";
+    return reply;
+  }
+  reply.contentType = kCsvType;
+  reply.body = QuoteRecord(subject, *fields, SnapshotAt(*series, now.sessionMinute));
+  return reply;
+}
+
+QuoteService::Reply QuoteService::chart(const std::string& title, const std::string& symbol) {
+  Reply reply;
+  const QuoteMoment now = moment();
+  const auto series = store_.Get(symbol, now.quoteDay);
+  const QuoteSnapshot quote = series->hasQuote ? SnapshotAt(*series, now.sessionMinute) : QuoteSnapshot{};
+  reply.contentType = kHtmlType;
+  reply.body = ChartPage(title, symbol, *series, quote);
+  return reply;
+}
+
+void QuoteService::LogRequest(const httplib::Request& req, const httplib::Response& res) {
+  if (!log_.enabled()) return;
+  double ms = -1;
+  if (tRequestTimed) {
+    ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tRequestStart).count();
+    tRequestTimed = false;
+  }
+  const std::size_t bytes = res.body.empty() ? res.content_length_ : res.body.size();
+  std::string fault = res.get_header_value(kFaultHeader);
+  // A request the server could not read has no client address.
+  const std::string client =
+      req.remote_addr.empty() ? std::string("-") : req.remote_addr + ":" + std::to_string(req.remote_port);
+  log_.Write(client, req.method, req.target.empty() ? req.path : req.target, res.status, bytes, ms, fault);
+}
+
+}  // namespace velmora::standin

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "fault_plan.h"
+#include "market_clock.h"
+
+namespace velmora::standin {
+
+struct StandinOptions {
+  int port = 0;  // set from kDefaultQuotePort
+  std::string bind = "127.0.0.1";
+  std::string dataDir;
+  FaultPlan faults;
+  int latencyMs = 0;
+  int pageSize = 200;
+  std::optional<MarketTime> now;
+  std::string requestLog;
+};
+
+enum class OptionsResult { kRun, kHelp, kError };
+
+// Reads "--name value" and "--name=value" options.
+OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::string& error);
+
+const char* UsageText();
+
+}  // namespace velmora::standin
