@@ -94,6 +94,7 @@ TEST(ComputeIndicators, FullRunReadsNothingOlderThanStart) {
   withJunk.back().low = -5;
   withJunk.back().breakState = kDown;
   withJunk.back().changePercent = 50;
+  withJunk.back().stochRawK = withJunk.back().stochK = 77;
   SignalState a, b;
   // A slowing of 20 makes the first stochastic windows reach past bar 39.
   computeIndicators(false, false, 14, 14, 5, 20, 39, 0, withJunk, b, 2);
