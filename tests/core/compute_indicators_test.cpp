@@ -1,4 +1,6 @@
 // The engine's entry: order of stages, guards, ranges and no allocation.
+#include "core/compute_indicators.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,7 +8,6 @@
 #include <new>
 
 #include "base/system_config.h"
-#include "core/compute_indicators.h"
 #include "engine_fixtures.h"
 
 namespace {
@@ -30,7 +31,8 @@ namespace velmora {
 namespace {
 
 void fullRun(std::vector<QuoteBar>& bars, SignalState& state, int confirmDays = 2) {
-  computeIndicators(false, false, 14, 14, 3, 3, static_cast<int>(bars.size()) - 1, 0, bars, state, confirmDays);
+  computeIndicators(false, false, 14, 14, 3, 3, static_cast<int>(bars.size()) - 1, 0, bars, state,
+                    confirmDays);
 }
 
 TEST(ComputeIndicators, NoAllocationInAFullOrIncrementalRun) {
