@@ -73,7 +73,7 @@ namespace {
 class FakeView : public QWidget, public ChildView {
  public:
   explicit FakeView(unsigned mode) : mode_(mode) {}
-  unsigned viewMode() const override { return mode_; }
+  unsigned currentViewMode() const override { return mode_; }
 
  private:
   unsigned mode_;
