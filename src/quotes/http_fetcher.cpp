@@ -322,7 +322,7 @@ bool HttpFetcher::send(const Credentials* credentials, int& status) {
   }
   status = connection_->Status();
   readPos_ = readLength_ = 0;  // the body of this answer starts afresh
-  bodyEnded_ = false;
+  bodyEnded_ = bodyFailed_ = false;
   return true;
 }
 
@@ -340,6 +340,7 @@ bool HttpFetcher::fill() {
     // A read error ends the body where it stands; what was read is kept.
     if (n < 0) LogMessage(error.substr(0, 1024));
     bodyEnded_ = true;
+    bodyFailed_ = n < 0;
     return false;
   }
   readPos_ = 0;

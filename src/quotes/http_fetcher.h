@@ -33,6 +33,10 @@ class HttpFetcher {
   // last line may lack its line feed. False once the body is exhausted.
   bool ReadLine(int capacity, char* buffer);
 
+  // True once the body has ended on a transfer error (connection lost,
+  // stall, stop request): the lines read were only part of the answer.
+  bool bodyFailed() const { return bodyFailed_; }
+
   // Releases the request and the connection; safe when idle.
   void Close();
 
@@ -60,6 +64,7 @@ class HttpFetcher {
   std::size_t readPos_ = 0;
   std::size_t readLength_ = 0;
   bool bodyEnded_ = false;
+  bool bodyFailed_ = false;
 };
 
 }  // namespace velmora

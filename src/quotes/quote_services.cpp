@@ -37,20 +37,15 @@ std::string quoteRecordUrl(const SystemConfig& config, const char* fields, const
   return joinUrl(config.YahooRealTimeQuoteSpreadSheetURL, query);
 }
 
-// The HTML page is kept in the fetcher's temporary file, turned into CSV
-// there and read back. -1 ends paging like an empty page; false: Failed.
-bool readHtmlPage(HttpFetcher& fetcher, int capacity, QuoteBar* bars, HistoryLoadState& state,
-                  int& pageCount) {
+// The HTML page is kept in the fetcher's temporary file, to be turned into
+// CSV there and read back. False: the file could not be written.
+bool saveHtmlPage(HttpFetcher& fetcher) {
   if (!fetcher.TempFileName()) return false;
-  const char* path = fetcher.tempFilePath().c_str();
-  std::FILE* out = std::fopen(path, "w");
+  std::FILE* out = std::fopen(fetcher.tempFilePath().c_str(), "w");
   if (out == nullptr) return false;
   char line[kHistoryLineCapacity];
   while (fetcher.ReadLine(kHistoryLineCapacity, line)) std::fprintf(out, "%s", line);
-  if (std::fclose(out) != 0) return false;
-  if (!ExtractHistoryTable(path)) return false;
-  pageCount = ReadConvertedHistoryFile(path, state.volumeInTens, capacity, bars, state);
-  return true;
+  return std::fclose(out) == 0;
 }
 
 }  // namespace
@@ -100,15 +95,32 @@ int LoadHistoryQuote(const char* symbol, char period, int startYear, int startMo
       fetcher.Close();
       break;
     }
+    const int slotBefore = state.nextSlot;
     int pageCount = 0;
     if (server == kHistoryYahooSpreadSheet) {
       char line[kHistoryLineCapacity];
       while (fetcher.ReadLine(kHistoryLineCapacity, line)) {
         pageCount += ParseHistoryCsvLine(line, state.volumeInTens, capacity, bars, state);
       }
-    } else if (!readHtmlPage(fetcher, capacity, bars, state, pageCount)) {
+    } else if (!saveHtmlPage(fetcher)) {
       fetcher.Close();
       return kQuoteFailed;
+    }
+    if (fetcher.bodyFailed()) {
+      // A page cut off by a transfer error is not trusted: its rows are dropped
+      // and it ends the load like a failed page.
+      state.nextSlot = slotBefore;
+      if (state.nextSlot == 1) failure = kQuoteLocalFailure;
+      fetcher.Close();
+      break;
+    }
+    if (server == kHistoryYahooHtml) {
+      const char* path = fetcher.tempFilePath().c_str();
+      if (!ExtractHistoryTable(path)) {
+        fetcher.Close();
+        return kQuoteFailed;
+      }
+      pageCount = ReadConvertedHistoryFile(path, state.volumeInTens, capacity, bars, state);
     }
     state.rowsConsumed += pageCount;
     fetcher.Close();
@@ -127,7 +139,9 @@ int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume, const Sys
   const int status = fetcher.Open(url.c_str(), session);
   if (status != kHttpOk) return -status;
   char line[kRecordLineCapacity];
-  if (!fetcher.ReadLine(kRecordLineCapacity, line)) {
+  const bool haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
+  if (fetcher.bodyFailed()) return kQuoteLocalFailure;  // the record may be cut short
+  if (!haveLine) {
     LogFormat("Can not find day watch quote for symbol '%s'", kCompositeVolumeSymbol);
     return kQuoteFailed;
   }
@@ -145,7 +159,9 @@ int fetchQuoteRecords(const char* symbol, InternetSession& session, const RealTi
   std::string url = quoteRecordUrl(config, "sl1d1t1c1ohgv", symbol);
   int status = fetcher.Open(url.c_str(), session);
   if (status != kHttpOk) return -status;
-  if (!fetcher.ReadLine(kRecordLineCapacity, line)) {
+  bool haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
+  if (fetcher.bodyFailed()) return kQuoteLocalFailure;  // the record may be cut short
+  if (!haveLine) {
     LogFormat("Can not find day watch quote for symbol '%s'", symbol);
     return kQuoteFailed;
   }
@@ -162,7 +178,9 @@ int fetchQuoteRecords(const char* symbol, InternetSession& session, const RealTi
   url = quoteRecordUrl(config, "st5l9c6p4b1a3", symbol);
   status = fetcher.Open(url.c_str(), session);
   if (status != kHttpOk) return -status;
-  if (!fetcher.ReadLine(kRecordLineCapacity, line)) {
+  haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
+  if (fetcher.bodyFailed()) return kQuoteLocalFailure;
+  if (!haveLine) {
     LogFormat("Can not find real time quote for symbol '%s'", symbol);
     return kQuoteFailed;
   }

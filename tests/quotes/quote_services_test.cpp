@@ -123,6 +123,21 @@ TEST_F(HistoryLoad, FailedPages) {
             kQuoteLocalFailure);
 }
 
+TEST_F(HistoryLoad, PageCutShortByTheTransferCountsAsFailed) {
+  FakeResponse cut = Reply(200, CsvPage(150));
+  cut.readError = "transfer closed with 4000 bytes remaining to read";
+  net_.server->Route(CsvQuery("MSFT", 0), cut);
+  EXPECT_EQ(Load("MSFT", TestConfig()), kQuoteLocalFailure);
+  EXPECT_TRUE(LogHas("transfer closed with 4000 bytes remaining to read"));
+
+  FakeNet later;
+  later.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(200)));
+  later.server->Route(CsvQuery("MSFT", 200), cut);
+  EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, later.session, kHistoryCapacity,
+                             series_->data(), TestConfig()),
+            201);
+}
+
 TEST_F(HistoryLoad, IndexVolumesAndRowsWithoutVolume) {
   net_.server->Route(CsvQuery("^IXIC", 0), Reply(200, CsvPage(3, 0, 123456789)));
   EXPECT_EQ(Load("^ixic", TestConfig()), 4);
@@ -242,6 +257,13 @@ TEST_F(RealTimeLoad, FailuresAndMissingRecords) {
   net_.server->Route(Url("HALF", "st5l9c6p4b1a3"), Reply(200, ""));
   EXPECT_EQ(Load("HALF"), kQuoteFailed);
   EXPECT_TRUE(LogHas("Can not find real time quote for symbol 'HALF'"));
+
+  FakeResponse cut = Reply(200, "\"CUT\",20.80,\"12/3/20");
+  cut.readError = "transfer closed with 40 bytes remaining to read";
+  net_.server->Route(Url("CUT", "sl1d1t1c1ohgv"), cut);
+  bar_.close = 7;
+  EXPECT_EQ(Load("CUT"), kQuoteLocalFailure);
+  EXPECT_DOUBLE_EQ(bar_.close, 7);  // nothing of the cut record is applied
 
   net_.server->Route(Url("PROXY", "sl1d1t1c1ohgv"), Reply(502));
   EXPECT_EQ(Load("PROXY"), kQuoteProxyError);
