@@ -29,6 +29,7 @@ void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
   if (share < 10) share = 10;
   throughHistory_.store(0);
   startable_.store(0);
+  historyTurn_.store(0);
   ReportStep();
 
   for (auto& t : threads_) t->assign(-1, -1);
@@ -83,6 +84,7 @@ void LoaderPool::ReportStep() {
 
 void LoaderPool::advanceTurn() {
   loaderTurn_.fetch_add(1);
+  historyTurn_.fetch_add(1);
   // Threads waiting for their turn re-check it now rather than at their next poll.
   for (auto& t : threads_) t->stop_.Nudge();
 }

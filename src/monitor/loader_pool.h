@@ -91,6 +91,7 @@ class LoaderPool {
   // Called by the threads.
   void completePass() { completedPasses_.fetch_add(1); }
   void historyPassDone() { throughHistory_.fetch_add(1); }
+  bool myTurn(int index) const { return historyTurn_.load() >= index; }
   void advanceTurn();
   void threadEnded(bool advancedTurn);
   std::mutex& historyLock() { return historyLock_; }
@@ -101,6 +102,11 @@ class LoaderPool {
   std::unique_ptr<LoaderClock> ownClock_;
   std::unique_ptr<QuoteSourceFactory> ownSources_;
   std::atomic<int> loaderTurn_{0};
+  // The history turn: thread k loads its history once this reaches k. Kept
+  // apart from LoaderTurn, which also falls when a thread ends: a thread that
+  // gave up right after its history pass would otherwise take the turn back
+  // before the next thread saw it, leaving that thread waiting for ever.
+  std::atomic<int> historyTurn_{0};
   std::atomic<int> completedPasses_{0};
   std::atomic<int> throughHistory_{0};
   std::atomic<int> startable_{0};

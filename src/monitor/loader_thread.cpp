@@ -82,10 +82,10 @@ void CThreadLoadQuote::SleepWithMessages(int ms) {
 }
 
 bool CThreadLoadQuote::waitForTurn() {
-  while (pool_.LoaderTurn() < index_) {
+  while (!pool_.myTurn(index_)) {
     if (StopRequested()) return false;
     stop_.WaitFor(std::chrono::milliseconds(pool_.timing().turnPollMs),
-                  [this] { return pool_.LoaderTurn() >= index_; });
+                  [this] { return pool_.myTurn(index_); });
   }
   return !StopRequested();
 }

@@ -1,0 +1,95 @@
+#include "app/headless_monitor.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "app/lifecycle.h"
+#include "base/app_identity.h"
+#include "base/system_config.h"
+#include "monitor/console_loader_listener.h"
+#include "monitor/loader_pool.h"
+#include "monitor/security_list.h"
+#include "monitor/security_store.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr long kSignalPollNs = 100L * 1000 * 1000;
+
+enum class WaitEnd { kSignal, kPasses, kLoadersCeased };
+
+// Serves until a stop signal, or until the requested passes are written.
+WaitEnd serve(const HeadlessOptions& options, const sigset_t& stopSignals, bool loaderOn) {
+  const LoaderPool& pool = loaderPool();
+  const timespec poll{0, kSignalPollNs};
+  for (;;) {
+    if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) return WaitEnd::kSignal;
+    if (options.passes <= 0) continue;
+    // With the loader off the start-up reports are all there will be.
+    const int passes = loaderOn ? pool.CompleteReportPasses() : pool.ReportPasses();
+    if (passes >= options.passes) return WaitEnd::kPasses;
+    if (loaderOn && pool.RunningThreadCount() == 0) return WaitEnd::kLoadersCeased;
+  }
+}
+
+}  // namespace
+
+bool CheckFolderWritable(const std::string& folder, std::string& reason) {
+  std::string probe = folder + "/.velmora-write-check-XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSignals) {
+  std::string reason;
+  if (!CheckFolderWritable(".", reason)) {
+    char cwd[4096];
+    const char* where = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
+    std::fprintf(stderr, "velmora-monitor: can not write in the folder '%s' (%s); nothing was started.\n",
+                 where, reason.c_str());
+    return kExitFolderNotWritable;
+  }
+
+  LogStartLine();
+  ReadConfig();
+  SecurityStore& store = securityStore();
+  LoaderPool& pool = loaderPool();
+  pool.setTiming(options.timing);
+  ConsoleLoaderListener listener(store, options.progress);
+  char notice[128];
+  std::snprintf(notice, sizeof notice, "Initializing %s ......", kAppTitle);
+  listener.Print(notice);
+
+  LoadSecurityList();
+  const bool loaderOn = systemConfig().StartRealTimeQuoteLoader != 0;
+  if (loaderOn) pool.StartLoaderThreads(&listener);
+
+  const WaitEnd end = serve(options, stopSignals, loaderOn);
+
+  char text[128];
+  std::snprintf(text, sizeof text, "Current active thread number: %d", pool.RunningThreadCount());
+  listener.Print(text);
+  listener.Print("Please wait until loading quote threads finish ......");
+  pool.StopLoaderThreads();
+  FinishProcess();
+  if (end == WaitEnd::kLoadersCeased) {
+    std::fprintf(stderr, "velmora-monitor: every loader thread gave up after %d of %d passes.\n",
+                 pool.CompleteReportPasses(), options.passes);
+    return kExitLoadersCeased;
+  }
+  return kExitOk;
+}
+
+}  // namespace velmora

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "monitor/loader_pool.h"
+
+namespace velmora {
+
+// Exit statuses of velmora-monitor.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFatal = 1;  // FatalExit (e.g. a local history file could not be written)
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFolderNotWritable = 3;
+inline constexpr int kExitLoadersCeased = 4;  // --passes: every loader thread gave up first
+
+// How velmora-monitor runs.
+struct HeadlessOptions {
+  int passes = 0;  // 0: serve until SIGINT or SIGTERM
+  bool progress = false;
+  bool help = false;
+  LoaderTiming timing;
+};
+
+// Environment variables that shorten the loader's pauses (tests, demos).
+inline constexpr const char* kFailurePauseVariable = "VELMORA_FAILURE_PAUSE_MS";
+inline constexpr const char* kRetryPauseVariable = "VELMORA_RETRY_PAUSE_MS";
+
+// Reads the command line and the pause variables; false with a message in
+// `error` for an unknown option or a bad value.
+bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& options, std::string& error);
+
+// The text of --help.
+const char* HeadlessUsage();
+
+}  // namespace velmora

@@ -1,0 +1,269 @@
+// The loader threads against a scripted quote service and a fake clock.
+// Every suite here has "Threads" in its name so that it also runs under
+// ThreadSanitizer.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "monitor/loader_pool.h"
+#include "monitor/loader_statistics.h"
+#include "monitor/report_writer.h"
+#include "monitor_fakes.h"
+
+namespace velmora {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeClock;
+using test::FakeQuoteService;
+using test::LogIndexOf;
+using test::LogTexts;
+using test::Script;
+using test::WaitUntil;
+
+class LoaderThreads : public ::testing::Test {
+ protected:
+  LoaderThreads() { SetConfigDefaults(config_); }
+
+  // A pool over `count` numbered securities divided among `threads`.
+  LoaderPool& makePool(int count, int threads, bool realClock = false) {
+    test::FillStore(store_, test::NumberedSymbols(count));
+    LoaderEnvironment env;
+    env.config = &config_;
+    env.sources = &service_;
+    env.clock = realClock ? nullptr : &clock_;
+    env.writeReports = [this](const SecurityStore&) {
+      const int inside = ++reportWriters_;
+      if (inside > maxReportWriters_) maxReportWriters_ = inside;
+      std::this_thread::sleep_for(100us);
+      --reportWriters_;
+    };
+    pool_ = std::make_unique<LoaderPool>(store_, env);
+    pool_->AssignSecurityRanges(store_.count(), threads);
+    return *pool_;
+  }
+  bool loaded(int index) { return store_.entry(index).historyLoaded(); }
+  bool allLoaded(int from, int to) {
+    for (int i = from; i < to; ++i)
+      if (!loaded(i)) return false;
+    return true;
+  }
+
+  test::TempFolder folder_;
+  test::ScopedCurrentDir here_{folder_.path()};
+  SystemConfig config_;
+  SecurityStore store_;
+  FakeQuoteService service_;
+  FakeClock clock_;
+  test::RecordingListener listener_;
+  std::atomic<int> reportWriters_{0};
+  std::atomic<int> maxReportWriters_{0};
+  std::unique_ptr<LoaderPool> pool_;  // last: stopped before the rest goes
+};
+
+TEST_F(LoaderThreads, HistoryPassesOneThreadAfterAnotherThenRealTimePasses) {
+  LoaderPool& pool = makePool(40, 4);
+  EXPECT_EQ(pool.ReportPasses(), 1);
+  EXPECT_EQ(pool.StartLoaderThreads(&listener_), 4);
+  ASSERT_TRUE(WaitUntil([&] { return allLoaded(0, 40) && service_.realTimeCalls("S39") >= 3; }));
+
+  // One history load at a time, in list order: thread k only after k - 1.
+  EXPECT_EQ(service_.maxConcurrentHistory(), 1);
+  EXPECT_EQ(service_.historyOrder(), test::NumberedSymbols(40));
+  EXPECT_TRUE(WaitUntil([&] { return pool.LoaderTurn() == 4 && pool.CompleteReportPasses() >= 1; }));
+  EXPECT_EQ(maxReportWriters_.load(), 1);
+  for (int i = 0; i < 40; ++i) EXPECT_GE(listener_.updates(i), 2) << i;
+  EXPECT_TRUE(listener_.sawText("Loading history quote for symbol S00 ......"));
+  EXPECT_TRUE(listener_.sawText("Loading real time quote for symbol S39 ......"));
+  EXPECT_TRUE(test::FileExists("S17.txt"));
+  EXPECT_TRUE(clock_.sleeps().empty());  // QuoteInterval 0: passes back to back, no pause
+  EXPECT_EQ(LogIndexOf("Thread 1 is sleeping 0 seconds......"), -1);
+
+  const LoaderStatistics s = CollectLoaderStatistics(pool, 40);
+  EXPECT_EQ(s.threadCount, 4);
+  EXPECT_EQ(s.activeCount, 4);
+  EXPECT_FALSE(s.startAllowed);
+  EXPECT_EQ(s.threads[0].status, "2005-12-06  02:05:09 PM");  // the fake clock's moment
+
+  pool.StopLoaderThreads();
+  EXPECT_EQ(pool.RunningThreadCount(), 0);
+  EXPECT_EQ(pool.LoaderTurn(), 0);
+  for (int t = 1; t <= 4; ++t) EXPECT_GE(LogIndexOf("Thread " + std::to_string(t) + " ceased."), 0) << t;
+}
+
+TEST_F(LoaderThreads, UnknownSymbolTriedThreeTimesASecondApartThenSkipped) {
+  service_.set("S03", Script::kNotFound);
+  LoaderPool& pool = makePool(10, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return service_.realTimeCalls("S09") >= 4; }));
+  pool.StopLoaderThreads();
+
+  EXPECT_EQ(service_.historyCalls("S03"), 3);
+  EXPECT_EQ(service_.realTimeCalls("S03"), 0);
+  EXPECT_EQ(clock_.sleeps(), std::vector<int>({1000, 1000, 1000}));
+  EXPECT_GE(LogIndexOf("Symbol S03 not found."), 0);
+  EXPECT_EQ(listener_.updates(3), 0);
+  EXPECT_EQ(pool.thread(0).failCount(), 0);
+}
+
+TEST_F(LoaderThreads, ThreeFailedSecuritiesEndTheirThreadWhileTheOthersGoOn) {
+  for (const char* s : {"S01", "S04", "S07"}) service_.set(s, Script::kFailed);
+  LoaderPool& pool = makePool(20, 2);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return pool.thread(0).inactive() && service_.realTimeCalls("S19") >= 3; }));
+
+  const int first = LogIndexOf("Thread 1 failed to process history quote of S01.Total failed: 1");
+  const int second = LogIndexOf("Thread 1 failed to process history quote of S04.Total failed: 2");
+  const int third = LogIndexOf("Thread 1 failed to process history quote of S07.Total failed: 3");
+  ASSERT_TRUE(WaitUntil([&] { return LogIndexOf("Thread 1 ceased.") >= 0; }));
+  const int ceased = LogIndexOf("Thread 1 ceased.");
+  EXPECT_GE(first, 0);
+  EXPECT_LT(first, second);
+  EXPECT_LT(second, third);
+  EXPECT_LT(third, ceased);
+  EXPECT_EQ(service_.historyCalls("S08"), 0);   // the rest of its share is given up
+  EXPECT_EQ(service_.realTimeCalls("S00"), 1);  // only its history quote
+  EXPECT_EQ(LogIndexOf("Thread 2 ceased."), -1);
+
+  LoaderStatistics s = CollectLoaderStatistics(pool, 20);
+  EXPECT_EQ(s.activeCount, 1);
+  EXPECT_TRUE(s.startAllowed);
+  EXPECT_EQ(s.threads[0].status, "Not Active");
+  EXPECT_EQ(s.threads[0].failCount, 3);
+  EXPECT_NE(s.threads[1].status, "Not Active");
+
+  // Started again, the thread counts afresh and loads what it gave up.
+  for (const char* sym : {"S01", "S04", "S07"}) service_.set(sym, Script::kOk);
+  EXPECT_EQ(pool.StartLoaderThreads(nullptr), 1);
+  ASSERT_TRUE(WaitUntil([&] { return allLoaded(0, 10) && pool.LoaderTurn() == 2; }));
+  s = CollectLoaderStatistics(pool, 20);
+  EXPECT_EQ(s.threads[0].failCount, 0);
+  EXPECT_FALSE(s.startAllowed);
+}
+
+TEST_F(LoaderThreads, ProxyErrorCostsTheThirtySecondPauseButNoFailure) {
+  service_.set("S02", Script::kRealTimeProxy);
+  LoaderPool& pool = makePool(10, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return clock_.countOf(30000) >= 2; }));
+  pool.StopLoaderThreads();
+
+  const int proxy = LogIndexOf("Thread 1 got proxy error when processing real time quote of S02.");
+  ASSERT_GE(proxy, 0);
+  EXPECT_EQ(LogTexts()[static_cast<std::size_t>(proxy) + 1], "Thread 1 will sleep 30 seconds.");
+  EXPECT_TRUE(listener_.sawText("Thread 1 will sleep 30 seconds."));
+  EXPECT_EQ(pool.thread(0).failCount(), 0);
+  EXPECT_EQ(pool.thread(0).lastPassSeconds(), 30);  // the pause fell inside the pass
+}
+
+TEST_F(LoaderThreads, RealTimeFailuresCountAndTheThirdEndsTheThread) {
+  for (const char* s : {"S01", "S02"}) service_.set(s, Script::kRealTimeFailed);
+  LoaderPool& pool = makePool(10, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return LogIndexOf("Thread 1 ceased.") >= 0; }));
+  EXPECT_GE(LogIndexOf("Thread 1 failed to process real time quote of S01.Total failed: 1"), 0);
+  EXPECT_GE(LogIndexOf("Thread 1 failed to process real time quote of S02.Total failed: 2"), 0);
+  EXPECT_GE(LogIndexOf("Thread 1 failed to process real time quote of S01.Total failed: 3"), 0);
+  EXPECT_EQ(pool.LoaderTurn(), 0);
+}
+
+TEST_F(LoaderThreads, QuoteIntervalSleepsBetweenPasses) {
+  config_.QuoteInterval = 5;
+  LoaderPool& pool = makePool(10, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return clock_.countOf(5000) >= 2; }));
+  pool.StopLoaderThreads();
+  EXPECT_GE(LogIndexOf("Thread 1 is sleeping 5 seconds......"), 0);
+  EXPECT_TRUE(listener_.sawText("Thread 1 is sleeping 5 seconds......"));
+  EXPECT_EQ(clock_.sleeps().size(), static_cast<std::size_t>(clock_.countOf(5000)));
+}
+
+TEST_F(LoaderThreads, NothingToRefreshDoesNotSpin) {
+  for (const auto& s : test::NumberedSymbols(10)) service_.set(s, Script::kNotFound);
+  LoaderPool& pool = makePool(10, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return clock_.countOf(1000) >= 32; }));  // 30 retry pauses, then idle ones
+  pool.StopLoaderThreads();
+  EXPECT_LE(pool.ReportPasses(), clock_.countOf(1000) - 30 + 3);
+}
+
+TEST_F(LoaderThreads, StopWakesASleepingThreadAtOnce) {
+  config_.QuoteInterval = 600;
+  LoaderPool& pool = makePool(10, 1, /*realClock=*/true);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return LogIndexOf("Thread 1 is sleeping 600 seconds......") >= 0; }));
+  const auto before = std::chrono::steady_clock::now();
+  pool.StopLoaderThreads();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+}
+
+TEST_F(LoaderThreads, StopAbortsATransferAndAThreadWaitingForItsTurnLeavesTheCountAlone) {
+  service_.set("S00", Script::kHang);
+  LoaderPool& pool = makePool(20, 2, /*realClock=*/true);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return service_.hangingNow() == 1; }));
+  const auto before = std::chrono::steady_clock::now();
+  pool.StopLoaderThreads();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+  EXPECT_EQ(pool.LoaderTurn(), 0);
+  EXPECT_EQ(service_.historyCalls("S10"), 0);
+  EXPECT_GE(LogIndexOf("Thread 2 ceased."), 0);
+
+  // A stop left over from the last run does not stop the next one.
+  service_.set("S00", Script::kOk);
+  EXPECT_EQ(pool.StartLoaderThreads(nullptr), 2);
+  ASSERT_TRUE(WaitUntil([&] { return allLoaded(0, 20); }));
+  EXPECT_EQ(pool.RunningThreadCount(), 2);
+}
+
+TEST_F(LoaderThreads, AThreadWithoutASessionGivesUpAndPassesTheTurnOn) {
+  service_.failSessions(true);
+  LoaderPool& pool = makePool(20, 2);
+  EXPECT_EQ(pool.StartLoaderThreads(&listener_), 2);
+  ASSERT_TRUE(WaitUntil([&] { return pool.RunningThreadCount() == 0; }));
+  EXPECT_GE(LogIndexOf("Thread 1 ceased."), 0);
+  EXPECT_GE(LogIndexOf("Thread 2 ceased."), 0);
+  EXPECT_EQ(pool.LoaderTurn(), 0);
+}
+
+TEST(LoaderReadersThreads, ReportsAndReadersSeeEachEntryWholeWhileThreadsWrite) {
+  test::TempFolder folder;
+  test::ScopedCurrentDir here(folder.path());
+  SystemConfig config;
+  SetConfigDefaults(config);
+  SecurityStore store;
+  test::FillStore(store, test::NumberedSymbols(30));
+  FakeQuoteService service;
+  FakeClock clock;
+  LoaderEnvironment env;
+  env.config = &config;
+  env.sources = &service;
+  env.clock = &clock;
+  LoaderPool pool(store, env);  // the real report writers
+  pool.AssignSecurityRanges(store.count(), 3);
+  pool.StartLoaderThreads(nullptr);
+
+  int torn = 0;
+  int checked = 0;
+  const auto until = std::chrono::steady_clock::now() + 400ms;
+  SecurityData copy;
+  while (std::chrono::steady_clock::now() < until) {
+    for (int i = 0; i < store.count(); ++i) {
+      ASSERT_TRUE(store.Read(i, copy));
+      if (!copy.historyLoaded) continue;
+      ++checked;
+      // The fake service puts the same number into the close and the
+      // further quote numbers of one update.
+      if (copy.bars[0].close != copy.quoteExtra1 || copy.quoteExtra2 != copy.quoteExtra1) ++torn;
+    }
+    WriteReports(store);
+  }
+  pool.StopLoaderThreads();
+  EXPECT_GT(checked, 0);
+  EXPECT_EQ(torn, 0);
+  EXPECT_EQ(test::SplitLines(test::ReadFile(kStatusReportFile)).size(), 32u);
+}
+
+}  // namespace
+}  // namespace velmora
