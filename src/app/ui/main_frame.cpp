@@ -1,23 +1,160 @@
 #include "app/ui/main_frame.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStatusBar>
+#include <QToolBar>
 
+#include "app/ui/child_frame.h"
+#include "app/window_placement.h"
 #include "base/app_identity.h"
 
 namespace velmora {
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+namespace {
+// Sizing-frame thickness and menu-bar button height used for placement.
+constexpr int kFrameThickness = 4;
+constexpr int kMenuButtonHeight = 20;
+}  // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea(this)) {
   setWindowTitle(QString::fromLatin1(kAppTitle));
-  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  QAction* exitAction = file->addAction(QStringLiteral("E&xit"));
-  exitAction->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
-  connect(exitAction, &QAction::triggered, this, &QWidget::close);
-  statusBar()->showMessage(QStringLiteral("Ready"));
+  setCentralWidget(mdi_);
+
+  // The tool bar is built and docked as the frame expects, then hidden.
+  toolBar_ = addToolBar(QStringLiteral("Standard"));
+  for (const char* name : {"New", "Open", "Save", "Cut", "Copy", "Paste", "Print", "About"})
+    toolBar_->addAction(QString::fromLatin1(name));
+  toolBar_->hide();
+
+  auto* bar = statusBar();
+  for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+    auto* label = new QLabel(QString::fromLatin1(indicator), bar);
+    label->setEnabled(false);
+    bar->addPermanentWidget(label);
+  }
+  setStatusText(QStringLiteral("Ready"));
+
+  buildMenus();
+  connect(mdi_, &QMdiArea::subWindowActivated, this,
+          [this](QMdiSubWindow* w) { showMenuSet(w != nullptr || !mdi_->subWindowList().isEmpty()); });
   resize(1024, 700);
 }
+
+QAction* CMainFrame::command(const char* text, const char* prompt, std::function<void()> ShellCommands::*handler) {
+  auto* action = new QAction(QString::fromLatin1(text), this);
+  const QString full = QString::fromLatin1(prompt);
+  const int split = full.indexOf('\n');
+  action->setStatusTip(split < 0 ? full : full.left(split));
+  if (split >= 0) action->setToolTip(full.mid(split + 1));
+  connect(action, &QAction::triggered, this, [this, handler] {
+    if (const auto& f = commands_.*handler) f();
+  });
+  return action;
+}
+
+void CMainFrame::buildMenus() {
+  auto* exitAction = new QAction(QStringLiteral("E&xit"), this);
+  exitAction->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
+  exitAction->setToolTip(QStringLiteral("Exit"));
+  connect(exitAction, &QAction::triggered, this, &QWidget::close);
+  auto* statusBarAction = new QAction(QStringLiteral("&Status Bar"), this);
+  statusBarAction->setCheckable(true);
+  statusBarAction->setChecked(true);
+  statusBarAction->setStatusTip(QStringLiteral("Show or hide the status bar"));
+  statusBarAction->setToolTip(QStringLiteral("Toggle StatusBar"));
+  connect(statusBarAction, &QAction::toggled, statusBar(), &QWidget::setVisible);
+
+  const char* chartPrompt = "Draw chart and analyse stock.";
+  const char* searchPrompt = "Search a symbol";
+  const char* parameterPrompt = "Config system parameter.";
+  const char* aboutPrompt = "Display program information, version number and copyright\nAbout";
+  using C = ShellCommands;
+
+  auto menu = [this](const char* title, std::initializer_list<QAction*> items) {
+    auto* m = new QMenu(QString::fromLatin1(title), this);
+    for (QAction* a : items) {
+      if (a == nullptr) m->addSeparator();
+      else m->addAction(a);
+    }
+    return m->menuAction();
+  };
+
+  // While no child window is open.
+  frameMenus_ = {
+      menu("&File", {exitAction}),
+      command("&Chart", chartPrompt, &C::chart),
+      menu("&Config", {command("&Search Symbol", searchPrompt, &C::searchSymbol),
+                       command("System &Parameter", parameterPrompt, &C::systemParameter)}),
+      menu("&View", {statusBarAction}),
+      menu("&Help", {command("&About Velmora...", aboutPrompt, &C::about)}),
+  };
+  // While a child window is active.
+  childMenuActions_ = {
+      menu("&File", {command("Status Report", "Your stocks list status", &C::statusReport),
+                     command("Trend Up List", "Stocks with trend changed to up", &C::trendUpList),
+                     command("Trend Down List", "Stocks with trend changed to down", &C::trendDownList),
+                     command("&Buy List", "Stocks with buy signal", &C::buyList),
+                     command("Sell List", "Stocks with sell signal", &C::sellList),
+                     command("Log Infomation", "Log information", &C::logInformation), nullptr, exitAction}),
+      menu("&View", {statusBarAction}),
+      menu("&Config", {command("System &Parameter", parameterPrompt, &C::systemParameter),
+                       command("Stock List", "Edit stock list being monitored.", &C::stockList)}),
+      command("&Chart", chartPrompt, &C::chart),
+      menu("&Tools", {command("&Search Symbol", searchPrompt, &C::searchSymbol)}),
+      menu("&Help", {command("&About Trevanta...", aboutPrompt, &C::about)}),
+  };
+  childMenus_ = true;  // forces the first switch
+  showMenuSet(false);
+}
+
+void CMainFrame::showMenuSet(bool child) {
+  if (child == childMenus_) return;
+  childMenus_ = child;
+  QMenuBar* bar = menuBar();
+  bar->clear();
+  for (QAction* a : child ? childMenuActions_ : frameMenus_) bar->addAction(a);
+}
+
+CChildFrame* CMainFrame::openChild(QWidget* view) {
+  auto* child = new CChildFrame(view);
+  mdi_->addSubWindow(child);
+  const QSize client = mdi_->viewport()->size();
+  const WindowRect r = ChildWindowPlacement(client.width(), client.height(), kFrameThickness, kMenuButtonHeight);
+  child->setGeometry(r.x, r.y, r.width, r.height);
+  child->show();
+  mdi_->setActiveSubWindow(child);
+  showMenuSet(true);
+  connect(child, &QObject::destroyed, this, [this] {
+    // The last child's window is gone once this returns.
+    QMetaObject::invokeMethod(this, [this] { showMenuSet(!mdi_->subWindowList().isEmpty()); },
+                              Qt::QueuedConnection);
+  });
+  return child;
+}
+
+QWidget* CMainFrame::activeView() const {
+  QMdiSubWindow* w = mdi_->activeSubWindow();
+  if (w == nullptr && !mdi_->subWindowList().isEmpty()) w = mdi_->subWindowList().first();
+  return w != nullptr ? w->widget() : nullptr;
+}
+
+void CMainFrame::placeBySettings(int screenWidth, int screenHeight) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  const WindowRect r =
+      MainWindowPlacement(screenWidth, screenHeight, area.width(), area.height(), kFrameThickness, kFrameThickness);
+  setGeometry(area.x() + r.x, area.y() + r.y, r.width, r.height);
+}
+
+void CMainFrame::setStatusText(const QString& text) { statusBar()->showMessage(text); }
+
+QString CMainFrame::statusText() const { return statusBar()->currentMessage(); }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (exitConfirmed_) {
@@ -32,7 +169,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     return;
   }
   exitConfirmed_ = true;
-  if (beforeClose_) beforeClose_();
+  const int running = commands_.activeThreadCount ? commands_.activeThreadCount() : 0;
+  setStatusText(QStringLiteral("Current active thread number: %1").arg(running));
+  if (commands_.stopLoaders) commands_.stopLoaders();
+  for (QMdiSubWindow* w : mdi_->subWindowList()) {
+    if (auto* child = qobject_cast<CChildFrame*>(w)) child->allowClose();
+  }
+  mdi_->closeAllSubWindows();
   event->accept();
 }
 
