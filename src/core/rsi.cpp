@@ -31,14 +31,19 @@ void computeRsi(const SeriesRange& r, int period) {
   }
   const double p = period;
   const double keep = p - 1;
+  // The running averages and the close stay in registers from bar to bar.
+  const QuoteBar& older = r.at(i + 1);
+  double avgGain = older.rsiAvgGain;
+  double avgLoss = older.rsiAvgLoss;
+  double previousClose = older.close;
   for (; i >= r.end; --i) {
     QuoteBar& bar = r.bars[i];
-    const QuoteBar& previous = r.at(i + 1);
-    const double d = bar.close - previous.close;
+    const double d = bar.close - previousClose;
     const double gain = d > 0 ? d : 0;
     const double loss = d < 0 ? -d : 0;
-    const double avgGain = (previous.rsiAvgGain * keep + gain) / p;
-    const double avgLoss = (previous.rsiAvgLoss * keep + loss) / p;
+    avgGain = (avgGain * keep + gain) / p;
+    avgLoss = (avgLoss * keep + loss) / p;
+    previousClose = bar.close;
     bar.rsiAvgGain = avgGain;
     bar.rsiAvgLoss = avgLoss;
     // No losses: 100 with gains; neither gains nor losses: 50, the midpoint.

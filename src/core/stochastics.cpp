@@ -23,11 +23,12 @@ double rawK(const SeriesRange& r, int i, int lookback) {
 
 // Mean of a field over bars i .. i + length - 1, added newest first; fresh
 // bars past the readable ones add their 0.
-double windowMean(const SeriesRange& r, int i, int length, double QuoteBar::*field) {
+template <double QuoteBar::*Field>
+inline double windowMean(const SeriesRange& r, int i, int length) {
   const bool pastEnd = length > r.readable - i;
   const int stop = pastEnd ? r.readable : i + length;
-  double sum = r.bars[i].*field;
-  for (int j = i + 1; j < stop; ++j) sum += r.bars[j].*field;
+  double sum = r.bars[i].*Field;
+  for (int j = i + 1; j < stop; ++j) sum += r.bars[j].*Field;
   if (pastEnd) sum += 0.0;
   return sum / length;
 }
@@ -39,9 +40,11 @@ void computeStochastics(const SeriesRange& r, int lookback, int smoothing, int s
   for (int i = first; i >= r.end; --i) {
     QuoteBar& bar = r.bars[i];
     bar.stochRawK = rawK(r, i, lookback);
-    bar.stochSlowRaw = windowMean(r, i, slowing, &QuoteBar::stochRawK);
-    bar.stochK = windowMean(r, i, smoothing, &QuoteBar::stochRawK);
-    bar.stochD = windowMean(r, i, slowing, &QuoteBar::stochK);
+    const double slowRaw = windowMean<&QuoteBar::stochRawK>(r, i, slowing);
+    bar.stochSlowRaw = slowRaw;
+    // With equal lengths both are the same mean (3 and 3 by default).
+    bar.stochK = smoothing == slowing ? slowRaw : windowMean<&QuoteBar::stochRawK>(r, i, smoothing);
+    bar.stochD = windowMean<&QuoteBar::stochK>(r, i, slowing);
   }
 }
 
