@@ -26,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::CheckTerminated(real.changePercentText);
 
   std::int32_t volume = 0;
-  ParseShortDayWatchVolume(line.c_str(), volume);
+  char symbol[64];
+  ParseShortDayWatchVolume(line.c_str(), symbol, volume);
+  fuzz::CheckTerminated(symbol);
 
   QuoteBar bar;
   bar.close = 10;

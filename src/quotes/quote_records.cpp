@@ -67,12 +67,14 @@ void ParseRealTimeRecord(const char* line, RealTimeRecord& record) {
   CopyBounded(record.changePercentText, sizeof record.changePercentText, percent);
 }
 
-bool ParseShortDayWatchVolume(const char* line, std::int32_t& volume) {
+bool ParseShortDayWatchVolume(const char* line, char (&symbol)[64], std::int32_t& volume) {
   RecordText text(line);
   cleanRecord(text.buf);
-  char symbol[kRecordBuffer] = "";
+  char word[kRecordBuffer] = "";
   long value = 0;
-  if (std::sscanf(text.buf, "%1023s%ld", symbol, &value) < 2) return false;
+  const int n = std::sscanf(text.buf, "%1023s%ld", word, &value);
+  CopyBounded(symbol, sizeof symbol, word);
+  if (n < 2) return false;
   volume = SaturateToInt32(static_cast<long long>(value));
   return true;
 }

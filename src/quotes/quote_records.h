@@ -42,8 +42,9 @@ void ParseDayWatchRecord(const char* line, DayWatchRecord& record);
 void ParseRealTimeRecord(const char* line, RealTimeRecord& record);
 
 // The composite index's volume: the integer part of the last price of the
-// "^TV.O" day-watch record. False (volume untouched) when there is none.
-bool ParseShortDayWatchVolume(const char* line, std::int32_t& volume);
+// "^TV.O" day-watch record, and the record's symbol (cut to 63 characters).
+// False (volume untouched) when there is no number.
+bool ParseShortDayWatchVolume(const char* line, char (&symbol)[64], std::int32_t& volume);
 
 struct LocalDate {
   int year = 0;

@@ -1,5 +1,7 @@
 #include "quotes/quote_services.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +30,12 @@ struct SymbolText {
       *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
   }
 };
+
+// A record answers for the symbol asked for (services write it in upper
+// case); a record naming another symbol, or none, is no quote of this one.
+bool isRecordOf(const char* recordSymbol, const char* requested) {
+  return recordSymbol[0] != '\0' && strcasecmp(recordSymbol, requested) == 0;
+}
 
 std::string joinUrl(const std::string& endpoint, const char* query) { return endpoint + "?" + query; }
 
@@ -141,11 +149,14 @@ int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume, const Sys
   char line[kRecordLineCapacity];
   const bool haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
   if (fetcher.bodyFailed()) return kQuoteLocalFailure;  // the record may be cut short
-  if (!haveLine) {
+  char recordSymbol[64] = "";
+  std::int32_t value = 0;
+  const bool haveVolume = haveLine && ParseShortDayWatchVolume(line, recordSymbol, value);
+  if (!haveLine || !isRecordOf(recordSymbol, kCompositeVolumeSymbol)) {
     LogFormat("Can not find day watch quote for symbol '%s'", kCompositeVolumeSymbol);
     return kQuoteFailed;
   }
-  ParseShortDayWatchVolume(line, volume);
+  if (haveVolume) volume = value;
   return 1;
 }
 
@@ -161,12 +172,12 @@ int fetchQuoteRecords(const char* symbol, InternetSession& session, const RealTi
   if (status != kHttpOk) return -status;
   bool haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
   if (fetcher.bodyFailed()) return kQuoteLocalFailure;  // the record may be cut short
-  if (!haveLine) {
+  DayWatchRecord dayWatch;
+  if (haveLine) ParseDayWatchRecord(line, dayWatch);
+  if (!haveLine || !isRecordOf(dayWatch.symbol, symbol)) {
     LogFormat("Can not find day watch quote for symbol '%s'", symbol);
     return kQuoteFailed;
   }
-  DayWatchRecord dayWatch;
-  ParseDayWatchRecord(line, dayWatch);
   ApplyDayWatchRecord(dayWatch, bar);
 
   SymbolText recordSymbol(dayWatch.symbol);
@@ -180,12 +191,12 @@ int fetchQuoteRecords(const char* symbol, InternetSession& session, const RealTi
   if (status != kHttpOk) return -status;
   haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
   if (fetcher.bodyFailed()) return kQuoteLocalFailure;
-  if (!haveLine) {
+  RealTimeRecord realTime;
+  if (haveLine) ParseRealTimeRecord(line, realTime);
+  if (!haveLine || !isRecordOf(realTime.symbol, symbol)) {
     LogFormat("Can not find real time quote for symbol '%s'", symbol);
     return kQuoteFailed;
   }
-  RealTimeRecord realTime;
-  ParseRealTimeRecord(line, realTime);
   ApplyRealTimeRecord(realTime, dayWatch, TodayLocal(), bar, places.extra1, places.extra2);
   return 1;
 }

@@ -65,12 +65,14 @@ TEST(RealTimeRecordRead, BlanksInsideFieldsSurvive) {
 
 TEST(ShortDayWatchRead, TakesTheIntegerPartOfTheLastPrice) {
   std::int32_t volume = 7;
-  EXPECT_TRUE(ParseShortDayWatchVolume("\"^TV.O\",1987654321.75,\"12/3/2004\",\"4:00pm\"", volume));
+  char symbol[64];
+  EXPECT_TRUE(ParseShortDayWatchVolume("\"^TV.O\",1987654321.75,\"12/3/2004\",\"4:00pm\"", symbol, volume));
   EXPECT_EQ(volume, 1987654321);
-  EXPECT_TRUE(ParseShortDayWatchVolume("\"^TV.O\",2987654321.00", volume));
+  EXPECT_STREQ(symbol, "^TV.O");
+  EXPECT_TRUE(ParseShortDayWatchVolume("\"^TV.O\",2987654321.00", symbol, volume));
   EXPECT_EQ(volume, 2147483647);
   volume = 7;
-  EXPECT_FALSE(ParseShortDayWatchVolume("\"^TV.O\"", volume));
+  EXPECT_FALSE(ParseShortDayWatchVolume("\"^TV.O\"", symbol, volume));
   EXPECT_EQ(volume, 7);
 }
 

@@ -274,5 +274,26 @@ TEST_F(RealTimeLoad, FailuresAndMissingRecords) {
   EXPECT_TRUE(LogHas("Can not find day watch quote for symbol '^TV.O'"));
 }
 
+TEST_F(RealTimeLoad, RecordsOfAnotherSymbolOrGarbageAreNotTaken) {
+  bar_.close = 7;
+  net_.server->Route(Url("MSFT", "sl1d1t1c1ohgv"),
+                     Reply(200, "\"IBM\",99.00,\"12/3/2004\",\"4:00pm\",1,1,1,1,1\n"));
+  EXPECT_EQ(Load("MSFT"), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find day watch quote for symbol 'MSFT'"));
+
+  net_.server->Route(Url("ORCL", "sl1d1t1c1ohgv"),
+                     Reply(200, "\"orcl\",9.00,\"12/3/2004\",\"4:00pm\",1,1,1,1,1\n"));
+  net_.server->Route(Url("ORCL", "st5l9c6p4b1a3"), Reply(200, "\x9c 12.5 \x01\x02\n"));
+  EXPECT_EQ(Load("ORCL"), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find real time quote for symbol 'ORCL'"));
+
+  bar_.close = 7;
+  net_.server->Route(Url("^IXIC", "sl1d1t1c1ohgv"), Reply(200, "\"^IXIC\",1,\"1/1/2005\",\"1:00pm\"\n"));
+  net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"), Reply(200, "\"^DJI\",123456789\n"));
+  bar_.volume = 5;
+  EXPECT_EQ(Load("^IXIC"), kQuoteFailed);
+  EXPECT_EQ(bar_.volume, 5);  // the other symbol's number is not taken as the volume
+}
+
 }  // namespace
 }  // namespace velmora
