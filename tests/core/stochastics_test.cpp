@@ -68,5 +68,33 @@ TEST(Stochastics, WindowsPastTheSeriesSeeFreshBars) {
   EXPECT_EQ(bars[1].stochK, 30);     // (90 + 0 + 0) / 3
 }
 
+TEST(Stochastics, SlidingWindowFindsWhatAScanFinds) {
+  // Highs, lows and closes from a few values: many ties, zeros of both signs.
+  const double values[] = {0.0, -0.0, 1, 2, 2, 3, 5, 5, 9999999999.99, 1e11};
+  std::uint64_t seed = 99;
+  auto pick = [&] {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return values[(seed >> 33) % 10];
+  };
+  for (int lookback : {1, 2, 5, 14}) {
+    std::vector<QuoteBar> bars(300);
+    for (QuoteBar& b : bars) {
+      b.high = pick();
+      b.low = pick();
+      b.close = pick();
+    }
+    computeStochastics(test::FullRange(bars), lookback, 1, 1);
+    for (int i = 299 - lookback; i >= 0; --i) {
+      double highest = 0, lowest = 9999999999.99;  // the rule, bar by bar
+      for (int j = i; j < i + lookback; ++j) {
+        if (bars[j].high > highest) highest = bars[j].high;
+        if (bars[j].low < lowest) lowest = bars[j].low;
+      }
+      const double raw = highest == lowest ? 50 : (bars[i].close - lowest) * 100 / (highest - lowest);
+      ASSERT_TRUE(test::SameBits(bars[i].stochRawK, raw)) << "look-back " << lookback << ", bar " << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velmora
