@@ -1,0 +1,168 @@
+#include "chart/chart_layout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/text_helpers.h"
+#include "chart/indicator_panel_painter.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr QRgb kBlack = rgb(0, 0, 0);
+constexpr QRgb kGridGrey = rgb(196, 196, 196);
+
+// One indicator panel stacked on `base`: kPanelHeight tall when shown,
+// nothing (top = bottom = base) when not. Returns the next base.
+int stackPanel(bool shown, int base, int& top, int& bottom) {
+  bottom = base;
+  top = shown ? base - kPanelHeight : base;
+  return top;
+}
+
+void separator(Surface& surface, const ChartViewModel& m, int y) {
+  surface.moveTo(m.leftMargin, y);
+  surface.lineTo(m.plotRight(), y);
+}
+
+void drawFrame(Surface& surface, const ChartViewModel& m) {
+  surface.selectPen(Pen::solid(kBlack, 2));
+  const QPoint corners[] = {{m.leftMargin, m.topMargin},
+                            {m.plotRight(), m.topMargin},
+                            {m.plotRight(), m.frameBottom()},
+                            {m.leftMargin, m.frameBottom()},
+                            {m.leftMargin, m.topMargin}};
+  surface.polyline(corners);
+}
+
+// The indicator panels from the bottom up (MACD, Stochastics, RSI, volume);
+// the price panel takes what is left above them.
+void stackPanels(Surface& surface, ChartViewModel& m) {
+  const ChartSettings& s = m.settings;
+  const Pen thinBlack = Pen::solid(kBlack);
+  const Pen referenceGrey = Pen::solid(kGridGrey);
+  surface.selectPen(thinBlack);
+  int base = m.frameBottom();
+
+  base = stackPanel(s.showMacd != 0, base, m.macdTop, m.macdBottom);
+  if (s.showMacd != 0) separator(surface, m, m.macdTop);
+
+  base = stackPanel(s.showStochastics != 0, base, m.stochTop, m.stochBottom);
+  m.stochPlotHeight = m.stochBottom - m.axisTextHeight - m.stochTop - 2;
+  if (s.showStochastics != 0) {
+    separator(surface, m, m.stochTop);
+    drawStochasticsHeader(surface, m);
+  }
+
+  base = stackPanel(s.showRsi != 0, base, m.rsiTop, m.rsiBottom);
+  m.rsiHeight = kPanelHeight;
+  if (s.showRsi != 0) {
+    // The Stochastics reference lines leave their grey pen behind, and the
+    // RSI separator is drawn with it.
+    surface.selectPen(s.showStochastics != 0 ? referenceGrey : thinBlack);
+    separator(surface, m, m.rsiTop);
+    drawRsiHeader(surface, m);
+  }
+
+  base = stackPanel(s.showVolume != 0, base, m.volumeTop, m.volumeBottom);
+  m.volumePlotHeight = 78 - m.axisTextHeight;
+  if (s.showVolume != 0) {
+    const QuoteBar& newest = m.newestBar();
+    drawVolumeHeader(surface, m, newest.volume, newest.volumeAvg50);
+    surface.selectPen(Pen::solid(kBlack, 2));
+    separator(surface, m, m.volumeTop);
+  }
+
+  m.priceBottom = base;
+  m.priceTop = m.topMargin;
+}
+
+}  // namespace
+
+double priceStepFor(double range) {
+  // A negative range (no visible bar widened the extents) or an absurd one
+  // still gives a usable step.
+  const double hundredths = std::clamp((range * 0.125 + 0.05) * 100, 5.0, 1e15);
+  const long long t = static_cast<long long>(hundredths);
+  return static_cast<double>(t / 5 * 5) * 0.01;
+}
+
+void layoutChart(Surface& surface, ChartViewModel& m) {
+  SurfaceRestorer restorer(surface);
+  const double range = m.data.priceMax - m.data.priceMin;
+  m.priceStep = priceStepFor(range);
+
+  surface.selectFont(m.axisFont);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2lf", m.data.priceMax);
+  const TextExtent extent = surface.textExtent(text);
+  m.axisTextWidth = extent.width;
+  m.axisTextHeight = extent.height;
+  m.axisWidth = m.axisTextWidth + 4;
+
+  drawFrame(surface, m);
+  stackPanels(surface, m);
+
+  // A flat window (highest high = lowest low) is scaled as if it spanned
+  // one price step: every price then sits on the lowest price's line and
+  // no conversion divides by zero.
+  const double scaledRange = range > 0 ? range : m.priceStep;
+  m.priceScale = (m.priceBottom - m.priceBottomInset - m.priceTopInset - m.topMargin) / scaledRange;
+  m.updateBarSpacing();
+}
+
+void drawPriceGrid(Surface& surface, const ChartViewModel& m) {
+  SurfaceRestorer restorer(surface);
+  surface.selectPen(Pen::solid(kGridGrey));
+  surface.selectFont(m.axisFont);
+  const double step = m.priceStep > 0 ? m.priceStep : priceStepFor(m.data.priceMax - m.data.priceMin);
+  double level = std::trunc((m.data.priceMin + step + 0.05) * 10) * 0.1;
+  // The step is at least an eighth of the range, so a dozen levels cover
+  // it; the cap only stops a step lost in the rounding of huge prices.
+  for (int n = 0; level < m.data.priceMax && n < 64; ++n, level += step) {
+    const int y = m.yOfPrice(level);
+    separator(surface, m, y);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2lf", level);
+    surface.textOut(m.plotRight() + 2, y - m.axisTextHeight / 2, text);
+  }
+}
+
+void drawMonthAxis(Surface& surface, const ChartViewModel& m) {
+  static const char* const kNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static const char* const kInitials[] = {"J", "F", "M", "A", "M", "J", "J", "A", "S", "O", "N", "D"};
+  const char* const* names = m.data.oldestVisible - m.data.newestVisible <= 365 ? kNames : kInitials;
+
+  const Pen oldPen = surface.selectPen(Pen::solid(kGridGrey));
+  int previousMonth = 0;
+  // The newest bar (index 0) never starts a month.
+  const int newest = std::max(m.newestIndex(), 1);
+  for (int i = m.oldestIndex(); i >= newest; --i) {
+    const QuoteBar& bar = m.bar(i);
+    char text[32];
+    std::snprintf(text, sizeof text, "%s %s", bar.date, bar.time);
+    int year = 0, month = 0, day = 0;
+    ParseDate(text, year, month, day);
+    if (month == previousMonth) continue;
+    if (previousMonth > 0) {
+      // The right edge of the slot of the month's first bar.
+      const int x = truncToInt((m.data.oldestVisible - i + 1) * m.barSpacing + m.leftMargin);
+      surface.moveTo(x, m.topMargin);
+      surface.lineTo(x, m.frameBottom());
+      char label[8];
+      if (month == 1)
+        std::snprintf(label, sizeof label, "%02d", ((year % 100) + 100) % 100);
+      else
+        std::snprintf(label, sizeof label, "%s", month >= 1 && month <= 12 ? names[month - 1] : "");
+      const TextExtent extent = surface.textExtent(label);
+      surface.textOut(x - extent.width / 2, m.clientHeight - extent.height - 2, label);
+    }
+    previousMonth = month;
+  }
+  surface.selectPen(oldPen);
+}
+
+}  // namespace velmora

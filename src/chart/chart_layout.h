@@ -1,0 +1,34 @@
+#pragma once
+
+// The chart's layout pass and scales: the price step, the price-label
+// column, the chart frame, the indicator panels stacked from the bottom
+// with their separators and headers, the price scale; then the horizontal
+// price grid with its labels and the month axis along the bottom.
+
+#include "chart/chart_model.h"
+#include "chart/surface.h"
+
+namespace velmora {
+
+// Distance between two price levels for a visible price range: 12.5 % of
+// the range plus 0.05, cut to hundredths and down to a multiple of 0.05,
+// never below 0.05 (range 10 -> 1.30, 3 -> 0.40, 0 -> 0.05).
+double priceStepFor(double range);
+
+// Sets priceStep, axisTextWidth/Height, axisWidth, every panel's top and
+// bottom, the plot heights, priceBottom/priceTop, priceScale and barSpacing;
+// draws the frame, the separators and the shown panels' headers and
+// reference lines. Leaves the surface's selections as they were.
+void layoutChart(Surface& surface, ChartViewModel& model);
+
+// Grey horizontal lines with "%.2lf" labels in the price-label column, one
+// step apart from the first tenth above priceMin + priceStep, below priceMax.
+void drawPriceGrid(Surface& surface, const ChartViewModel& model);
+
+// A grey vertical line at the first bar of every month and a label under
+// the frame (month names, or initials beyond 366 visible bars; the two-digit
+// year at January), in the surface's current font. Uses the barSpacing the
+// model holds, so it runs before the layout pass of the same paint.
+void drawMonthAxis(Surface& surface, const ChartViewModel& model);
+
+}  // namespace velmora

@@ -1,0 +1,106 @@
+#pragma once
+
+// The chart-mode state of a chart view: its data, its layout values and the
+// conversions between bars, prices and pixels that every chart painter and
+// the pointer overlays use. A plain record the view owns; the painters read
+// it and the layout pass writes its geometry.
+//
+// Coordinates are integer device pixels of the client area, origin at the
+// top left, y downwards; every conversion truncates toward zero.
+
+#include <QRgb>
+#include <array>
+#include <string>
+
+#include "chart/surface_types.h"
+#include "core/chart_data.h"
+#include "core/chart_settings.h"
+#include "core/quote_bar.h"
+
+namespace velmora {
+
+inline constexpr int kLegendCapacity = 10;
+inline constexpr int kPanelHeight = 80;  // every indicator panel
+
+struct ChartViewModel {
+  ChartViewModel();
+
+  int clientWidth = -1;
+  int clientHeight = -1;
+  int leftMargin = 0;
+  int axisWidth = 24;
+  int topMargin = 20;
+  int bottomMargin = 20;
+  int priceBottom = 0;
+  int priceTop = 20;
+  int priceTopInset = 8;
+  int priceBottomInset = 8;
+  double priceScale = 0;
+  int volumeTop = 0, volumeBottom = 0, volumePlotHeight = 0;
+  int rsiTop = 0, rsiBottom = 0, rsiHeight = 0;
+  int macdTop = 0, macdBottom = 0;
+  int stochTop = 0, stochBottom = 0, stochPlotHeight = 0;
+  int barGap = 2;
+  double barSpacing = 0;
+  double priceStep = 0;
+
+  FontSpec axisFont{14, 0, FontPitch::Variable};
+  FontSpec labelFont{14, 200, FontPitch::Fixed};  // the pointer's price label
+  int axisTextWidth = 0;
+  int axisTextHeight = 0;
+
+  QRgb backgroundColour = rgb(214, 214, 214);
+  QRgb textColour = rgb(0, 0, 0);
+  std::array<QRgb, kLegendCapacity> emaColours{};
+  std::array<std::string, kLegendCapacity> emaLabels{};
+  int emaCount = 6;
+
+  unsigned repainted = 1;
+  int lastPointerX = -1;
+  int lastPointerY = -1;
+  int savedLabelWidth = 0;
+  int savedLabelHeight = 0;
+  unsigned selecting = 0;
+  int bandLeft = 0, bandTop = 0, bandRight = 0, bandBottom = 0;
+
+  ChartSettings settings;
+  // Series, trend state, visible window and extents (visibleCount,
+  // priceMax/Min, volumeMax/Min, newestVisible, oldestVisible).
+  ChartData data;
+
+  // ---- geometry ----
+  int plotRight() const { return clientWidth - axisWidth; }
+  int frameBottom() const { return clientHeight - bottomMargin; }
+
+  // Slot of bar i: left edge, right edge (barGap short of the next slot)
+  // and centre.
+  int slotLeft(int i) const;
+  int slotRight(int i) const;
+  int slotCentre(int i) const;
+
+  int yOfPrice(double price) const;
+  double priceAtY(int y) const;
+  int barAtX(int x) const;
+
+  // (clientWidth - axisWidth - leftMargin) / visibleCount; left as it was
+  // while nothing is visible.
+  void updateBarSpacing();
+
+  // ---- the visible bars, clamped to the bars that exist ----
+  // Painters walk i from oldestIndex() down to newestIndex(); the range is
+  // empty (oldestIndex() < newestIndex()) when there are no bars.
+  int oldestIndex() const;
+  int newestIndex() const;
+  const QuoteBar& bar(int i) const { return data.bars[i]; }
+  // The bar the headers name: the newest visible one (a fresh bar when the
+  // series is empty).
+  const QuoteBar& newestBar() const;
+  // Bar i's average k (0..5: ema5 .. ema200); 0 for other k.
+  static double averageOf(const QuoteBar& bar, int k);
+};
+
+// double -> int truncating toward zero, saturating far outside the canvas
+// (and 0 for NaN), so absurd prices can never overflow a conversion.
+int truncToInt(double value);
+
+}  // namespace velmora

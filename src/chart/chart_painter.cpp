@@ -1,0 +1,36 @@
+#include "chart/chart_painter.h"
+
+#include "chart/chart_layout.h"
+#include "chart/indicator_panel_painter.h"
+#include "chart/price_panel_painter.h"
+
+namespace velmora {
+
+void beginChartPaint(Surface& surface, ChartViewModel& m) {
+  surface.fillRect({0, 0, surface.width(), surface.height()}, m.backgroundColour);
+  surface.setBackgroundColour(m.backgroundColour);
+  surface.setTextColour(m.textColour);
+  m.clientWidth = surface.width();
+  m.clientHeight = surface.height();
+}
+
+void paintChart(Surface& surface, ChartViewModel& m, const ChartOverlayHook& overlays) {
+  m.repainted = 1;
+  // The month axis comes first and so uses the bar spacing of the previous
+  // layout pass (or of the resize or the data preparation).
+  drawMonthAxis(surface, m);
+  layoutChart(surface, m);
+  const ChartSettings& s = m.settings;
+  if (s.showStochastics != 0) drawStochastics(surface, m);
+  if (s.showRsi != 0) drawRsi(surface, m);
+  if (s.showVolume != 0) drawVolume(surface, m);
+  drawPriceGrid(surface, m);
+  drawPriceBars(surface, m);
+  drawAverages(surface, m);
+  drawSignalCircles(surface, m);
+  drawTrendTriangles(surface, m);
+  surface.flush();
+  if (overlays) overlays(surface, m);
+}
+
+}  // namespace velmora
