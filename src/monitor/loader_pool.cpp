@@ -28,9 +28,7 @@ void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
   int share = total / n;
   if (share < 10) share = 10;
   throughHistory_.store(0);
-  startable_.store(0);
   historyTurn_.store(0);
-  ReportStep();
 
   for (auto& t : threads_) t->assign(-1, -1);
   int previousEnd = 0;
@@ -44,6 +42,10 @@ void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
     if (end == total) break;
   }
   startable_.store(startable);
+  // The reports show the freshly loaded list at once. Written after the
+  // ranges are known, so this pass counts as complete only when no thread
+  // has anything to load.
+  ReportStep();
 }
 
 int LoaderPool::StartLoaderThreads(LoaderListener* listener) {
