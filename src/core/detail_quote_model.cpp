@@ -74,8 +74,12 @@ const QuoteBar& DetailQuoteModel::bar(int i) const {
 bool DetailQuoteModel::typeClose(const std::string& text) {
   typedClose_ = text;
   texts_.close = text;
+  // A number still being typed is already the close that a spin step or an
+  // explicit recompute starts from; only the recompute waits.
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str()) close_ = value;
   if (text.empty() || text.back() == '.' || text.back() == '0') return false;
-  close_ = std::atof(text.c_str());
   recompute();
   return true;
 }
@@ -132,7 +136,7 @@ void DetailQuoteModel::refill() {
   t.stochD = rounded(b.stochD);
   for (int k = 0; k < 6; ++k) {
     const char* mark = bar(k).signalMark;
-    t.signals[k].assign(mark, strnlen(mark, sizeof bar(k).signalMark));
+    t.signalMarks[k].assign(mark, strnlen(mark, sizeof bar(k).signalMark));
   }
   t.bullishAbove = price(p1.upperBreak);
   t.bearishBelow = price(p1.lowerBreak);

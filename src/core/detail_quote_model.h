@@ -59,7 +59,7 @@ struct DetailQuoteTexts {
   std::string preClose, prev2High, prev2Low, toEma10;
   std::array<std::string, 6> ema, aboveEma;  // 5, 10, 20, 50, 100, 200 bars
   std::string rsi, stochK, stochD;
-  std::array<std::string, 6> signals;  // marks of bars 0 to 5
+  std::array<std::string, 6> signalMarks;  // "BS0".."BS5": marks of bars 0 to 5 (not "signals": a Qt keyword)
   std::string bullishAbove, bearishBelow, sentiment;
 };
 
@@ -81,8 +81,9 @@ class DetailQuoteModel {
   double close() const { return close_; }
 
   // The "Close:" box changed: recomputes with the typed value unless the
-  // text is empty or ends in '.' or '0' (more digits may follow). Returns
-  // whether it recomputed.
+  // text is empty or ends in '.' or '0' (more digits may follow). A waiting
+  // number still becomes the close that spinClose and recompute use.
+  // Returns whether it recomputed.
   bool typeClose(const std::string& text);
 
   // One spin of the close: close - delta * 0.01 rounded to two decimals

@@ -91,7 +91,7 @@ TEST(DetailQuoteText, ValuesOfBarZeroAndItsPredecessors) {
   EXPECT_EQ(t.bullishAbove, "10.75");
   EXPECT_EQ(t.bearishBelow, "9.25");
   const std::array<std::string, 6> marks = {"", "", "", "B", "", "S"};
-  EXPECT_EQ(t.signals, marks);
+  EXPECT_EQ(t.signalMarks, marks);
 }
 
 TEST(DetailQuoteText, RatioWithoutAverageIsZero) {
@@ -114,6 +114,25 @@ TEST(DetailQuoteWhatIf, TypedCloseRecomputesOnlyOnAFinishedNumber) {
   EXPECT_EQ(model.bar(0).close, 12.5);
   // The change is recomputed against the previous close.
   EXPECT_EQ(model.bar(0).change, RoundTo2Decimals(12.5 - m.bars[1].close));
+}
+
+TEST(DetailQuoteWhatIf, AWaitingTypedNumberIsWhereTheSpinStarts) {
+  const Monitored m = monitored(21);
+  DetailQuoteModel model = fromList(m);
+  const double opened = model.close();
+  EXPECT_FALSE(model.typeClose(""));
+  EXPECT_FALSE(model.typeClose("."));
+  EXPECT_EQ(model.close(), opened);  // nothing readable: the close stays
+  EXPECT_FALSE(model.typeClose("12.50"));
+  EXPECT_EQ(model.bar(0).close, m.bars[0].close);  // not recomputed yet
+  model.spinClose(-1);
+  EXPECT_EQ(model.close(), 12.51);
+  EXPECT_EQ(model.bar(0).close, 12.51);
+  EXPECT_EQ(model.texts().close, "12.51");
+  EXPECT_FALSE(model.typeClose("13."));
+  model.recompute();
+  EXPECT_EQ(model.bar(0).close, 13.0);
+  EXPECT_EQ(model.texts().close, "13.");  // the box keeps what was typed
 }
 
 TEST(DetailQuoteWhatIf, SpinStepsTheCloseByOneCent) {
@@ -154,7 +173,7 @@ TEST(DetailQuoteWhatIf, EveryRecomputeStartsFromTheStoredState) {
   const DetailQuoteTexts first = model.texts();
   const auto firstBars = std::vector<QuoteBar>(&model.bar(0), &model.bar(0) + kMonitoredBars);
   for (int k = 0; k < 4; ++k) model.recompute();
-  EXPECT_EQ(model.texts().signals, first.signals);
+  EXPECT_EQ(model.texts().signalMarks, first.signalMarks);
   EXPECT_EQ(
       test::FirstDifference(std::vector<QuoteBar>(&model.bar(0), &model.bar(0) + kMonitoredBars), firstBars),
       "");
