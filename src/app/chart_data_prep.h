@@ -1,0 +1,42 @@
+#pragma once
+
+#include "base/system_config.h"
+#include "core/chart_data.h"
+#include "core/chart_settings.h"
+#include "core/chart_window.h"
+#include "quotes/internet_session.h"
+
+namespace velmora {
+
+// Where a chart's quotes come from: the configured quote services. Tests
+// put their own in front of the real services (to look at the requests, or
+// to give the client a calendar of their choosing).
+class ChartQuoteSource {
+ public:
+  explicit ChartQuoteSource(const SystemConfig& config = systemConfig()) : config_(config) {}
+  virtual ~ChartQuoteSource() = default;
+
+  // As LoadHistoryQuote: the next free slot, or a negative result code.
+  virtual int LoadHistory(const char* symbol, char periodLetter, const HistoryRequestSpan& span,
+                          InternetSession& session, int capacity, QuoteBar* bars);
+  // As LoadRealTimeQuote into `bar`: positive on success.
+  virtual int LoadRealTime(const char* symbol, InternetSession& session, QuoteBar& bar);
+
+ private:
+  const SystemConfig& config_;
+};
+
+// A chart's data preparation, run once by the chart view before its first
+// picture: loads the series (online with today's quote in bar 0, or from a
+// local file), computes every indicator and signal with the settings'
+// periods, writes the security's history files after an online load, and
+// fixes the visible window, its extents and `barSpacing` (`plotWidth` is
+// the plot's width between the left and right margins). False when the
+// history, the file or today's quote could not be loaded; the failures
+// themselves are logged by the quote layer.
+bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth, ChartData& out,
+                      double& barSpacing);
+bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth, ChartData& out,
+                      double& barSpacing, ChartQuoteSource& source);
+
+}  // namespace velmora
