@@ -23,19 +23,14 @@ TEST(ChangeStage, OldestBarOfAFullRunHasNoChange) {
   EXPECT_EQ(bars[0].changePercent, -20);
 }
 
-TEST(ChangeStage, BothValuesAreRoundedToTwoDecimals) {
-  auto bars = ClosesOldestFirst({3.00, 3.01});
-  computeChange(test::FullRange(bars));
-  EXPECT_EQ(bars[0].change, 0.01);
-  EXPECT_EQ(bars[0].changePercent, 0.33);
-}
-
 TEST(ChangeStage, PercentComesFromTheUnroundedDifference) {
   // 1.00 -> 1.006: the change rounds to 0.01, but the percent is 0.6, not 1.
-  auto bars = ClosesOldestFirst({1.00, 1.006});
+  auto bars = ClosesOldestFirst({1.00, 1.006, 3.00, 3.01});
   computeChange(test::FullRange(bars));
-  EXPECT_EQ(bars[0].change, 0.01);
-  EXPECT_EQ(bars[0].changePercent, 0.6);
+  EXPECT_EQ(bars[2].change, 0.01);
+  EXPECT_EQ(bars[2].changePercent, 0.6);
+  EXPECT_EQ(bars[0].change, 0.01);  // 3.00 -> 3.01: two decimals
+  EXPECT_EQ(bars[0].changePercent, 0.33);
 }
 
 TEST(ChangeStage, PreviousCloseOfZeroGivesZeroPercent) {

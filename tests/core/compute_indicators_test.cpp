@@ -133,15 +133,5 @@ TEST(ComputeIndicators, ConfirmDaysComeFromTheConfiguration) {
   systemConfig().TrendChangeConfirmDays = saved;
 }
 
-TEST(ComputeIndicators, SeriesOverloadUsesTheCount) {
-  auto series = std::make_unique<QuoteSeries>();
-  const auto bars = test::MarketBars(50, 8);
-  for (int i = 0; i < 50; ++i) (*series)[i] = bars[static_cast<std::size_t>(i)];
-  series->count = 50;
-  EXPECT_EQ(BarsOf(*series).size(), 50u);
-  series->count = 5000;
-  EXPECT_EQ(BarsOf(*series).size(), static_cast<std::size_t>(kHistoryCapacity));
-}
-
 }  // namespace
 }  // namespace velmora

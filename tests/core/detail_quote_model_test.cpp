@@ -35,7 +35,9 @@ TEST(DetailQuoteText, DirectionWordsAndSentences) {
   std::vector<QuoteBar> bars(3);
   bars[0].breakState = kInside;
   bars[0].trend = kDown;
+  bars[0].volume = 500;  // no average yet
   DetailQuoteModel model(bars, false, false, 2, 0, SignalState{}, kConfirmDays);
+  EXPECT_EQ(model.texts().ratio, "0.00");
   EXPECT_EQ(model.texts().trend, "Down");
   EXPECT_EQ(model.texts().breakState, "Sideline");
   EXPECT_EQ(model.texts().sentiment, "Today's sentiment is neutral.");
@@ -73,7 +75,7 @@ TEST(DetailQuoteText, ValuesOfBarZeroAndItsPredecessors) {
   DetailQuoteModel model(bars, false, false, 6, 0, SignalState{}, kConfirmDays);
   const DetailQuoteTexts& t = model.texts();
   EXPECT_EQ(t.date, "12/6/2005");
-  EXPECT_EQ(t.high, "11.26");
+  EXPECT_EQ(t.high, "11.26");  // prices as the program shows prices, "%.2lf"
   EXPECT_EQ(t.close, "10.50");
   EXPECT_EQ(t.change, "0.50");
   EXPECT_EQ(t.changePercent, "5.01");
@@ -92,13 +94,6 @@ TEST(DetailQuoteText, ValuesOfBarZeroAndItsPredecessors) {
   EXPECT_EQ(t.bearishBelow, "9.25");
   const std::array<std::string, 6> marks = {"", "", "", "B", "", "S"};
   EXPECT_EQ(t.signalMarks, marks);
-}
-
-TEST(DetailQuoteText, RatioWithoutAverageIsZero) {
-  std::vector<QuoteBar> bars(2);
-  bars[0].volume = 500;
-  DetailQuoteModel model(bars, false, false, 1, 0, SignalState{}, kConfirmDays);
-  EXPECT_EQ(model.texts().ratio, "0.00");
 }
 
 TEST(DetailQuoteWhatIf, TypedCloseRecomputesOnlyOnAFinishedNumber) {

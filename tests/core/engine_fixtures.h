@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/text_helpers.h"
@@ -92,26 +93,42 @@ inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) 
 // The first field in which two bars differ ("" when none): doubles by their
 // bits, texts up to their terminator.
 inline std::string FirstDifference(const QuoteBar& a, const QuoteBar& b) {
-#define VELMORA_CMP_INT(f) \
-  if (a.f != b.f) return #f;
-#define VELMORA_CMP_DBL(f) \
-  if (!SameBits(a.f, b.f)) return #f;
-  VELMORA_CMP_INT(breakState)
-  VELMORA_CMP_INT(trend) VELMORA_CMP_INT(trendChanged) VELMORA_CMP_INT(barsSinceChange)
-      VELMORA_CMP_DBL(upperBreak) VELMORA_CMP_DBL(lowerBreak) VELMORA_CMP_DBL(open) VELMORA_CMP_DBL(high)
-          VELMORA_CMP_DBL(low) VELMORA_CMP_DBL(close) VELMORA_CMP_INT(volumeAvg50) VELMORA_CMP_DBL(change)
-              VELMORA_CMP_DBL(changePercent) VELMORA_CMP_DBL(toEma10Percent) VELMORA_CMP_DBL(ema5)
-                  VELMORA_CMP_INT(volume) VELMORA_CMP_INT(aboveEma5) VELMORA_CMP_DBL(ema10)
-                      VELMORA_CMP_INT(aboveEma10) VELMORA_CMP_DBL(ema20) VELMORA_CMP_INT(aboveEma20)
-                          VELMORA_CMP_DBL(ema50) VELMORA_CMP_INT(aboveEma50) VELMORA_CMP_DBL(ema100)
-                              VELMORA_CMP_INT(aboveEma100) VELMORA_CMP_DBL(ema200)
-                                  VELMORA_CMP_INT(aboveEma200) VELMORA_CMP_DBL(rsi)
-                                      VELMORA_CMP_DBL(rsiAvgGain) VELMORA_CMP_DBL(rsiAvgLoss)
-                                          VELMORA_CMP_DBL(stochRawK) VELMORA_CMP_DBL(stochSlowRaw)
-                                              VELMORA_CMP_DBL(stochK) VELMORA_CMP_DBL(stochD)
-#undef VELMORA_CMP_INT
-#undef VELMORA_CMP_DBL
-                                                  if (std::strcmp(a.date, b.date) != 0) return "date";
+  using B = QuoteBar;
+  static const std::pair<const char*, std::int32_t B::*> ints[] = {
+      {"breakState", &B::breakState},           {"trend", &B::trend},   {"trendChanged", &B::trendChanged},
+      {"barsSinceChange", &B::barsSinceChange}, {"volume", &B::volume}, {"volumeAvg50", &B::volumeAvg50}};
+  static const std::pair<const char*, double B::*> doubles[] = {{"upperBreak", &B::upperBreak},
+                                                                {"lowerBreak", &B::lowerBreak},
+                                                                {"open", &B::open},
+                                                                {"high", &B::high},
+                                                                {"low", &B::low},
+                                                                {"close", &B::close},
+                                                                {"change", &B::change},
+                                                                {"changePercent", &B::changePercent},
+                                                                {"toEma10Percent", &B::toEma10Percent},
+                                                                {"ema5", &B::ema5},
+                                                                {"ema10", &B::ema10},
+                                                                {"ema20", &B::ema20},
+                                                                {"ema50", &B::ema50},
+                                                                {"ema100", &B::ema100},
+                                                                {"ema200", &B::ema200},
+                                                                {"rsi", &B::rsi},
+                                                                {"rsiAvgGain", &B::rsiAvgGain},
+                                                                {"rsiAvgLoss", &B::rsiAvgLoss},
+                                                                {"stochRawK", &B::stochRawK},
+                                                                {"stochSlowRaw", &B::stochSlowRaw},
+                                                                {"stochK", &B::stochK},
+                                                                {"stochD", &B::stochD}};
+  static const std::pair<const char*, char B::*> flags[] = {
+      {"aboveEma5", &B::aboveEma5},   {"aboveEma10", &B::aboveEma10},   {"aboveEma20", &B::aboveEma20},
+      {"aboveEma50", &B::aboveEma50}, {"aboveEma100", &B::aboveEma100}, {"aboveEma200", &B::aboveEma200}};
+  for (const auto& [name, field] : ints)
+    if (a.*field != b.*field) return name;
+  for (const auto& [name, field] : doubles)
+    if (!SameBits(a.*field, b.*field)) return name;
+  for (const auto& [name, field] : flags)
+    if (a.*field != b.*field) return name;
+  if (std::strcmp(a.date, b.date) != 0) return "date";
   if (std::strcmp(a.time, b.time) != 0) return "time";
   if (std::strncmp(a.signalMark, b.signalMark, sizeof a.signalMark) != 0) return "signalMark";
   return "";

@@ -89,15 +89,5 @@ TEST(MovingAverages, VolumeAverageOfHugeVolumesNeverOverflows) {
   EXPECT_EQ(bars[0].volumeAvg50, INT_MAX);
 }
 
-TEST(MovingAverages, IncrementalAlwaysStepsFromThePreviousBar) {
-  auto bars = rising(3);
-  bars[1].ema5 = 2;
-  bars[1].volumeAvg50 = 10;
-  bars[0].volume = 70;
-  computeMovingAverages(test::IncrementalRange(bars, 0));
-  EXPECT_EQ(bars[0].ema5, 2 + 2.0 / 6 * (3 - 2));
-  EXPECT_EQ(bars[0].volumeAvg50, 12);  // 10 + 2/51 * 60 = 12.35
-}
-
 }  // namespace
 }  // namespace velmora

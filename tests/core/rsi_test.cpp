@@ -47,14 +47,5 @@ TEST(Rsi, NeedsMoreBarsThanThePeriod) {
   EXPECT_EQ(bars[0].rsiAvgGain, 0);
 }
 
-TEST(Rsi, IncrementalContinuesFromTheOlderBarsAverages) {
-  auto bars = ClosesOldestFirst({10, 11, 10.5, 11.5, 11.5, 11});
-  computeRsi(test::FullRange(bars), 2);
-  auto again = bars;
-  again[0].rsi = again[1].rsi = again[0].rsiAvgGain = 0;
-  computeRsi(test::IncrementalRange(again, 1), 2);
-  EXPECT_EQ(test::FirstDifference(again, bars), "");
-}
-
 }  // namespace
 }  // namespace velmora

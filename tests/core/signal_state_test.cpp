@@ -6,22 +6,6 @@
 namespace velmora {
 namespace {
 
-TEST(SignalState, FreshSegmentValues) {
-  const TrendSegment s;
-  EXPECT_EQ(s.direction, kUp);
-  EXPECT_EQ(s.startBar, 0);
-  EXPECT_EQ(s.endBar, -1);
-  EXPECT_EQ(s.signalCount, 0);
-  EXPECT_EQ(s.highestClose, -99999999.99);
-  EXPECT_EQ(s.lowestClose, 99999999.99);
-  EXPECT_EQ(s.highestHigh, -99999999.99);
-  EXPECT_EQ(s.lowestLow, 99999999.99);
-  EXPECT_EQ(s.valid, 1);
-  const SignalState state;
-  EXPECT_EQ(state.segmentCount(), 0);
-  EXPECT_EQ(state.current(), -1);
-}
-
 TEST(SignalState, WithoutASegmentGettersGiveDefaultsAndSettersDoNothing) {
   SignalState s;
   s.setStartBar(7);
@@ -95,24 +79,6 @@ TEST(SignalState, ExtremesAndCloseRange) {
   s.closeRange();
   EXPECT_EQ(s.range(), 1);  // start price minus the lowest close
   EXPECT_EQ(s.rangePercent(), 10);
-}
-
-TEST(SignalState, ResetSegmentAndCopy) {
-  SignalState s;
-  s.advance();
-  s.setDirection(kDown);
-  s.setEndBar(3);
-  s.addSignalCount(2);
-  SignalState copy;
-  copy.CopyFrom(s);
-  s.resetSegment();
-  EXPECT_EQ(s.direction(), kUp);
-  EXPECT_EQ(s.endBar(), -1);
-  EXPECT_EQ(s.signalCount(), 0);
-  EXPECT_EQ(copy.direction(), kDown);
-  EXPECT_EQ(copy.signalCount(), 2);
-  EXPECT_EQ(copy.current(), 0);
-  EXPECT_EQ(copy.segmentCount(), 1);
 }
 
 }  // namespace
