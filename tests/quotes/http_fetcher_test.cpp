@@ -50,12 +50,6 @@ TEST(UrlSplit, RefusesOtherSchemesAndBrokenAuthorities) {
   EXPECT_FALSE(SplitUrl(nullptr, p));
 }
 
-TEST(UrlSplit, EncodesBlanksInTheObjectOnly) {
-  UrlParts p;
-  ASSERT_TRUE(SplitUrl("http://h/q?s=A B\x01", p));
-  EXPECT_EQ(JoinUrl(p), "http://h:80/q?s=A%20B%01");
-}
-
 TEST(RedirectLocation, IsTheRestOfTheLocationLine) {
   std::string where;
   EXPECT_TRUE(FindNewLocation("HTTP/1.1 302 Found\r\nLocation: http://b/x?y=1\r\nServer: s\r\n\r\n", where));
@@ -71,70 +65,12 @@ class FetcherTest : public test::InTempDir, public ::testing::Test {
   FakeNet net_;
   HttpFetcher fetcher_;
   static constexpr const char* kA = "http://quotes.example:80/table.csv?s=MSFT";
-  static constexpr const char* kB = "http://mirror.example:80/table.csv?s=MSFT";
 };
 
 TEST_F(FetcherTest, OtherSchemeIsInvalidWithoutTraffic) {
   EXPECT_EQ(fetcher_.Open("ftp://quotes.example/table.csv", net_.session), kHttpLocalFailure);
   EXPECT_TRUE(LogHas("Invalid URL 'ftp://quotes.example/table.csv'."));
   EXPECT_EQ(net_.server->connects, 0);
-}
-
-TEST_F(FetcherTest, SendsExactlyTheHeaderBlock) {
-  net_.server->Route(kA, Reply(200, "x\n"));
-  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpOk);
-  ASSERT_EQ(net_.server->requests.size(), 1u);
-  EXPECT_EQ(net_.server->requests[0].headerBlock,
-            "Accept: text/*\r\nUser-Agent: Trevanta Software\r\nConnection: close\r\n");
-  EXPECT_FALSE(net_.server->requests[0].withCredentials);
-  EXPECT_EQ(fetcher_.serverName(), "quotes.example");
-  EXPECT_EQ(fetcher_.objectName(), "/table.csv?s=MSFT");
-  EXPECT_EQ(fetcher_.port(), 80);
-  EXPECT_TRUE(LogTexts().empty());
-}
-
-TEST_F(FetcherTest, FollowsOneRedirectAndLogsIt) {
-  net_.server->Route(kA, Reply(302, "", "Location: http://mirror.example/table.csv?s=MSFT\r\n"));
-  net_.server->Route(kB, Reply(200, "row\n"));
-  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpOk);
-  EXPECT_EQ(net_.server->requests.size(), 2u);
-  EXPECT_EQ(LogTexts(),
-            std::vector<std::string>{std::string("Warning: '") + kA +
-                                     "' is redirected to 'http://mirror.example/table.csv?s=MSFT'."});
-  char line[64];
-  ASSERT_TRUE(fetcher_.ReadLine(64, line));
-  EXPECT_STREQ(line, "row\n");
-}
-
-TEST_F(FetcherTest, RedirectFailures) {
-  net_.server->Route(kA, Reply(303));
-  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpLocalFailure);
-  EXPECT_TRUE(LogHas("Can not find new location."));
-  fetcher_.Close();
-
-  FakeNet other;
-  other.server->Route(kA, Reply(301, "", "Location: /relative/path\r\n"));
-  EXPECT_EQ(fetcher_.Open(kA, other.session), kHttpLocalFailure);
-  EXPECT_TRUE(LogHas("Invalid URL '/relative/path'."));
-  EXPECT_EQ(other.server->requests.size(), 1u);
-}
-
-TEST_F(FetcherTest, SecondRedirectIsFinal) {
-  net_.server->Route(kA, Reply(302, "", "Location: http://mirror.example/table.csv?s=MSFT\r\n"));
-  net_.server->Route(kB, Reply(302, "", "Location: http://third.example/\r\n"));
-  EXPECT_EQ(fetcher_.Open(kA, net_.session), 302);
-  EXPECT_EQ(net_.server->requests.size(), 2u);
-  const std::vector<std::string> expected{
-      std::string("Warning: '") + kA + "' is redirected to 'http://mirror.example/table.csv?s=MSFT'.",
-      "Warnning: got status code 302 when opening URL:", kA};
-  EXPECT_EQ(LogTexts(), expected);
-}
-
-TEST_F(FetcherTest, ErrorStatusIsReturnedWithTwoLogLines) {
-  net_.server->Route(kA, Reply(404, "Not Found\n"));
-  EXPECT_EQ(fetcher_.Open(kA, net_.session), 404);
-  const std::vector<std::string> expected{"Warnning: got status code 404 when opening URL:", kA};
-  EXPECT_EQ(LogTexts(), expected);
 }
 
 TEST_F(FetcherTest, LibraryAndConnectionFailuresAre400) {
@@ -149,14 +85,7 @@ TEST_F(FetcherTest, LibraryAndConnectionFailuresAre400) {
   EXPECT_TRUE(LogHas("Can not open connection to 'quotes.example'."));
 }
 
-TEST_F(FetcherTest, UnauthorizedWithoutPromptGivesUp) {
-  net_.server->Route(kA, Guarded("secret\n", "user", "secret"));
-  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpUnauthorized);
-  EXPECT_EQ(LogTexts(), std::vector<std::string>{"No authorization."});
-  EXPECT_EQ(net_.server->requests.size(), 1u);
-}
-
-TEST_F(FetcherTest, UnauthorizedAsksOnceAndRemembersGoodCredentials) {
+TEST_F(FetcherTest, GoodCredentialsAreRememberedForTheSession) {
   net_.server->Route(kA, Guarded("secret\n", "user", "secret"));
   int asked = 0;
   net_.session.setCredentialPrompt([&](const CredentialRequest& request, Credentials& out) {
@@ -177,21 +106,6 @@ TEST_F(FetcherTest, UnauthorizedAsksOnceAndRemembersGoodCredentials) {
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(net_.server->requests.size(), 3u);
   EXPECT_TRUE(LogTexts().empty());
-}
-
-TEST_F(FetcherTest, WrongCredentialsAreAskedForOnlyOnce) {
-  net_.server->Route(kA, Guarded("secret\n", "user", "secret"));
-  int asked = 0;
-  net_.session.setCredentialPrompt([&](const CredentialRequest&, Credentials& out) {
-    ++asked;
-    out = Credentials{"user", "wrong"};
-    return true;
-  });
-  EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpUnauthorized);
-  EXPECT_EQ(asked, 1);
-  EXPECT_EQ(net_.server->requests.size(), 2u);
-  const std::vector<std::string> expected{"Warnning: got status code 401 when opening URL:", kA};
-  EXPECT_EQ(LogTexts(), expected);
 }
 
 class ReadLineTest : public FetcherTest {

@@ -16,13 +16,10 @@ namespace {
 
 using test::FakeNet;
 using test::FakeResponse;
-using test::Guarded;
 using test::LogHas;
 using test::Reply;
-using test::SendFails;
 
 constexpr const char* kCsv = "http://q.example:80/table.csv";
-constexpr const char* kHtml = "http://q.example:80/q/hp";
 constexpr const char* kQuotes = "http://q.example:80/d/quotes.csv";
 
 SystemConfig TestConfig(int historyServer = kHistoryYahooSpreadSheet) {
@@ -45,22 +42,6 @@ std::string CsvPage(int rows, int first = 0, long volume = 1000) {
     text += line;
   }
   return text;
-}
-
-std::string HtmlPage(int rows, int first = 0) {
-  std::string text =
-      "<html><table><tr><td>Date</td><td>Open</td><td>High</td><td>Low</td><td>Close</td>"
-      "<td>Volume</td><td>Adj Close</td></tr>\n";
-  for (int i = 0; i < rows; ++i) {
-    char line[256];
-    const int n = first + i;
-    std::snprintf(line, sizeof line,
-                  "<tr><td>%d-Jan-05</td><td>%d.00</td><td>%d.50</td><td>%d.00</td><td>%d.25</td>"
-                  "<td>1,234,000</td><td>%d.25</td></tr>\n",
-                  1 + n % 28, 10 + n, 10 + n, 9 + n, 10 + n, 10 + n);
-    text += line;
-  }
-  return text + "<tr><td>* Close price adjusted for dividends and splits.</td></tr></table></html>\n";
 }
 
 std::string CsvQuery(const char* symbol, int offset) {
@@ -92,36 +73,6 @@ class HistoryLoad : public test::InTempDir, public ::testing::Test {
   FakeNet net_;
   std::unique_ptr<QuoteSeries> series_ = std::make_unique<QuoteSeries>();
 };
-
-TEST_F(HistoryLoad, PagesOfTwoHundredAskForMore) {
-  net_.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(200)));
-  net_.server->Route(CsvQuery("MSFT", 200), Reply(200, CsvPage(120, 200)));
-  EXPECT_EQ(Load("msft", TestConfig()), 321);
-  ASSERT_EQ(net_.server->requests.size(), 2u);
-  EXPECT_EQ(net_.server->requests[0].url, CsvQuery("MSFT", 0));  // upper case, span 1095, offset 0
-  EXPECT_DOUBLE_EQ((*series_)[1].close, 10.25);
-  EXPECT_DOUBLE_EQ((*series_)[320].close, 329.25);
-  EXPECT_STREQ((*series_)[0].date, (*series_)[1].date);  // the current bar starts as the newest row
-  EXPECT_DOUBLE_EQ((*series_)[0].close, 10.25);
-}
-
-TEST_F(HistoryLoad, FailedPages) {
-  net_.server->Route(CsvQuery("MSFT", 0), Reply(404, "no such symbol\n"));
-  EXPECT_EQ(Load("MSFT", TestConfig()), kQuoteNotFound);
-
-  FakeNet second;
-  second.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(200)));
-  second.server->Route(CsvQuery("MSFT", 200), Reply(404));
-  EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, second.session, kHistoryCapacity,
-                             series_->data(), TestConfig()),
-            201);
-
-  FakeNet refused;
-  refused.server->Route(CsvQuery("MSFT", 0), SendFails("Connection refused"));
-  EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, refused.session, kHistoryCapacity,
-                             series_->data(), TestConfig()),
-            kQuoteLocalFailure);
-}
 
 TEST_F(HistoryLoad, PageCutShortByTheTransferCountsAsFailed) {
   FakeResponse cut = Reply(200, CsvPage(150));
@@ -160,24 +111,6 @@ TEST_F(HistoryLoad, StopsPagingOnceTheArrayIsFull) {
 TEST_F(HistoryLoad, EdreyfusMakesNoRequest) {
   EXPECT_EQ(Load("MSFT", TestConfig(kHistoryEdreyfus)), 1);
   EXPECT_TRUE(net_.server->requests.empty());
-}
-
-TEST_F(HistoryLoad, HtmlPagesAreConvertedAndTheirFilesRemoved) {
-  const std::string first = std::string(kHtml) + "?s=MSFT&a=11&b=6&c=2002&d=11&e=6&f=2005&g=d&z=1095&y=";
-  net_.server->Route(first + "0", Reply(200, HtmlPage(200)));
-  net_.server->Route(first + "200", Reply(200, HtmlPage(7, 200)));
-  EXPECT_EQ(Load("MSFT", TestConfig(kHistoryYahooHtml)), 208);
-  EXPECT_EQ(net_.server->requests.size(), 2u);
-  EXPECT_STREQ((*series_)[1].date, "1-Jan-05");
-  EXPECT_DOUBLE_EQ((*series_)[1].close, 10.25);
-  EXPECT_EQ((*series_)[1].volume, 1234000);
-  EXPECT_TRUE(std::filesystem::is_empty("."));  // no temporary file is left behind
-
-  FakeNet garbage;
-  garbage.server->Route(first + "0", Reply(200, "\x01\x02<td<<tr>>>,,,\n"));
-  EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, garbage.session, kHistoryCapacity,
-                             series_->data(), TestConfig(kHistoryYahooHtml)),
-            1);
 }
 
 class RealTimeLoad : public test::InTempDir, public ::testing::Test {
@@ -233,16 +166,6 @@ TEST_F(RealTimeLoad, CompositeIndexTakesItsVolumeFromTheVolumeIndex) {
   EXPECT_EQ(net_.server->requests[1].url, Url("^TV.O", "sl1d1t1c1ohgv"));
   EXPECT_EQ(bar_.volume, 2147483647);  // above 32 bits: saturated
   EXPECT_DOUBLE_EQ(bar_.close, 2150.10);
-}
-
-TEST_F(RealTimeLoad, MyTrackSendsNothing) {
-  SystemConfig config = TestConfig();
-  config.RealTimeQuoteServer = kRealTimeMyTrack;
-  bar_.close = 25;
-  EXPECT_EQ(Load("MSFT", config), 1);
-  EXPECT_TRUE(net_.server->requests.empty());
-  EXPECT_DOUBLE_EQ(bar_.high, 25);
-  EXPECT_DOUBLE_EQ(bar_.low, 19);
 }
 
 TEST_F(RealTimeLoad, FailuresAndMissingRecords) {
