@@ -23,7 +23,8 @@ bool waitForLogLine(const TempFolder& folder, const std::string& suffix, std::ch
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
     for (const auto& line : SplitLines(ReadFile(folder.file("Trevanta Software.log"))))
-      if (line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
+      if (line.size() >= suffix.size() &&
+          line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
         return true;
     std::this_thread::sleep_for(20ms);
   }

@@ -217,16 +217,6 @@ TEST_F(LoaderThreads, StopAbortsATransferAndAThreadWaitingForItsTurnLeavesTheCou
   EXPECT_EQ(pool.RunningThreadCount(), 2);
 }
 
-TEST_F(LoaderThreads, AThreadWithoutASessionGivesUpAndPassesTheTurnOn) {
-  service_.failSessions(true);
-  LoaderPool& pool = makePool(20, 2);
-  EXPECT_EQ(pool.StartLoaderThreads(&listener_), 2);
-  ASSERT_TRUE(WaitUntil([&] { return pool.RunningThreadCount() == 0; }));
-  EXPECT_GE(LogIndexOf("Thread 1 ceased."), 0);
-  EXPECT_GE(LogIndexOf("Thread 2 ceased."), 0);
-  EXPECT_EQ(pool.LoaderTurn(), 0);
-}
-
 TEST(LoaderReadersThreads, ReportsAndReadersSeeEachEntryWholeWhileThreadsWrite) {
   test::TempFolder folder;
   test::ScopedCurrentDir here(folder.path());

@@ -43,12 +43,10 @@ class FakeQuoteService : public QuoteSourceFactory {
     std::lock_guard<std::mutex> hold(lock_);
     scripts_[symbol] = script;
   }
-  void failSessions(bool fail) { failSessions_ = fail; }
   // Rows each history answer carries (120 unless set).
   void setHistoryBars(int n) { historyBars_ = n; }
 
   std::unique_ptr<QuoteSource> Create(const std::atomic<bool>& stop, LoaderListener&) override {
-    if (failSessions_) return nullptr;
     return std::make_unique<Source>(*this, stop);
   }
 
@@ -174,7 +172,6 @@ class FakeQuoteService : public QuoteSourceFactory {
   std::atomic<int> historyInside_{0};
   std::atomic<int> maxConcurrentHistory_{0};
   std::atomic<int> hanging_{0};
-  std::atomic<bool> failSessions_{false};
   std::atomic<int> historyBars_{kHistoryBars};
 };
 
