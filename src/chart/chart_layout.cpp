@@ -1,8 +1,11 @@
 #include "chart/chart_layout.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 
 #include "base/text_helpers.h"
 #include "chart/indicator_panel_painter.h"
@@ -79,6 +82,50 @@ void stackPanels(Surface& surface, ChartViewModel& m) {
   m.priceTop = m.topMargin;
 }
 
+// ParseDate tries several spellings with scanf; every paint asks it for
+// the same dates again, so the months are remembered per bar index along
+// with the text they came from. A date without a year takes the current
+// one, so the memory is dropped when the local year changes.
+class MonthMemo {
+ public:
+  void beginPass() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    if (local.tm_year != localYear_) {
+      localYear_ = local.tm_year;
+      for (Entry& e : entries_) e.text[0] = '\0';
+    }
+  }
+
+  // Year and month of "date time" of bar `index`.
+  void parse(int index, const QuoteBar& bar, int& year, int& month) {
+    char text[kTextSize];
+    std::snprintf(text, sizeof text, "%s %s", bar.date, bar.time);
+    Entry* e = index >= 0 && index < kHistoryCapacity ? &entries_[static_cast<size_t>(index)] : nullptr;
+    if (e != nullptr && e->text[0] != '\0' && std::strcmp(e->text, text) == 0) {
+      year = e->year, month = e->month;
+      return;
+    }
+    int day = 0;
+    ParseDate(text, year, month, day);
+    if (e != nullptr) {
+      std::memcpy(e->text, text, sizeof text);
+      e->year = year, e->month = month;
+    }
+  }
+
+ private:
+  static constexpr int kTextSize = 24;  // 10 + 1 + 7 characters and the end
+  struct Entry {
+    char text[kTextSize] = {};
+    int year = 0;
+    int month = 0;
+  };
+  int localYear_ = -1;
+  std::array<Entry, kHistoryCapacity> entries_{};
+};
+
 }  // namespace
 
 double priceStepFor(double range) {
@@ -136,16 +183,15 @@ void drawMonthAxis(Surface& surface, const ChartViewModel& m) {
   static const char* const kInitials[] = {"J", "F", "M", "A", "M", "J", "J", "A", "S", "O", "N", "D"};
   const char* const* names = m.data.oldestVisible - m.data.newestVisible <= 365 ? kNames : kInitials;
 
+  thread_local MonthMemo memo;  // painting happens on one thread per surface
+  memo.beginPass();
   const Pen oldPen = surface.selectPen(Pen::solid(kGridGrey));
   int previousMonth = 0;
   // The newest bar (index 0) never starts a month.
   const int newest = std::max(m.newestIndex(), 1);
   for (int i = m.oldestIndex(); i >= newest; --i) {
-    const QuoteBar& bar = m.bar(i);
-    char text[32];
-    std::snprintf(text, sizeof text, "%s %s", bar.date, bar.time);
-    int year = 0, month = 0, day = 0;
-    ParseDate(text, year, month, day);
+    int year = 0, month = 0;
+    memo.parse(i, m.bar(i), year, month);
     if (month == previousMonth) continue;
     if (previousMonth > 0) {
       // The right edge of the slot of the month's first bar.

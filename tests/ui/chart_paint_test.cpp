@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <algorithm>
+#include <cmath>
+
+#include "chart/chart_painter.h"
+#include "chart_test_model.h"
+#include "core/compute_indicators.h"
+
+namespace velmora {
+namespace {
+
+using namespace velmora::test;
+
+// `count` trading days ending on Friday 4 Dec 2026, a wavy walk with
+// volumes, computed by the engine, bars 1..count - 1 visible.
+std::unique_ptr<ChartViewModel> engineModel(int count, int width, int height) {
+  auto m = makeModel(count, width, height);
+  m->settings.showVolume = m->settings.showRsi = m->settings.showStochastics = m->settings.showMacd = 1;
+  QDate day(2026, 12, 4);
+  double close = 50;
+  for (int i = 0; i < count; ++i) {
+    while (day.dayOfWeek() > 5) day = day.addDays(-1);
+    QuoteBar& b = m->data.bars[i];
+    setDate(b, day.year(), day.month(), day.day());
+    const double open = close + std::sin(i * 0.7) * 0.8;
+    setPrices(b, open, std::max(open, close) + 0.6, std::min(open, close) - 0.6, close);
+    b.volume = 100000 + (i * 7919) % 50000;
+    close = std::max(5.0, close + std::sin(i * 0.05) * 0.9 + std::cos(i * 0.31) * 0.5);
+    day = day.addDays(-1);
+  }
+  computeIndicators(false, false, 14, 14, 3, 3, count - 1, 0, BarsOf(m->data.bars), m->data.signalState, 2);
+  ChartData& d = m->data;
+  d.newestVisible = 1;
+  d.oldestVisible = count - 1;
+  d.visibleCount = d.oldestVisible - d.newestVisible + 1;
+  d.priceMax = 0, d.priceMin = 9999999999.99, d.volumeMax = 0, d.volumeMin = 99999999;
+  for (int i = d.newestVisible; i <= d.oldestVisible; ++i) {
+    d.priceMax = std::max(d.priceMax, d.bars[i].high);
+    d.priceMin = std::min(d.priceMin, d.bars[i].low);
+    d.volumeMax = std::max(d.volumeMax, d.bars[i].volume);
+    d.volumeMin = std::min(d.volumeMin, d.bars[i].volume);
+  }
+  m->updateBarSpacing();
+  return m;
+}
+
+TEST(ChartPaint, WholeChartThenTheOverlayHook) {
+  auto m = engineModel(400, 1200, 800);
+  QImage canvas = blankCanvas(1200, 800);
+  int hookCalls = 0;
+  SurfaceState afterBegin;
+  {
+    Surface surface(canvas);
+    beginChartPaint(surface, *m);
+    afterBegin = surface.state();
+    m->repainted = 0;
+    paintChart(surface, *m, [&](Surface& s, ChartViewModel& model) {
+      ++hookCalls;
+      EXPECT_EQ(&model, m.get());
+      EXPECT_EQ(model.repainted, 1u);
+      // Every painter has put back what it selected.
+      EXPECT_EQ(s.state(), afterBegin);
+    });
+  }
+  EXPECT_EQ(hookCalls, 1);
+  EXPECT_EQ(m->clientWidth, 1200);
+  EXPECT_EQ(m->clientHeight, 800);
+  EXPECT_EQ(afterBegin.backgroundColour, kBackground);
+  EXPECT_EQ(m->priceBottom, 800 - 20 - 320);
+
+  // The engine's marks are drawn: some buy or sell circle, some triangle.
+  bool anyMark = false;
+  for (int i = m->data.newestVisible; i <= m->data.oldestVisible; ++i)
+    anyMark = anyMark || m->data.bars[i].trendChanged != 0;
+  ASSERT_TRUE(anyMark);
+  EXPECT_GT(countColour(canvas, kMarkGreen) + countColour(canvas, kRed), 0);
+  EXPECT_GT(countColour(canvas, kFillGreen), 0);  // RSI beyond 70 or 30 somewhere
+
+  // The frame is drawn over the month lines that come first.
+  const int x = m->plotRight() / 2;
+  EXPECT_EQ(canvas.pixel(x, m->topMargin), kBlack);
+}
+
+TEST(ChartPaint, RepaintsAlike) {
+  // The month axis uses the spacing of the previous layout, so the second
+  // and later paints of one size agree.
+  auto m = engineModel(300, 900, 700);
+  QImage first = blankCanvas(900, 700), second = blankCanvas(900, 700);
+  for (QImage* canvas : {&first, &second, &first}) {
+    Surface surface(*canvas);
+    beginChartPaint(surface, *m);
+    paintChart(surface, *m);
+  }
+  EXPECT_TRUE(first == second);
+}
+
+TEST(ChartPaint, FewerPixelsThanBarsStillPaint) {
+  // 1095 bars in 300 pixels: bars share columns, slots are narrower than
+  // the gap; nothing may leave the canvas or stall.
+  auto m = engineModel(1095, 300, 500);
+  QImage canvas = blankCanvas(300, 500);
+  Surface surface(canvas);
+  beginChartPaint(surface, *m);
+  paintChart(surface, *m);
+  EXPECT_LT(m->barSpacing, 1.0);
+  EXPECT_EQ(m->barAtX(150), m->data.oldestVisible - static_cast<int>(150 / m->barSpacing));
+}
+
+}  // namespace
+}  // namespace velmora
