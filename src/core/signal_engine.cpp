@@ -28,7 +28,7 @@ void writeMark(QuoteBar& bar, char mark) {
   bar.signalMark[0] = mark;
 }
 
-// Step 2: the bar changed the trend; close the running segment and open one.
+// The bar changed the trend: close the running segment and open one.
 void openSegment(SignalState& s, const QuoteBar& bar, const QuoteBar& p1, int i) {
   s.setEndBar(i + 1);
   s.closeRange();
@@ -48,7 +48,7 @@ void openSegment(SignalState& s, const QuoteBar& bar, const QuoteBar& p1, int i)
   }
 }
 
-// Step 5: how many bars after the change a signal must wait.
+// How many bars after the change a signal must wait.
 int requiredBars(const QuoteBar& bar, const QuoteBar& p1, bool buyCandidate, bool aligned, int confirmDays) {
   int required = confirmDays;
   if (buyCandidate) {
@@ -59,8 +59,8 @@ int requiredBars(const QuoteBar& bar, const QuoteBar& p1, bool buyCandidate, boo
   return required;
 }
 
-// Step 6, for a buy of a security that is no index: true when the buy goes
-// on to the filters of step 7.
+// The average-distance filter, for a buy of a security that is no index:
+// true when the buy goes on to the buy filters.
 bool averageDistanceAllows(const QuoteBar& bar, const QuoteBar& p1, bool aligned) {
   const double averages[5] = {bar.ema10, bar.ema20, bar.ema50, bar.ema100, bar.ema200};
   const double sign = bar.trend == kDown ? -1.0 : 1.0;
@@ -88,7 +88,7 @@ bool averageDistanceAllows(const QuoteBar& bar, const QuoteBar& p1, bool aligned
   return true;
 }
 
-// Step 7: true when one of the five buy filters cancels the buy.
+// True when one of the five buy filters cancels the buy.
 bool buyFilterCancels(const SeriesRange& r, int i, const SignalState& s, bool aligned) {
   const QuoteBar& bar = r.bars[i];
   const QuoteBar& p1 = r.at(i + 1);
@@ -107,7 +107,7 @@ bool buyFilterCancels(const SeriesRange& r, int i, const SignalState& s, bool al
   return false;
 }
 
-// Step 8: a buy on a higher-low re-entry, even in a barred segment.
+// Second chance: a buy on a higher-low re-entry, even in a barred segment.
 bool secondChance(const SignalState& s, const QuoteBar& bar, int confirmDays) {
   if (s.direction() != kUp || s.signalCount() >= 1 || bar.barsSinceChange < confirmDays ||
       s.segmentCount() < 5) {
@@ -122,7 +122,7 @@ bool secondChance(const SignalState& s, const QuoteBar& bar, int confirmDays) {
          b < kSecondChanceBand && span > kSecondChanceSpan && bar.ema5 > bar.ema10 && bar.ema10 > bar.ema20;
 }
 
-// Step 9: a buy just under the top of a large earlier rise is cancelled.
+// Resistance: a buy just under the top of a large earlier rise is cancelled.
 bool resistanceCancels(const SignalState& s, const QuoteBar& bar) {
   if (s.segmentCount() < 4) return false;
   const int s2 = s.relative(-2), s3 = s.relative(-3);
@@ -133,7 +133,7 @@ bool resistanceCancels(const SignalState& s, const QuoteBar& bar) {
   return 0 < below && below < kAverageDistance;
 }
 
-// Step 10: after a short segment a signal must clear that segment's extreme.
+// After a short segment a signal must clear that segment's extreme.
 void shortSegmentRule(const SignalState& s, const QuoteBar& bar, bool& buy, bool& sell) {
   if (s.segmentCount() <= 1) return;
   const int s1 = s.relative(-1);
@@ -157,7 +157,8 @@ void signalOfBar(bool isIndex, const SeriesRange& r, int i, SignalState& s, int 
   bool buy = buyCandidate && bar.barsSinceChange >= required;
   bool sell = sellCandidate && bar.barsSinceChange >= required;
 
-  // Steps 6 and 7 can only cancel a buy, so they are skipped without one.
+  // The distance filter and the buy filters can only cancel a buy, so they
+  // are skipped without one.
   if (buy && !isIndex && !averageDistanceAllows(bar, p1, aligned)) buy = false;
   if (buy && buyFilterCancels(r, i, s, aligned)) buy = false;
   if (!buy) {

@@ -1,4 +1,4 @@
-// Stage 1: change and change percent.
+// Change and change percent.
 #include "core/change_stage.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// Stage 5: the six averages, their flags, toEma10Percent, volume average.
+// The six averages, their flags, toEma10Percent, volume average.
 #include "core/moving_averages.h"
 
 #include <gtest/gtest.h>

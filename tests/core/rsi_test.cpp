@@ -1,4 +1,4 @@
-// Stage 3: Wilder's RSI.
+// Wilder's RSI.
 #include "core/rsi.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// Signal steps 2 to 7: segments, candidates, required bars, the
+// Signal rules up to the buy filters: segments, candidates, required bars, the
 // average-distance filter and the five buy filters. Each filter case is a
 // series that buys, and the same series with one change that only that
 // rule cancels.

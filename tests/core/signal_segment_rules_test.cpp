@@ -1,4 +1,4 @@
-// Signal steps 8 to 11 (second chance, resistance, short segment, one
+// Signal rules after the buy filters (second chance, resistance, short segment, one
 // signal per segment) and the segment ring over a long series.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// Stage 4: stochastic %K and %D.
+// Stochastic %K and %D.
 #include "core/stochastics.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// Stage 2: break levels, break state and the confirmed trend.
+// Break levels, break state and the confirmed trend.
 #include "core/trend_levels.h"
 
 #include <gtest/gtest.h>
