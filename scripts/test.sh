@@ -8,6 +8,7 @@ cd "$root"
 
 bash scripts/install-deps.sh
 mkdir -p build
+rm -f build/*.ctest.log
 # Real prices for the stand-in service's data-folder test (npm package).
 bash scripts/fetch-test-data.sh
 
@@ -62,4 +63,18 @@ fi
 
 echo "== summary"
 printf '%s\n' "${summary[@]}"
+# One closing line over every test tree.
+passed=0
+failed=0
+for name in main asan tsan; do
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "build/$name.ctest.log" 2>/dev/null | tail -n 1 || true)
+  if [ -n "$line" ]; then
+    f=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+    n=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
+    passed=$((passed + n - f))
+    failed=$((failed + f))
+  fi
+done
+if [ $status -ne 0 ] && [ $failed -eq 0 ]; then failed=1; fi
+echo "total: $passed passed, $failed failed"
 exit $status
