@@ -2,6 +2,7 @@
 
 #include <QAbstractSpinBox>
 #include <QDialog>
+#include <array>
 #include <functional>
 #include <span>
 #include <string>

@@ -262,6 +262,8 @@ TEST(DetailQuoteDialog, TheCloseStepsByCentsAndNotBelowZero) {
   EXPECT_EQ(d.closeBox()->text(), "0.00");
   QTest::keyClick(d.closeBox(), Qt::Key_Up);
   EXPECT_EQ(d.closeBox()->text(), "0.01");
+  QTest::keyClick(d.closeBox(), Qt::Key_PageUp);
+  EXPECT_EQ(d.closeBox()->text(), "0.11");
 }
 
 TEST(DetailQuoteDialog, OpeningFromTheListLeavesTheSecurityUntouched) {
