@@ -12,7 +12,9 @@ bin=$(cd "$1" && pwd) || exit 2
 seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
 out=$PWD/fuzz-artifacts
-work=$(mktemp -d)
+# Some targets create and delete files on every run: a RAM-backed folder
+# keeps them fast where the machine has one.
+work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # Targets that write files do it under TMPDIR; a crash leaves nothing behind.
 export TMPDIR=$work
