@@ -1,0 +1,76 @@
+#include "chart/overlay_prop_page.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+
+namespace velmora {
+
+namespace {
+
+bool readInt(QLineEdit* box, int& value) {
+  bool ok = false;
+  const int v = box->text().trimmed().toInt(&ok);
+  if (ok) value = v;
+  return ok;
+}
+
+}  // namespace
+
+COverlayPropPage::COverlayPropPage(QWidget* parent) : QWidget(parent) {
+  bollinger_ = new QCheckBox(QStringLiteral("Bollinger Bands"), this);
+  bollingerBox_ = new QLineEdit(this);
+  ema_ = new QCheckBox(QStringLiteral("EMA"), this);
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(bollinger_, 0, 0);
+  grid->addWidget(bollingerBox_, 0, 1);
+  grid->addWidget(ema_, 1, 0);
+  auto* periods = new QHBoxLayout;
+  for (QLineEdit*& box : emaBoxes_) {
+    box = new QLineEdit(this);
+    box->setMaximumWidth(48);
+    periods->addWidget(box);
+  }
+  periods->addStretch();
+  grid->addLayout(periods, 1, 1);
+  grid->setRowStretch(2, 1);
+  connect(bollinger_, &QCheckBox::clicked, this, &COverlayPropPage::checkClicked);
+  connect(ema_, &QCheckBox::clicked, this, &COverlayPropPage::checkClicked);
+}
+
+void COverlayPropPage::openPage() {
+  bollinger_->setChecked(values_.showBollinger != 0);
+  bollingerBox_->setText(QString::number(values_.bollingerParameter));
+  ema_->setChecked(values_.showEma != 0);
+  for (int i = 0; i < 5; ++i) emaBoxes_[i]->setText(QString::number(values_.emaPeriods[i]));
+  // The overlay always shows the five averages; nothing here can change it.
+  bollinger_->setEnabled(false);
+  ema_->setEnabled(false);
+  for (QLineEdit* box : emaBoxes_) box->setEnabled(false);
+  checkRule();
+}
+
+QLineEdit* COverlayPropPage::readControls() {
+  Values next = values_;
+  next.showBollinger = bollinger_->isChecked() ? 1 : 0;
+  next.showEma = ema_->isChecked() ? 1 : 0;
+  if (!readInt(bollingerBox_, next.bollingerParameter)) return bollingerBox_;
+  for (int i = 0; i < 5; ++i)
+    if (!readInt(emaBoxes_[i], next.emaPeriods[i])) return emaBoxes_[i];
+  values_ = next;
+  return nullptr;
+}
+
+void COverlayPropPage::checkClicked() {
+  values_.showBollinger = bollinger_->isChecked() ? 1 : 0;
+  values_.showEma = ema_->isChecked() ? 1 : 0;
+  checkRule();
+}
+
+void COverlayPropPage::checkRule() {
+  bollingerBox_->setVisible(bollinger_->isChecked());
+  for (QLineEdit* box : emaBoxes_) box->setVisible(ema_->isChecked());
+}
+
+}  // namespace velmora

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QLineEdit;
+
+namespace velmora {
+
+// Page "Overlay" of the chart-setting sheet. The moving-average overlay is
+// always on with the periods 10, 20, 50, 100 and 200; Bollinger bands are
+// offered but not drawn, and their switch is disabled.
+class COverlayPropPage : public QWidget {
+  Q_OBJECT
+ public:
+  struct Values {
+    int showEma = 1;
+    int emaPeriods[5] = {10, 20, 50, 100, 200};
+    int showBollinger = 0;
+    int bollingerParameter = 0;
+  };
+
+  explicit COverlayPropPage(QWidget* parent = nullptr);
+
+  const Values& values() const { return values_; }
+
+  void openPage();
+  // OK: the controls into the values; a number edit holding no integer is
+  // returned (nothing stored), else null.
+  QLineEdit* readControls();
+
+  QCheckBox* bollingerCheck() const { return bollinger_; }
+  QLineEdit* bollingerBox() const { return bollingerBox_; }
+  QCheckBox* emaCheck() const { return ema_; }
+  QLineEdit* emaBox(int i) const { return emaBoxes_[i]; }
+
+ private slots:
+  void checkClicked();
+
+ private:
+  void checkRule();
+
+  Values values_;
+  QCheckBox* bollinger_;
+  QLineEdit* bollingerBox_;
+  QCheckBox* ema_;
+  QLineEdit* emaBoxes_[5];
+};
+
+}  // namespace velmora
