@@ -1,6 +1,7 @@
 #include "base/system_config.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -204,8 +205,20 @@ bool WriteConfig(const SystemConfig& config, const std::string& path) {
   return WriteFileAtomically(path, FormatConfig(config));
 }
 
+namespace {
+int loadShared(const int& field) {
+  return std::atomic_ref<int>(const_cast<int&>(field)).load(std::memory_order_relaxed);
+}
+}  // namespace
+
+void StoreSharedSetting(int& field, int value) {
+  std::atomic_ref<int>(field).store(value, std::memory_order_relaxed);
+}
+
 int EffectiveThreadCount(const SystemConfig& config) { return std::clamp(config.ThreadLoadQuoteNum, 1, 16); }
-int EffectiveConfirmDays(const SystemConfig& config) { return std::clamp(config.TrendChangeConfirmDays, 0, 5); }
-int EffectiveQuoteIntervalSeconds(const SystemConfig& config) { return std::max(config.QuoteInterval, 0); }
+int EffectiveConfirmDays(const SystemConfig& config) {
+  return std::clamp(loadShared(config.TrendChangeConfirmDays), 0, 5);
+}
+int EffectiveQuoteIntervalSeconds(const SystemConfig& config) { return std::max(loadShared(config.QuoteInterval), 0); }
 
 }  // namespace velmora

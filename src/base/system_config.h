@@ -53,9 +53,15 @@ std::string FormatConfig(const SystemConfig& config);
 
 // Values read from the file are not range-checked; users of these three
 // settings go through these, which keep them inside the dialog's ranges.
+// Loader threads read QuoteInterval and TrendChangeConfirmDays while the
+// user-interface thread may change them: these read them atomically, and
+// the user-interface thread changes them with StoreSharedSetting.
 int EffectiveThreadCount(const SystemConfig& config);      // 1..16
 int EffectiveConfirmDays(const SystemConfig& config);      // 0..5
 int EffectiveQuoteIntervalSeconds(const SystemConfig& config);  // >= 0
+
+// Replaces an int setting that loader threads read while they run.
+void StoreSharedSetting(int& field, int value);
 
 // "http://127.0.0.1:<port><path>" for the stand-in quote service.
 std::string DefaultQuoteUrl(const char* path);

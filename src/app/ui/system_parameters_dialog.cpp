@@ -164,7 +164,20 @@ void CSystemParametersDialog::save() {
   next.ShowBS = choices_[3]->checkedId() == 1;
   next.ShowRSI = choices_[4]->checkedId() == 1;
   next.Editor = editor_->text().left(259).toStdString();
-  config_ = next;
+  // Only the fields this dialog edits are replaced: loader threads read the
+  // service URLs while they run, and read the two shared settings atomically.
+  config_.Editor = next.Editor;
+  config_.ScreenWidth = next.ScreenWidth;
+  config_.ScreenHeight = next.ScreenHeight;
+  config_.StartRealTimeQuoteLoader = next.StartRealTimeQuoteLoader;
+  config_.ShowVolume = next.ShowVolume;
+  config_.ShowMA = next.ShowMA;
+  config_.ShowBS = next.ShowBS;
+  config_.ShowRSI = next.ShowRSI;
+  StoreSharedSetting(config_.QuoteInterval, next.QuoteInterval);
+  StoreSharedSetting(config_.TrendChangeConfirmDays, next.TrendChangeConfirmDays);
+  config_.ThresholdToEMA10 = next.ThresholdToEMA10;
+  config_.ThreadLoadQuoteNum = next.ThreadLoadQuoteNum;
   WriteConfig(config_, configPath_);  // a failed write is not reported; the values stay in memory
   accept();
 }
