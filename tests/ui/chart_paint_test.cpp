@@ -83,19 +83,6 @@ TEST(ChartPaint, WholeChartThenTheOverlayHook) {
   EXPECT_EQ(canvas.pixel(x, m->topMargin), kBlack);
 }
 
-TEST(ChartPaint, RepaintsAlike) {
-  // The month axis uses the spacing of the previous layout, so the second
-  // and later paints of one size agree.
-  auto m = engineModel(300, 900, 700);
-  QImage first = blankCanvas(900, 700), second = blankCanvas(900, 700);
-  for (QImage* canvas : {&first, &second, &first}) {
-    Surface surface(*canvas);
-    beginChartPaint(surface, *m);
-    paintChart(surface, *m);
-  }
-  EXPECT_TRUE(first == second);
-}
-
 TEST(ChartPaint, FewerPixelsThanBarsStillPaint) {
   // 1095 bars in 300 pixels: bars share columns, slots are narrower than
   // the gap; nothing may leave the canvas or stall.
