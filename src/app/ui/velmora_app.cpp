@@ -1,0 +1,215 @@
+#include "app/ui/velmora_app.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "app/lifecycle.h"
+#include "app/program_runner.h"
+#include "app/ui/about_dialog.h"
+#include "app/ui/child_frame.h"
+#include "app/ui/credential_prompt.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/message_helpers.h"
+#include "app/ui/notice_dialog.h"
+#include "app/ui/open_in_editor.h"
+#include "app/ui/velmora_app_snapshot.h"
+#include "app/window_placement.h"
+#include "base/app_identity.h"
+#include "base/log.h"
+#include "chart/velmora_view.h"
+#include "monitor/loader_pool.h"
+#include "monitor/report_writer.h"
+#include "monitor/security_list.h"
+#include "monitor/security_store.h"
+#include "quotes/url_parts.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kLoaderStartDelayMs = 100;
+// The frame's sizing-frame thickness and menu-bar button height (as the
+// frame places its children).
+constexpr int kFrameThickness = 4;
+constexpr int kMenuButtonHeight = 20;
+
+// A hidden frame's client area has no real size yet, so the monitor window
+// placed while it was hidden is placed again once the frame is shown.
+void placeAgain(CMainFrame& frame, CChildFrame& child) {
+  PumpMessages();
+  const QSize client = frame.mdiArea()->viewport()->size();
+  const WindowRect r =
+      ChildWindowPlacement(client.width(), client.height(), kFrameThickness, kMenuButtonHeight);
+  child.setGeometry(r.x, r.y, r.width, r.height);
+}
+
+void openInBackground(const std::string& url) {
+  // A browser started by the opener may keep it waiting until the browser
+  // closes; start-up does not wait for it (its result is ignored anyway).
+  std::thread([url] { OpenWithDesktop(url); }).detach();
+}
+
+}  // namespace
+
+std::string WebChartPageUrl(const SystemConfig& config, const char* symbol) {
+  UrlParts parts;
+  if (!SplitUrl(config.YahooRealTimeQuoteSpreadSheetURL.c_str(), parts) &&
+      !SplitUrl(DefaultQuoteUrl("/").c_str(), parts))
+    return {};
+  parts.object = std::string("/stock-chart.php?symbol=") + symbol;
+  return JoinUrl(parts);
+}
+
+CVelmoraApp::CVelmoraApp(AppEnvironment environment) : environment_(std::move(environment)) {
+  if (!environment_.openWebPage) environment_.openWebPage = openInBackground;
+}
+
+CVelmoraApp::~CVelmoraApp() { ExitInstance(); }
+
+void CVelmoraApp::openWebChartPage() {
+  // The page is opened before the configuration is read, yet it belongs to
+  // the configured quote host: peek at the file without touching the
+  // process-wide settings.
+  SystemConfig peek;
+  ReadConfig(peek);
+  const std::string url = WebChartPageUrl(peek, "NASDAQ");
+  if (!url.empty()) environment_.openWebPage(url);
+  std::this_thread::sleep_for(std::chrono::milliseconds(environment_.webPagePauseMs));
+}
+
+bool CVelmoraApp::InitInstance() {
+  // The maker's name keys the framework's per-user settings.
+  QCoreApplication::setOrganizationName(QStringLiteral("Trevanta"));
+  QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+  LogStartLine();
+  openWebChartPage();
+  ReadConfig();
+  // The chart-setting pages are created here once the chart window exists.
+
+  char text[128];
+  std::snprintf(text, sizeof text, "Initializing %s ......", kAppTitle);
+  auto notice = std::make_unique<CNoticeDialog>(QString::fromLatin1(text));
+  notice->show();
+  PumpMessages();
+
+  LoadSecurityList();
+
+  frame_ = std::make_unique<CMainFrame>();
+  frame_->placeBySettings(systemConfig().ScreenWidth, systemConfig().ScreenHeight);
+  prompt_ = std::make_unique<CredentialPrompt>(frame_.get());
+  wireCommands();
+
+  ViewContext context;
+  context.listener = &listener_;
+  context.commands = &frame_->commands();
+  context.mainWindow = frame_.get();
+  auto* view = new CVelmoraView(context);
+  CChildFrame* child = frame_->openChild(view);
+  if (child == nullptr) return false;
+  monitor_ = view;
+  wireListener();
+
+  frame_->show();
+  placeAgain(*frame_, *child);
+  frame_->repaint();
+  if (systemConfig().StartRealTimeQuoteLoader != 0) view->armLoaderStart(kLoaderStartDelayMs);
+  snapshots_ = SnapshotWriter::FromEnvironment(frame_.get(), view);
+  notice.reset();
+  return true;
+}
+
+void CVelmoraApp::wireListener() {
+  listener_.setStatusSink([this](const QString& text) {
+    if (frame_) frame_->setStatusText(text);
+  });
+  listener_.setRowSink(monitor_, [this](int index) {
+    if (monitor_ != nullptr) monitor_->onSecurityUpdated(index);
+  });
+  listener_.setThreadStartFailureSink([this](int) { ReportThreadStartFailure(monitor_); });
+  listener_.setCredentialAsker([this](const CredentialRequest& request, Credentials& out) {
+    return prompt_ != nullptr && prompt_->ask(request, out);
+  });
+}
+
+CVelmoraView* CVelmoraApp::monitorView() const { return monitor_; }
+
+CVelmoraView* CVelmoraApp::activeView() const {
+  if (frame_) {
+    if (auto* view = qobject_cast<CVelmoraView*>(frame_->activeView())) return view;
+  }
+  return monitor_;
+}
+
+void CVelmoraApp::wireCommands() {
+  ShellCommands& c = frame_->commands();
+  // "&Chart" opens the chart-setting sheet once chart windows exist.
+  auto inView = [this](void (CVelmoraView::*command)()) {
+    return [this, command] {
+      if (CVelmoraView* view = activeView()) (view->*command)();
+    };
+  };
+  auto report = [this](std::string file) {
+    return [this, file] {
+      if (CVelmoraView* view = activeView())
+        view->openReport(file);
+      else
+        OpenInEditor(frame_.get(), file);
+    };
+  };
+  c.searchSymbol = inView(&CVelmoraView::searchSymbol);
+  c.statistics = inView(&CVelmoraView::statistics);
+  c.systemParameter = inView(&CVelmoraView::systemParameter);
+  c.stockList = report(kSecurityListFileName);
+  c.statusReport = report(kStatusReportFile);
+  c.trendUpList = report(kTrendUpReportFile);
+  c.trendDownList = report(kTrendDownReportFile);
+  c.buyList = report(kBuyReportFile);
+  c.sellList = report(kSellReportFile);
+  c.logInformation = report(LogFileName());
+  c.about = [this] {
+    CAboutDialog about(frame_.get());
+    about.exec();
+  };
+  c.activeThreadCount = [] { return loaderPool().RunningThreadCount(); };
+  c.stopLoaders = [this] { stopLoaders(); };
+}
+
+void CVelmoraApp::stopLoaders() {
+  if (loadersStopped_) return;
+  loadersStopped_ = true;
+  // Loader threads must not wait on this thread while it waits for them:
+  // their notices are dropped from now on and an open prompt is answered.
+  listener_.beginShutdown();
+  if (prompt_) prompt_->cancelAll();
+  CNoticeDialog wait(QStringLiteral("Please wait until loading quote threads finish ......"), frame_.get());
+  wait.show();
+  PumpMessages();
+  loaderPool().StopLoaderThreads();
+}
+
+void CVelmoraApp::requestShutdown() {
+  if (frame_)
+    frame_->setStatusText(
+        QStringLiteral("Current active thread number: %1").arg(loaderPool().RunningThreadCount()));
+  stopLoaders();
+  // Queued, so a signal that arrives during start-up still ends the loop
+  // that runs after it; exit() rather than quit(), which would ask every
+  // window to close and so put the exit question to nobody.
+  QMetaObject::invokeMethod(
+      qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+void CVelmoraApp::ExitInstance() {
+  if (exited_) return;
+  exited_ = true;
+  snapshots_.reset();
+  stopLoaders();
+  frame_.reset();
+  prompt_.reset();
+  FinishProcess();
+}
+
+}  // namespace velmora

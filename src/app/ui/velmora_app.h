@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/system_config.h"
+#include "monitor/ui/qt_loader_listener.h"
+
+namespace velmora {
+
+class CMainFrame;
+class CVelmoraView;
+class CredentialPrompt;
+class SnapshotWriter;
+
+// What start-up does outside the program; tests replace it.
+struct AppEnvironment {
+  // Opens the start-up web page; by default the desktop's opener, off the
+  // window thread, its result ignored.
+  std::function<void(const std::string& url)> openWebPage;
+  int webPagePauseMs = 200;
+};
+
+// The application object: the start-up sequence, the wiring of the menu
+// commands, the loader shutdown and the process exit.
+class CVelmoraApp : public QObject {
+  Q_OBJECT
+ public:
+  explicit CVelmoraApp(AppEnvironment environment = {});
+  ~CVelmoraApp() override;
+
+  // Start-up, in order: log, web chart page, configuration, notice, list and
+  // first reports, main window, monitor window, timer 101. False when a
+  // window could not be made; the process then ends.
+  bool InitInstance();
+  // Process exit, once: loaders stopped if still running, windows gone,
+  // "aaa*.tmp" deleted, the final log line.
+  void ExitInstance();
+  // A stop signal: no question asked; the loader threads stop and the
+  // message loop ends.
+  void requestShutdown();
+
+  CMainFrame* mainFrame() const { return frame_.get(); }
+  CVelmoraView* monitorView() const;
+  QtLoaderListener& listener() { return listener_; }
+
+ private:
+  void openWebChartPage();
+  void wireCommands();
+  void wireListener();
+  CVelmoraView* activeView() const;
+  void stopLoaders();
+
+  AppEnvironment environment_;
+  std::unique_ptr<CMainFrame> frame_;
+  QPointer<CVelmoraView> monitor_;
+  QtLoaderListener listener_;
+  std::unique_ptr<CredentialPrompt> prompt_;
+  std::unique_ptr<SnapshotWriter> snapshots_;
+  bool loadersStopped_ = false;
+  bool exited_ = false;
+};
+
+// "http://host:port/stock-chart.php?symbol=<symbol>" at the host of the
+// configured real-time quote service.
+std::string WebChartPageUrl(const SystemConfig& config, const char* symbol);
+
+}  // namespace velmora

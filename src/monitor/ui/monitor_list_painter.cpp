@@ -1,0 +1,225 @@
+#include "monitor/ui/monitor_list_painter.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "monitor/column_table.h"
+
+namespace velmora {
+
+namespace {
+
+// Widths of the monitor's columns: the shared column table, widened where
+// the list wants a little more room than the reports.
+struct MonitorWidths {
+  int symbol, time, price, volume, volumeAverage, change, toEma10, above, rsi, stochLabel, bsLabel;
+};
+
+const MonitorWidths& monitorWidths() {
+  static const MonitorWidths widths = [] {
+    const ColumnTable& t = columnTable();
+    MonitorWidths w{};
+    w.symbol = t.symbol;
+    w.time = t.time;
+    w.price = t.open + 2;
+    w.volume = t.volume;
+    w.volumeAverage = t.volumeAverage;
+    w.change = t.change;
+    w.toEma10 = t.toEma10;
+    w.above = ColumnTable::kAverageValueWidth + 1 + ColumnTable::kAverageFlagWidth;
+    w.rsi = t.rsi;
+    w.stochLabel = ColumnTable::kStochLabelWidth;
+    w.bsLabel = t.bs0 - 1;
+    return w;
+  }();
+  return widths;
+}
+
+// %K smoothing and slowing of the monitor's stochastics.
+constexpr int kMonitorStochSmoothing = 3;
+constexpr int kMonitorStochSlowing = 3;
+
+// Writes the texts of one line left to right, each at the x where the
+// previous one ended (in whole characters of the list font).
+class LineWriter {
+ public:
+  LineWriter(Surface& surface, const ListMetrics& metrics, int x, int y)
+      : surface_(surface), digitWidth_(metrics.digitWidth), x_(x), y_(y) {}
+
+  void moveToColumn(int x) { x_ = x; }
+
+  // printf into the line; a text longer than the buffer is cut (numbers
+  // that long are nonsense anyway, and the rest of the line stays usable).
+  [[gnu::format(printf, 2, 3)]] void print(const char* format, ...) {
+    char text[160];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n <= 0) return;
+    put(text, std::min(n, static_cast<int>(sizeof text) - 1));
+  }
+
+  void put(const char* text, int length) {
+    surface_.textOut(x_, y_, std::string_view(text, static_cast<size_t>(length)));
+    x_ += digitWidth_ * length;
+  }
+
+  void colour(QRgb c) { surface_.setTextColour(c); }
+
+ private:
+  Surface& surface_;
+  int digitWidth_;
+  int x_;
+  int y_;
+};
+
+QRgb signColour(double change) { return CompareColour(change, 0.0); }
+
+char flagOf(char flag) { return flag != '\0' ? flag : ' '; }
+
+void paintVolume(LineWriter& line, const MonitorWidths& w, const QuoteBar& bar) {
+  const long volume = bar.volume;
+  if (volume > 99999999)
+    line.print("%*ldK", w.volume - 1, volume / 1000);
+  else
+    line.print("%*ld", w.volume, volume);
+  const long average = bar.volumeAvg50;
+  const double ratio = average > 0 ? static_cast<double>(volume) / static_cast<double>(average) : 0.0;
+  if (average > 99999999)
+    line.print("%*ldK%*.2lf", w.volumeAverage - 7, average / 1000, 6, ratio);
+  else
+    line.print("%*ld%*.2lf", w.volumeAverage - 6, average, 6, ratio);
+}
+
+void paintAverages(LineWriter& line, const MonitorWidths& w, const QuoteBar& bar) {
+  line.print("%*.2lf", w.toEma10, bar.toEma10Percent);
+  const int valueWidth = w.above - ColumnTable::kAverageFlagWidth;
+  line.print("%*.2lf%2c", valueWidth, bar.ema5, flagOf(bar.aboveEma5));
+  line.print("%*.2lf%2c", valueWidth, bar.ema10, flagOf(bar.aboveEma10));
+  line.print("%*.2lf%2c", valueWidth, bar.ema20, flagOf(bar.aboveEma20));
+  line.print("%*.2lf%2c", valueWidth, bar.ema50, flagOf(bar.aboveEma50));
+}
+
+// The marks of bars 0 to 4 joined into one text.
+void paintSignals(LineWriter& line, const MonitorWidths& w, const MonitoredSeries& bars) {
+  char text[64];
+  int length = 0;
+  for (int i = 0; i < 5; ++i) {
+    const QuoteBar& b = bars[i];
+    const int markLength = static_cast<int>(strnlen(b.signalMark, sizeof b.signalMark));
+    length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), "%*.*s", w.bsLabel + 1,
+                            markLength, b.signalMark);
+  }
+  line.put(text, length);
+}
+
+}  // namespace
+
+MonitorSwitches MonitorSwitches::FromConfig(const SystemConfig& config) {
+  return {config.ShowVolume != 0, config.ShowMA != 0, config.ShowRSI != 0, config.ShowBS != 0};
+}
+
+ListMetrics MeasureListMetrics(Surface& surface, const FontSpec& font) {
+  const FontSpec previous = surface.selectFont(font);
+  const TextExtent extent = surface.textExtent("0123456789");
+  surface.selectFont(previous);
+  return {extent.width / 10, extent.height};
+}
+
+int ListRowCount(int clientHeight, int lineHeight) {
+  if (lineHeight <= 0) return 0;
+  return (clientHeight - 8) / lineHeight - 1;
+}
+
+int ListRowAt(int lineHeight, int y) {
+  if (lineHeight <= 0) return -1;
+  return (y - 4) / lineHeight - 1;
+}
+
+Rect ListRowFrame(int lineHeight, int row, int clientWidth) {
+  return {1, lineHeight * (row + 1) + 4, clientWidth - 1, lineHeight * (row + 2) + 4};
+}
+
+QRgb CompareColour(double value, double reference) {
+  if (value > reference) return kRiseColour;
+  if (value < reference) return kFallColour;
+  return kListText;
+}
+
+void PaintMonitorHeader(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches) {
+  const MonitorWidths& w = monitorWidths();
+  LineWriter line(surface, metrics, 4, ListTextTop(metrics.lineHeight, -1));
+  line.print("%-*s", w.symbol, "Symbol");
+  line.print("%-*s", w.time, "Time");
+  for (const char* word : {"Open", "High", "Low", "Close"}) line.print("%*s", w.price, word);
+  if (switches.volume) {
+    line.print("%*s", w.volume, "Volume");
+    line.print("%*s", w.volumeAverage, "Volume 50DAvg");
+  }
+  line.print("%*s", w.change, "Change(%)");
+  if (switches.movingAverages) {
+    line.print("%*s", w.toEma10, "To10D%");
+    for (int k = 0; k < 4; ++k) line.print("%*s", w.above, kAboveWords[k]);
+  }
+  if (switches.rsi) {
+    line.print("%*s", w.rsi, "RSI14");
+    line.print("%*s%02d", w.stochLabel, "%K", kMonitorStochSmoothing);
+    line.print("%*s%02d", w.stochLabel, "%D", kMonitorStochSlowing);
+  }
+  if (switches.signalMarks)
+    for (int d = 0; d < 5; ++d) line.print("%*s%*d", w.bsLabel, "BS", 1, d);
+}
+
+void PaintMonitorRow(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches, int row,
+                     const SecurityData& security, QRgb textColour) {
+  const MonitorWidths& w = monitorWidths();
+  const QuoteBar& bar = security.bars[0];
+  const QuoteBar& previous = security.bars[1];
+  const int dw = metrics.digitWidth;
+  LineWriter line(surface, metrics, 4, ListTextTop(metrics.lineHeight, row));
+  line.put(security.displaySymbol, static_cast<int>(strnlen(security.displaySymbol, kSymbolCapacity)));
+  line.moveToColumn(4 + w.symbol * dw);
+  line.put(bar.time, static_cast<int>(strnlen(bar.time, sizeof bar.time)));
+  line.moveToColumn(4 + (w.symbol + w.time) * dw);
+
+  line.colour(CompareColour(bar.open, previous.close));
+  line.print("%*.2lf", w.price, bar.open);
+  line.colour(textColour);
+  line.print("%*.2lf", w.price, bar.high);
+  line.print("%*.2lf", w.price, bar.low);
+  line.colour(CompareColour(bar.close, bar.open));
+  line.print("%*.2lf", w.price, bar.close);
+  line.colour(textColour);
+
+  if (switches.volume) paintVolume(line, w, bar);
+
+  line.colour(signColour(bar.change));
+  line.print("%*.2lf", ColumnTable::kChangeValueWidth, bar.change);
+  line.print("%*.2lf%%", ColumnTable::kChangePercentWidth, bar.changePercent);
+  line.colour(textColour);
+
+  if (switches.movingAverages) paintAverages(line, w, bar);
+  if (switches.rsi) {
+    line.print("%*.2lf", w.rsi, bar.rsi);
+    line.print("%*.2lf", w.rsi, bar.stochK);
+    line.print("%*.2lf", w.rsi, bar.stochD);
+  }
+  if (switches.signalMarks) paintSignals(line, w, security.bars);
+}
+
+void PaintMonitorRows(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,
+                      const SecurityStore& store, int topRow, int rowCount, QRgb textColour) {
+  auto copy = std::make_unique<SecurityData>();
+  for (int r = 0; r < rowCount; ++r) {
+    const int index = topRow + r;
+    if (index < 0) continue;
+    if (index >= store.count() || !store.Read(index, *copy)) break;
+    PaintMonitorRow(surface, metrics, switches, r, *copy, textColour);
+  }
+}
+
+}  // namespace velmora
