@@ -1,5 +1,6 @@
 #include "base/text_helpers.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -188,6 +189,13 @@ void ParseDate(const char* text, int& year, int& month, int& day) {
   year = local.tm_year + 1900;
   month = local.tm_mon + 1;
   day = local.tm_mday;
+}
+
+int DateKeyFromParts(int year, int month, int day) {
+  const long long key = static_cast<long long>(year) * 10000 + static_cast<long long>(month) * 100 + day;
+  if (key > INT_MAX) return INT_MAX;
+  if (key < INT_MIN) return INT_MIN;
+  return static_cast<int>(key);
 }
 
 void ReplaceChar(char* text, char from, char to) {

@@ -22,6 +22,11 @@ int ParseMonthName(const char* text);
 // when nothing fits).
 void ParseDate(const char* text, int& year, int& month, int& day);
 
+// year * 10000 + month * 100 + day, ordered like the days themselves.
+// Absurd parts (a date text holding a huge year) saturate at the int range
+// instead of overflowing.
+int DateKeyFromParts(int year, int month, int day);
+
 // Every occurrence of `from` becomes `to`.
 void ReplaceChar(char* text, char from, char to);
 

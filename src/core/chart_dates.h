@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/text_helpers.h"
+
 #include <array>
 #include <string>
 
@@ -13,7 +15,7 @@ struct CalendarDate {
 };
 
 // year * 10000 + month * 100 + day: ordered like the days themselves.
-inline int DateKeyOf(const CalendarDate& d) { return d.year * 10000 + d.month * 100 + d.day; }
+inline int DateKeyOf(const CalendarDate& d) { return DateKeyFromParts(d.year, d.month, d.day); }
 
 // Today in local time.
 CalendarDate TodayLocalDate();

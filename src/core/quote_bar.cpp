@@ -38,7 +38,7 @@ int QuoteBar::DateKey() const {
   std::snprintf(text, sizeof text, "%s %s", date, time);
   int year = 0, month = 0, day = 0;
   ParseDate(text, year, month, day);
-  return year * 10000 + month * 100 + day;
+  return DateKeyFromParts(year, month, day);
 }
 
 void QuoteBar::SetDate(const char* text) { CopyBounded(date, sizeof date, text); }

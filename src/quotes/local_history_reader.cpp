@@ -22,7 +22,7 @@ bool startsWithDigit(const char* line) { return line[0] >= '0' && line[0] <= '9'
 int dateKey(const QuoteBar& bar) {
   int year = 0, month = 0, day = 0;
   ParseDate(bar.date, year, month, day);
-  return year * 10000 + month * 100 + day;
+  return DateKeyFromParts(year, month, day);
 }
 
 // The volume read as "%d" would, but beyond the 32-bit range it keeps the

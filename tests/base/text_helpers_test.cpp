@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -189,6 +190,19 @@ TEST(TestEnvironment, RunsOutsideUtc) {
   std::tm local{};
   localtime_r(&t, &local);
   EXPECT_NE(local.tm_gmtoff, 0) << "TZ=" << (std::getenv("TZ") ? std::getenv("TZ") : "(unset)");
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(DateKeyFromParts, OrdersDaysAndSaturates) {
+  EXPECT_EQ(DateKeyFromParts(2005, 12, 6), 20051206);
+  EXPECT_LT(DateKeyFromParts(2005, 12, 6), DateKeyFromParts(2006, 1, 1));
+  EXPECT_EQ(DateKeyFromParts(2147483, 12, 6), INT_MAX);  // a huge year read from a broken file
+  EXPECT_EQ(DateKeyFromParts(-2147483, 1, 1), INT_MIN);
 }
 
 }  // namespace
