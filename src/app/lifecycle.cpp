@@ -19,8 +19,8 @@ int DeleteTemporaryFiles(const std::string& folder) {
   int deleted = 0;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    const bool matches = name.size() >= 7 && name.compare(0, 3, "aaa") == 0 &&
-                         name.compare(name.size() - 4, 4, ".tmp") == 0;
+    const bool matches =
+        name.size() >= 7 && name.compare(0, 3, "aaa") == 0 && name.compare(name.size() - 4, 4, ".tmp") == 0;
     std::error_code removeError;
     if (matches && it->is_regular_file(removeError) && fs::remove(it->path(), removeError)) ++deleted;
   }

@@ -1,9 +1,10 @@
 #include "app/program_runner.h"
 
-#include <cerrno>
-#include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
+
+#include <cerrno>
+#include <csignal>
 
 extern char** environ;
 

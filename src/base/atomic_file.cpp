@@ -1,8 +1,9 @@
 #include "base/atomic_file.h"
 
-#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 namespace velmora {
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
 #include "base/app_identity.h"
 #include "base/atomic_file.h"
 
@@ -78,34 +79,76 @@ constexpr Key kKeys[] = {
 // Where each key's value goes; same order as kKeys.
 void store(SystemConfig& c, std::size_t keyIndex, const std::string& v) {
   switch (keyIndex) {
-    case 0: c.Editor = cut(v, kEditorCapacity); break;
-    case 1: c.ScreenWidth = std::atoi(v.c_str()); break;
-    case 2: c.ScreenHeight = std::atoi(v.c_str()); break;
-    case 3: c.StartRealTimeQuoteLoader = flagOf(v); break;
+    case 0:
+      c.Editor = cut(v, kEditorCapacity);
+      break;
+    case 1:
+      c.ScreenWidth = std::atoi(v.c_str());
+      break;
+    case 2:
+      c.ScreenHeight = std::atoi(v.c_str());
+      break;
+    case 3:
+      c.StartRealTimeQuoteLoader = flagOf(v);
+      break;
     case 4:
-      if (has(v, "MyTrack")) c.RealTimeQuoteServer = kRealTimeMyTrack;
-      else if (has(v, "Yahoo")) c.RealTimeQuoteServer = kRealTimeYahoo;
+      if (has(v, "MyTrack"))
+        c.RealTimeQuoteServer = kRealTimeMyTrack;
+      else if (has(v, "Yahoo"))
+        c.RealTimeQuoteServer = kRealTimeYahoo;
       break;
     case 5:
-      if (has(v, "Yahoo_Spread_Sheet")) c.HistoryQuoteServer = kHistoryYahooSpreadSheet;
-      else if (has(v, "Yahoo_Html")) c.HistoryQuoteServer = kHistoryYahooHtml;
-      else if (has(v, "Edreyfus")) c.HistoryQuoteServer = kHistoryEdreyfus;
+      if (has(v, "Yahoo_Spread_Sheet"))
+        c.HistoryQuoteServer = kHistoryYahooSpreadSheet;
+      else if (has(v, "Yahoo_Html"))
+        c.HistoryQuoteServer = kHistoryYahooHtml;
+      else if (has(v, "Edreyfus"))
+        c.HistoryQuoteServer = kHistoryEdreyfus;
       break;
-    case 6: c.YahooHistoryQuoteURL = cut(v, kUrlCapacity); break;
-    case 7: c.YahooHistoryQuoteSpreadSheetURL = cut(v, kUrlCapacity); break;
-    case 8: c.YahooRealTimeQuoteSpreadSheetURL = cut(v, kUrlCapacity); break;
-    case 9: c.ShowVolume = flagOf(v); break;
-    case 10: c.ShowMA = flagOf(v); break;
-    case 11: c.ShowBS = flagOf(v); break;
-    case 12: c.ShowRSI = flagOf(v); break;
-    case 13: c.TrendChangeConfirmDays = std::atoi(v.c_str()); break;
-    case 14: c.ThresholdToEMA10 = std::atof(v.c_str()); break;
-    case 15: c.ThreadLoadQuoteNum = std::atoi(v.c_str()); break;
-    case 16: c.QuoteInterval = std::atoi(v.c_str()); break;
-    case 17: c.bCheckVolume = flagOf(v); break;
-    case 18: c.bCheckRSI = flagOf(v); break;
-    case 19: c.bCheckStochastics = flagOf(v); break;
-    default: break;
+    case 6:
+      c.YahooHistoryQuoteURL = cut(v, kUrlCapacity);
+      break;
+    case 7:
+      c.YahooHistoryQuoteSpreadSheetURL = cut(v, kUrlCapacity);
+      break;
+    case 8:
+      c.YahooRealTimeQuoteSpreadSheetURL = cut(v, kUrlCapacity);
+      break;
+    case 9:
+      c.ShowVolume = flagOf(v);
+      break;
+    case 10:
+      c.ShowMA = flagOf(v);
+      break;
+    case 11:
+      c.ShowBS = flagOf(v);
+      break;
+    case 12:
+      c.ShowRSI = flagOf(v);
+      break;
+    case 13:
+      c.TrendChangeConfirmDays = std::atoi(v.c_str());
+      break;
+    case 14:
+      c.ThresholdToEMA10 = std::atof(v.c_str());
+      break;
+    case 15:
+      c.ThreadLoadQuoteNum = std::atoi(v.c_str());
+      break;
+    case 16:
+      c.QuoteInterval = std::atoi(v.c_str());
+      break;
+    case 17:
+      c.bCheckVolume = flagOf(v);
+      break;
+    case 18:
+      c.bCheckRSI = flagOf(v);
+      break;
+    case 19:
+      c.bCheckStochastics = flagOf(v);
+      break;
+    default:
+      break;
   }
 }
 
@@ -219,6 +262,8 @@ int EffectiveThreadCount(const SystemConfig& config) { return std::clamp(config.
 int EffectiveConfirmDays(const SystemConfig& config) {
   return std::clamp(loadShared(config.TrendChangeConfirmDays), 0, 5);
 }
-int EffectiveQuoteIntervalSeconds(const SystemConfig& config) { return std::max(loadShared(config.QuoteInterval), 0); }
+int EffectiveQuoteIntervalSeconds(const SystemConfig& config) {
+  return std::max(loadShared(config.QuoteInterval), 0);
+}
 
 }  // namespace velmora

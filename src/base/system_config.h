@@ -11,11 +11,11 @@ struct SystemConfig {
   int ScreenWidth = 0;
   int ScreenHeight = 0;
   int StartRealTimeQuoteLoader = 1;
-  int RealTimeQuoteServer = 0;  // 0 "Yahoo", 1 "MyTrack"
-  int HistoryQuoteServer = 0;   // 0 "Yahoo_Spread_Sheet", 1 "Yahoo_Html", 2 "Edreyfus"
-  std::string YahooHistoryQuoteURL;             // at most 255 characters
-  std::string YahooHistoryQuoteSpreadSheetURL;  // at most 255 characters
-  std::string YahooRealTimeQuoteSpreadSheetURL; // at most 255 characters
+  int RealTimeQuoteServer = 0;                   // 0 "Yahoo", 1 "MyTrack"
+  int HistoryQuoteServer = 0;                    // 0 "Yahoo_Spread_Sheet", 1 "Yahoo_Html", 2 "Edreyfus"
+  std::string YahooHistoryQuoteURL;              // at most 255 characters
+  std::string YahooHistoryQuoteSpreadSheetURL;   // at most 255 characters
+  std::string YahooRealTimeQuoteSpreadSheetURL;  // at most 255 characters
   int ShowVolume = 1;
   int ShowMA = 1;
   int ShowBS = 1;
@@ -56,8 +56,8 @@ std::string FormatConfig(const SystemConfig& config);
 // Loader threads read QuoteInterval and TrendChangeConfirmDays while the
 // user-interface thread may change them: these read them atomically, and
 // the user-interface thread changes them with StoreSharedSetting.
-int EffectiveThreadCount(const SystemConfig& config);      // 1..16
-int EffectiveConfirmDays(const SystemConfig& config);      // 0..5
+int EffectiveThreadCount(const SystemConfig& config);           // 1..16
+int EffectiveConfirmDays(const SystemConfig& config);           // 0..5
 int EffectiveQuoteIntervalSeconds(const SystemConfig& config);  // >= 0
 
 // Replaces an int setting that loader threads read while they run.

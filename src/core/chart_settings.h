@@ -20,9 +20,9 @@ struct ChartSettings {
   int rsiPeriod = 14;
   int showMacd = 0;
   int showStochastics = 1;
-  int stochFirst = 14;   // %K look-back
-  int stochSecond = 3;   // %K smoothing
-  int stochThird = 3;    // slowing
+  int stochFirst = 14;  // %K look-back
+  int stochSecond = 3;  // %K smoothing
+  int stochThird = 3;   // slowing
   int showEma = 1;
   int emaPeriods[5] = {10, 20, 50, 100, 200};
 };

@@ -69,8 +69,12 @@ TEST(LogThreads, ConcurrentWritersProduceWholeLines) {
   ScopedCurrentDir here(folder.path());
   constexpr int kPerThread = 300;
   const std::string a(200, 'a'), b(200, 'b');
-  std::thread t1([&] { for (int i = 0; i < kPerThread; ++i) LogMessage(a); });
-  std::thread t2([&] { for (int i = 0; i < kPerThread; ++i) LogMessage(b); });
+  std::thread t1([&] {
+    for (int i = 0; i < kPerThread; ++i) LogMessage(a);
+  });
+  std::thread t2([&] {
+    for (int i = 0; i < kPerThread; ++i) LogMessage(b);
+  });
   t1.join();
   t2.join();
   const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
@@ -80,9 +84,12 @@ TEST(LogThreads, ConcurrentWritersProduceWholeLines) {
     std::smatch m;
     ASSERT_TRUE(std::regex_search(line, m, kStamp)) << line;
     const std::string rest = m.suffix().str();
-    if (rest == a) ++as;
-    else if (rest == b) ++bs;
-    else FAIL() << "torn line: " << line;
+    if (rest == a)
+      ++as;
+    else if (rest == b)
+      ++bs;
+    else
+      FAIL() << "torn line: " << line;
   }
   EXPECT_EQ(as, kPerThread);
   EXPECT_EQ(bs, kPerThread);

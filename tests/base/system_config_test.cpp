@@ -1,6 +1,7 @@
 #include "base/system_config.h"
 
 #include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -79,7 +80,9 @@ TEST_F(ConfigTest, FlagsAndEnumerationsByContainedWords) {
   EXPECT_EQ(readText("RealTimeQuoteServer=Other\r").RealTimeQuoteServer, 0);
   EXPECT_EQ(readText("RealTimeQuoteServer=MyTrack\rRealTimeQuoteServer=Other\r").RealTimeQuoteServer, 1);
   EXPECT_EQ(readText("RealTimeQuoteServer=MyTrack\rRealTimeQuoteServer=Yahoo\r").RealTimeQuoteServer, 0);
-  EXPECT_EQ(readText("HistoryQuoteServer=Yahoo_Html\rHistoryQuoteServer=Yahoo_Spread_Sheet\r").HistoryQuoteServer, 0);
+  EXPECT_EQ(
+      readText("HistoryQuoteServer=Yahoo_Html\rHistoryQuoteServer=Yahoo_Spread_Sheet\r").HistoryQuoteServer,
+      0);
   EXPECT_EQ(readText("HistoryQuoteServer=Edreyfus\r").HistoryQuoteServer, 2);
   EXPECT_EQ(readText("HistoryQuoteServer=Edreyfus\rHistoryQuoteServer=nothing\r").HistoryQuoteServer, 2);
 }
@@ -98,7 +101,7 @@ TEST_F(ConfigTest, ValuesAndKeyMatching) {
       "YahooHistoryQuoteURL= http://h/q/hp \r"
       "Editor=/usr/bin/vi\r");
   EXPECT_EQ(c.ScreenWidth, 800);
-  EXPECT_EQ(c.ScreenHeight, 0);  // malformed number reads as 0
+  EXPECT_EQ(c.ScreenHeight, 0);    // malformed number reads as 0
   EXPECT_EQ(c.QuoteInterval, 20);  // last line wins
   EXPECT_DOUBLE_EQ(c.ThresholdToEMA10, 12.345);
   EXPECT_EQ(c.ShowVolume, 1);  // key names are case-sensitive

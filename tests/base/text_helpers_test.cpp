@@ -104,12 +104,12 @@ Ymd today() {
   return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday};
 }
 
-#define EXPECT_YMD(text, Y, M, D)      \
-  do {                                 \
-    const Ymd r = parse(text);         \
-    EXPECT_EQ(r.y, Y) << text;         \
-    EXPECT_EQ(r.m, M) << text;         \
-    EXPECT_EQ(r.d, D) << text;         \
+#define EXPECT_YMD(text, Y, M, D) \
+  do {                            \
+    const Ymd r = parse(text);    \
+    EXPECT_EQ(r.y, Y) << text;    \
+    EXPECT_EQ(r.m, M) << text;    \
+    EXPECT_EQ(r.d, D) << text;    \
   } while (0)
 
 TEST(ParseDate, EachReading) {

@@ -1,8 +1,8 @@
-#include "core/quote_bar.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include "core/quote_bar.h"
 
 namespace velmora {
 namespace {
@@ -16,13 +16,14 @@ TEST(QuoteBarRecord, FreshValues) {
   EXPECT_STREQ(bar.date, "          ");  // ten blanks, not empty
   EXPECT_STREQ(bar.time, "       ");     // seven blanks
   EXPECT_STREQ(bar.signalMark, "");
-  for (char flag : {bar.aboveEma5, bar.aboveEma10, bar.aboveEma20, bar.aboveEma50, bar.aboveEma100,
-                    bar.aboveEma200})
+  for (char flag :
+       {bar.aboveEma5, bar.aboveEma10, bar.aboveEma20, bar.aboveEma50, bar.aboveEma100, bar.aboveEma200})
     EXPECT_EQ(flag, 'N');
-  for (double v : {bar.upperBreak, bar.lowerBreak, bar.open, bar.high, bar.low, bar.close, bar.change,
-                   bar.changePercent, bar.toEma10Percent, bar.ema5, bar.ema10, bar.ema20, bar.ema50, bar.ema100,
-                   bar.ema200, bar.rsi, bar.rsiAvgGain, bar.rsiAvgLoss, bar.stochRawK, bar.stochSlowRaw,
-                   bar.stochK, bar.stochD})
+  for (double v :
+       {bar.upperBreak, bar.lowerBreak,    bar.open,           bar.high,  bar.low,        bar.close,
+        bar.change,     bar.changePercent, bar.toEma10Percent, bar.ema5,  bar.ema10,      bar.ema20,
+        bar.ema50,      bar.ema100,        bar.ema200,         bar.rsi,   bar.rsiAvgGain, bar.rsiAvgLoss,
+        bar.stochRawK,  bar.stochSlowRaw,  bar.stochK,         bar.stochD})
     EXPECT_EQ(v, 0.0);
   EXPECT_EQ(bar.volume, 0);
   EXPECT_EQ(bar.volumeAvg50, 0);

@@ -1,18 +1,19 @@
 #include "support/test_support.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <sstream>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -132,7 +133,8 @@ bool ChildProcess::ReadLine(std::string& line, std::chrono::milliseconds timeout
       outBuffer_.erase(0, nl + 1);
       return true;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || out_ < 0) return false;
     pollfd p{out_, POLLIN, 0};
     const int r = ::poll(&p, 1, static_cast<int>(left.count()));

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
-#include <sys/types.h>
 
 namespace velmora::test {
 

@@ -21,8 +21,10 @@ void answerDialog(const QString& user, const QString& password, bool accept) {
     }
     dialog->findChild<QLineEdit*>("user")->setText(user);
     dialog->findChild<QLineEdit*>("password")->setText(password);
-    if (accept) dialog->accept();
-    else dialog->reject();
+    if (accept)
+      dialog->accept();
+    else
+      dialog->reject();
   });
 }
 

@@ -1,3 +1,5 @@
+#include "app/ui/main_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -5,7 +7,6 @@
 #include <QPointer>
 #include <QStatusBar>
 
-#include "app/ui/main_frame.h"
 #include "qt_test_environment.h"
 
 namespace velmora {
@@ -89,7 +90,8 @@ QStringList itemsOf(CMainFrame& frame, const QString& title) {
   QStringList items;
   for (QAction* a : frame.menuBar()->actions()) {
     if (a->text() != title || a->menu() == nullptr) continue;
-    for (QAction* item : a->menu()->actions()) items << (item->isSeparator() ? QStringLiteral("-") : item->text());
+    for (QAction* item : a->menu()->actions())
+      items << (item->isSeparator() ? QStringLiteral("-") : item->text());
   }
   return items;
 }
@@ -105,8 +107,8 @@ TEST(MainFrameMenus, BothMenuSetsWithTheirTexts) {
   frame.openChild(new FakeView(0));
   EXPECT_TRUE(frame.showingChildMenus());
   EXPECT_EQ(menuTitles(frame), QStringList({"&File", "&View", "&Config", "&Chart", "&Tools", "&Help"}));
-  EXPECT_EQ(itemsOf(frame, "&File"), QStringList({"Status Report", "Trend Up List", "Trend Down List", "&Buy List",
-                                                  "Sell List", "Log Infomation", "-", "E&xit"}));
+  EXPECT_EQ(itemsOf(frame, "&File"), QStringList({"Status Report", "Trend Up List", "Trend Down List",
+                                                  "&Buy List", "Sell List", "Log Infomation", "-", "E&xit"}));
   EXPECT_EQ(itemsOf(frame, "&Config"), QStringList({"System &Parameter", "Stock List"}));
   EXPECT_EQ(itemsOf(frame, "&Tools"), QStringList({"&Search Symbol"}));
   EXPECT_EQ(itemsOf(frame, "&Help"), QStringList({"&About Trevanta..."}));

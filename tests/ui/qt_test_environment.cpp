@@ -34,8 +34,7 @@ class QtEnvironment : public ::testing::Environment {
 void answerWhenShown(QMessageBox::StandardButton button, AnsweredBox* record, int triesLeft) {
   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
   if (box == nullptr) {
-    if (triesLeft > 0)
-      QTimer::singleShot(10, [=] { answerWhenShown(button, record, triesLeft - 1); });
+    if (triesLeft > 0) QTimer::singleShot(10, [=] { answerWhenShown(button, record, triesLeft - 1); });
     return;
   }
   if (record != nullptr) {
@@ -46,7 +45,20 @@ void answerWhenShown(QMessageBox::StandardButton button, AnsweredBox* record, in
   if (QAbstractButton* b = box->button(button)) b->click();
 }
 
+void actWhenShown(std::function<void(QWidget*)> act, int triesLeft) {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal == nullptr || !modal->isVisible()) {
+    if (triesLeft > 0) QTimer::singleShot(10, [=] { actWhenShown(act, triesLeft - 1); });
+    return;
+  }
+  act(modal);
+}
+
 }  // namespace
+
+void WhenModalShown(std::function<void(QWidget*)> act) {
+  QTimer::singleShot(0, [=] { actWhenShown(act, 500); });
+}
 
 void AnswerNextMessageBox(QMessageBox::StandardButton button, AnsweredBox* record) {
   QTimer::singleShot(0, [=] { answerWhenShown(button, record, 500); });

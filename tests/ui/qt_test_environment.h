@@ -17,4 +17,8 @@ struct AnsweredBox {
 // recording its caption and text.
 void AnswerNextMessageBox(QMessageBox::StandardButton button, AnsweredBox* record);
 
+// Runs `act` on the next modal widget (a dialog opened with exec()) once it
+// is shown; gives up after about five seconds.
+void WhenModalShown(std::function<void(QWidget*)> act);
+
 }  // namespace velmora::test

@@ -14,9 +14,11 @@ namespace velmora {
 CAboutDialog::CAboutDialog(QWidget* parent)
     : QDialog(parent), version_(new QLabel(this)), notice_(new QLabel(this)), address_(new QLabel(this)) {
   setWindowTitle(QStringLiteral("About Trevanta"));
-  version_->setText(QString::fromLatin1(kAppTitle) + QStringLiteral(" Version ") + QString::fromLatin1(kAppVersion));
+  version_->setText(QString::fromLatin1(kAppTitle) + QStringLiteral(" Version ") +
+                    QString::fromLatin1(kAppVersion));
   // The maker's notice runs to the current year, read when the box opens.
-  notice_->setText(QStringLiteral("Copyright (C) Trevanta Software 2003-%1").arg(QDate::currentDate().year()));
+  notice_->setText(
+      QStringLiteral("Copyright (C) Trevanta Software 2003-%1").arg(QDate::currentDate().year()));
   address_->setText(QStringLiteral("https://www.trevanta.example/velmora"));
   auto* icon = new QLabel(this);
   icon->setPixmap(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));

@@ -20,8 +20,8 @@ class CredentialPrompt : public QObject {
  public:
   explicit CredentialPrompt(QWidget* owner = nullptr);
 
-  // Callable from any thread; cancelAll from the user-interface thread. True with the user's credentials; false when
-  // the user cancelled or the prompt was cancelled.
+  // Callable from any thread; cancelAll from the user-interface thread. True with the user's credentials;
+  // false when the user cancelled or the prompt was cancelled.
   bool ask(const CredentialRequest& request, Credentials& out);
 
   void cancelAll();

@@ -47,7 +47,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea
   resize(1024, 700);
 }
 
-QAction* CMainFrame::command(const char* text, const char* prompt, std::function<void()> ShellCommands::*handler) {
+QAction* CMainFrame::command(const char* text, const char* prompt,
+                             std::function<void()> ShellCommands::*handler) {
   auto* action = new QAction(QString::fromLatin1(text), this);
   const QString full = QString::fromLatin1(prompt);
   const int split = full.indexOf('\n');
@@ -80,8 +81,10 @@ void CMainFrame::buildMenus() {
   auto menu = [this](const char* title, std::initializer_list<QAction*> items) {
     auto* m = new QMenu(QString::fromLatin1(title), this);
     for (QAction* a : items) {
-      if (a == nullptr) m->addSeparator();
-      else m->addAction(a);
+      if (a == nullptr)
+        m->addSeparator();
+      else
+        m->addAction(a);
     }
     return m->menuAction();
   };
@@ -126,15 +129,16 @@ CChildFrame* CMainFrame::openChild(QWidget* view) {
   auto* child = new CChildFrame(view);
   mdi_->addSubWindow(child);
   const QSize client = mdi_->viewport()->size();
-  const WindowRect r = ChildWindowPlacement(client.width(), client.height(), kFrameThickness, kMenuButtonHeight);
+  const WindowRect r =
+      ChildWindowPlacement(client.width(), client.height(), kFrameThickness, kMenuButtonHeight);
   child->setGeometry(r.x, r.y, r.width, r.height);
   child->show();
   mdi_->setActiveSubWindow(child);
   showMenuSet(true);
   connect(child, &QObject::destroyed, this, [this] {
     // The last child's window is gone once this returns.
-    QMetaObject::invokeMethod(this, [this] { showMenuSet(!mdi_->subWindowList().isEmpty()); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { showMenuSet(!mdi_->subWindowList().isEmpty()); }, Qt::QueuedConnection);
   });
   return child;
 }
@@ -147,8 +151,8 @@ QWidget* CMainFrame::activeView() const {
 
 void CMainFrame::placeBySettings(int screenWidth, int screenHeight) {
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-  const WindowRect r =
-      MainWindowPlacement(screenWidth, screenHeight, area.width(), area.height(), kFrameThickness, kFrameThickness);
+  const WindowRect r = MainWindowPlacement(screenWidth, screenHeight, area.width(), area.height(),
+                                           kFrameThickness, kFrameThickness);
   setGeometry(area.x() + r.x, area.y() + r.y, r.width, r.height);
 }
 

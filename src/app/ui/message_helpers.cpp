@@ -14,9 +14,13 @@ int showBox(QWidget* owner, const QString& caption, const QString& text) {
 
 int ShowError(QWidget* owner, const QString& text) { return showBox(owner, QStringLiteral("Error"), text); }
 
-int ShowWarning(QWidget* owner, const QString& text) { return showBox(owner, QStringLiteral("Warning"), text); }
+int ShowWarning(QWidget* owner, const QString& text) {
+  return showBox(owner, QStringLiteral("Warning"), text);
+}
 
-void ReportThreadStartFailure(QWidget* owner) { ShowError(owner, QStringLiteral("Can not start thread to load quote.")); }
+void ReportThreadStartFailure(QWidget* owner) {
+  ShowError(owner, QStringLiteral("Can not start thread to load quote."));
+}
 
 void PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 

@@ -27,7 +27,7 @@ void CNoticeDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   adjustSize();
   const QRect area = parentWidget() != nullptr ? parentWidget()->geometry()
-                                                : QGuiApplication::primaryScreen()->availableGeometry();
+                                               : QGuiApplication::primaryScreen()->availableGeometry();
   move(area.center() - rect().center());
 }
 

@@ -24,14 +24,19 @@ QString shortestNumber(double v) { return QString::number(v, 'g', 15); }
 
 // The desktop's open-file dialog, starting in SYSTEMROOT where it is set.
 QString chooseWithDialog(QWidget* parent, const QString& startFolder) {
-  return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), startFolder + QStringLiteral("/NOTEPAD"),
+  return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"),
+                                      startFolder + QStringLiteral("/NOTEPAD"),
                                       QStringLiteral("Executable (*.exe);;All Files (*)"));
 }
 
 }  // namespace
 
-CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* parent, std::string configPath)
-    : QDialog(parent), config_(config), opened_(config), configPath_(std::move(configPath)),
+CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* parent,
+                                                 std::string configPath)
+    : QDialog(parent),
+      config_(config),
+      opened_(config),
+      configPath_(std::move(configPath)),
       chooseFile_(chooseWithDialog) {
   setWindowTitle(QStringLiteral("System Parameters"));
   auto* frame = new QFrame(this);
@@ -91,8 +96,8 @@ CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* 
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);
-  layout->addWidget(
-      new QLabel(QStringLiteral("Some parameters will not be effective until you start Trevanta next time."), this));
+  layout->addWidget(new QLabel(
+      QStringLiteral("Some parameters will not be effective until you start Trevanta next time."), this));
   layout->addWidget(buttons);
 
   fill();
@@ -187,7 +192,8 @@ void CSystemParametersDialog::browse() {
   // dialog may change: it is put back whatever happens.
   const QString folder = QDir::currentPath();
   const QByteArray root = qgetenv("SYSTEMROOT");
-  const QString picked = chooseFile_(this, root.isEmpty() ? QStringLiteral("/usr/bin") : QString::fromLocal8Bit(root));
+  const QString picked =
+      chooseFile_(this, root.isEmpty() ? QStringLiteral("/usr/bin") : QString::fromLocal8Bit(root));
   QDir::setCurrent(folder);
   if (picked.isEmpty()) return;
   opened_.Editor = picked.toStdString();

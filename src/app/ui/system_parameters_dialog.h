@@ -32,7 +32,9 @@ class CSystemParametersDialog : public QDialog {
   QLineEdit* confirmDaysBox() const { return confirmDays_; }
   QLineEdit* thresholdBox() const { return threshold_; }
   QLineEdit* threadCountBox() const { return threadCount_; }
-  QButtonGroup* choice(int row) const { return choices_[row]; }  // 0 loader, 1 volume, 2 MA, 3 B/S, 4 technical
+  QButtonGroup* choice(int row) const {
+    return choices_[row];
+  }  // 0 loader, 1 volume, 2 MA, 3 B/S, 4 technical
 
  public slots:
   void save();
