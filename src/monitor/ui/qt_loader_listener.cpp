@@ -19,6 +19,7 @@ struct CredentialAnswer {
   std::mutex lock;
   std::condition_variable answered;
   bool done = false;
+  bool abandoned = false;  // the thread stopped waiting: no prompt any more
   bool ok = false;
   Credentials credentials;
 };
@@ -73,6 +74,10 @@ bool QtLoaderListener::AskCredentials(const CredentialRequest& request, Credenti
   QMetaObject::invokeMethod(
       this,
       [this, request, answer] {
+        {
+          std::lock_guard<std::mutex> hold(answer->lock);
+          if (answer->abandoned) return;
+        }
         Credentials given;
         const bool ok = !closing_.load() && asker_ && asker_(request, given);
         std::lock_guard<std::mutex> hold(answer->lock);
@@ -84,7 +89,10 @@ bool QtLoaderListener::AskCredentials(const CredentialRequest& request, Credenti
       Qt::QueuedConnection);
   std::unique_lock<std::mutex> hold(answer->lock);
   while (!answer->done) {
-    if (stop.load() || closing_.load()) return false;
+    if (stop.load() || closing_.load()) {
+      answer->abandoned = true;
+      return false;
+    }
     answer->answered.wait_for(hold, kStopPoll);
   }
   if (!answer->ok) return false;
