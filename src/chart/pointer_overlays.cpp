@@ -1,0 +1,203 @@
+#include "chart/pointer_overlays.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "chart/indicator_panel_painter.h"
+#include "chart/price_panel_painter.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr Pen kCrossHairPen = Pen::solid(rgb(0, 255, 255));
+
+// Moves what the surface changed into `damage`, piece by piece, so that two
+// thin hairs do not grow into one rectangle over the whole chart. Without
+// damage (a full paint shows everything) the surface keeps its record.
+void collect(Surface& surface, OverlayDamage* damage) {
+  if (damage != nullptr) damage->add(surface.takeDirtyRect());
+}
+
+// Each overlay piece draws as on a window surface obtained for the call,
+// and leaves the caller's surface as it found it.
+class FreshSurface {
+ public:
+  explicit FreshSurface(Surface& surface) : restorer_(surface) { surface.restore(SurfaceState{}); }
+
+ private:
+  SurfaceRestorer restorer_;
+};
+
+void crossHair(Surface& surface, const ChartViewModel& m, int x, int y, OverlayDamage* damage) {
+  FreshSurface fresh(surface);
+  surface.setRasterMode(RasterMode::Xor);
+  surface.selectPen(kCrossHairPen);
+  const Rect canvas{0, 0, surface.width(), surface.height()};
+  if (y >= m.topMargin && y <= m.frameBottom()) {
+    surface.moveTo(m.leftMargin, y);
+    surface.lineTo(m.plotRight(), y);
+    if (damage != nullptr) damage->add(Rect{m.leftMargin, y, m.plotRight(), y + 1}.intersected(canvas));
+  }
+  if (x >= m.leftMargin && x <= m.plotRight()) {
+    surface.moveTo(x, m.topMargin);
+    surface.lineTo(x, m.frameBottom());
+    if (damage != nullptr) damage->add(Rect{x, m.topMargin, x + 1, m.frameBottom()}.intersected(canvas));
+  }
+  // The two lines are in the damage already, each on its own.
+  if (damage != nullptr) surface.takeDirtyRect();
+}
+
+void priceLabel(Surface& surface, ChartViewModel& m, PointerOverlayState& state, int x, int y) {
+  if (m.selecting != 0) return;
+  const double price = m.priceAtY(y);
+  // Over the price panel and above it; never over the indicator panels.
+  if (price < m.data.priceMin) return;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2lf", price);
+
+  FreshSurface fresh(surface);
+  surface.selectFont(m.labelFont);
+  const TextExtent extent = surface.textExtent(text);
+  m.savedLabelWidth = extent.width + 8;
+  m.savedLabelHeight = extent.height + 8;
+  // "%.2lf" prices fit in 128 x 128; a larger label (an absurd price) gets
+  // a memory image of its own size, so that all of it comes back.
+  QImage& memory = state.labelBitmap;
+  if (memory.isNull() || memory.width() < m.savedLabelWidth || memory.height() < m.savedLabelHeight)
+    memory = Surface::compatibleImage(std::max(kLabelAreaSize, m.savedLabelWidth),
+                                      std::max(kLabelAreaSize, m.savedLabelHeight));
+  state.labelLeft = x + 9;
+  state.labelTop = y + 1;
+  surface.copyToImage({state.labelLeft, state.labelTop, state.labelLeft + m.savedLabelWidth,
+                       state.labelTop + m.savedLabelHeight},
+                      memory, {0, 0});
+  state.labelShown = true;
+  surface.textOut(x + 12, y + 4, text);
+}
+
+void restoreLabel(Surface& surface, const ChartViewModel& m, PointerOverlayState& state) {
+  if (m.selecting != 0 || !state.labelShown) return;
+  state.labelShown = false;
+  // Back where the label was saved, whatever the pointer did since: after
+  // a selection the last pointer position is not where the label was.
+  surface.copyFromImage(state.labelBitmap, {0, 0},
+                        {state.labelLeft, state.labelTop, state.labelLeft + m.savedLabelWidth,
+                         state.labelTop + m.savedLabelHeight});
+}
+
+void openHighLowCloseBox(Surface& surface, const ChartViewModel& m, const QuoteBar& bar) {
+  const std::string text = barInfoText(bar);
+  // The axis font stays selected for the headers that follow.
+  surface.selectFont(m.axisFont);
+  const TextExtent extent = surface.textExtent(text);
+  const int right = m.plotRight();
+  surface.fillRect({right - extent.width - 24, 2, right, extent.height + 4}, m.backgroundColour);
+  surface.setBackgroundColour(m.backgroundColour);
+  surface.textOut(right - extent.width - 8, 2, text);
+}
+
+void barInfo(Surface& surface, const ChartViewModel& m, int x, OverlayDamage* damage) {
+  const int b = m.barAtX(x);
+  if (b < m.data.newestVisible || b > m.data.oldestVisible) return;
+  if (b < 0 || b >= m.data.barCount()) return;  // no such bar in the series
+  const QuoteBar& bar = m.bar(b);
+  const ChartSettings& s = m.settings;
+
+  FreshSurface fresh(surface);
+  drawLegend(surface, m, b);
+  collect(surface, damage);
+  openHighLowCloseBox(surface, m, bar);
+  collect(surface, damage);
+  if (s.showVolume != 0) {
+    drawVolumeHeader(surface, m, bar.volume, bar.volumeAvg50);
+    collect(surface, damage);
+  }
+  if (s.showRsi != 0) {
+    redrawRsiHeader(surface, m, b);
+    collect(surface, damage);
+  }
+  if (s.showStochastics != 0) {
+    redrawStochasticsHeader(surface, m, b);
+    collect(surface, damage);
+  }
+  if (s.showMacd != 0) {
+    redrawMacdHeader(surface, m);
+    collect(surface, damage);
+  }
+}
+
+void moveOverlays(Surface& surface, ChartViewModel& m, PointerOverlayState& state, int x, int y, bool loaded,
+                  OverlayDamage* damage) {
+  if (loaded) {
+    if (m.repainted != 0) {
+      // The paint has already wiped the old overlays.
+      state.labelShown = false;
+      m.repainted = 0;
+    } else {
+      crossHair(surface, m, m.lastPointerX, m.lastPointerY, damage);
+      restoreLabel(surface, m, state);
+      collect(surface, damage);
+    }
+    crossHair(surface, m, x, y, damage);
+    priceLabel(surface, m, state, x, y);
+    collect(surface, damage);
+    barInfo(surface, m, x, damage);
+  }
+  m.lastPointerX = x;
+  m.lastPointerY = y;
+}
+
+}  // namespace
+
+void OverlayDamage::add(const Rect& r) {
+  if (r.isEmpty()) return;
+  if (count_ < kCapacity)
+    rects_[count_++] = r;
+  else
+    rects_[kCapacity - 1] = rects_[kCapacity - 1].united(r);
+}
+
+Rect OverlayDamage::bounds() const {
+  Rect all;
+  for (const Rect& r : *this) all = all.united(r);
+  return all;
+}
+
+OverlayDamage onPointerMove(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y,
+                            bool loaded) {
+  OverlayDamage damage;
+  collect(surface, &damage);
+  moveOverlays(surface, model, state, x, y, loaded, &damage);
+  return damage;
+}
+
+void drawOverlaysAfterPaint(Surface& surface, ChartViewModel& model, PointerOverlayState& state) {
+  moveOverlays(surface, model, state, model.lastPointerX, model.lastPointerY, true, nullptr);
+}
+
+void drawCrossHair(Surface& surface, const ChartViewModel& model, int x, int y) {
+  crossHair(surface, model, x, y, nullptr);
+}
+
+void drawPriceLabel(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y) {
+  priceLabel(surface, model, state, x, y);
+}
+
+void restorePriceLabel(Surface& surface, const ChartViewModel& model, PointerOverlayState& state) {
+  restoreLabel(surface, model, state);
+}
+
+void drawBarInfo(Surface& surface, const ChartViewModel& model, int x) {
+  barInfo(surface, model, x, nullptr);
+}
+
+std::string barInfoText(const QuoteBar& bar) {
+  char text[160];
+  // The date field holds at most 10 characters; never read past it.
+  std::snprintf(text, sizeof text, "Date: %.*s O: %.2lf H: %.2lf L: %.2lf C: %.2lf",
+                static_cast<int>(sizeof bar.date), bar.date, bar.open, bar.high, bar.low, bar.close);
+  return text;
+}
+
+}  // namespace velmora
