@@ -1,0 +1,136 @@
+// The application object's start-up and exit sequences in a data folder.
+#include "app/ui/velmora_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+
+#include "app/ui/child_frame.h"
+#include "app/ui/main_frame.h"
+#include "chart/velmora_view.h"
+#include "monitor/loader_pool.h"
+#include "qt_test_environment.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+using test::FileExists;
+using test::ReadFile;
+using test::SplitLines;
+using test::WriteFile;
+
+class VelmoraAppSequence : public ::testing::Test {
+ protected:
+  VelmoraAppSequence() : cwd_(folder_.path()) {}
+  ~VelmoraAppSequence() override { SetConfigDefaults(); }
+
+  std::unique_ptr<CVelmoraApp> makeApp() {
+    AppEnvironment environment;
+    environment.openWebPage = [this](const std::string& url) { opened_.push_back(url); };
+    environment.webPagePauseMs = 0;
+    return std::make_unique<CVelmoraApp>(environment);
+  }
+  std::vector<std::string> logLines() const {
+    return SplitLines(ReadFile(folder_.file("Trevanta Software.log")));
+  }
+
+  test::TempFolder folder_;
+  test::ScopedCurrentDir cwd_;
+  std::vector<std::string> opened_;
+};
+
+TEST_F(VelmoraAppSequence, StartsWithTheMonitorWindowAndExitsCleanly) {
+  WriteFile(
+      folder_.file("Config.ini"),
+      "StartRealTimeQuoteLoader=No\rYahooRealTimeQuoteSpreadSheetURL=http://127.0.0.1:45678/d/quotes.csv\r");
+  for (const char* name : {"aaa1.tmp", "aaaB2.tmp", "aab1.tmp"}) WriteFile(folder_.file(name), "x");
+  auto app = makeApp();
+  ASSERT_TRUE(app->InitInstance());
+
+  EXPECT_EQ(opened_, std::vector<std::string>{"http://127.0.0.1:45678/stock-chart.php?symbol=NASDAQ"});
+  ASSERT_FALSE(logLines().empty());
+  EXPECT_NE(logLines().front().find(": Trevanta Software started."), std::string::npos);
+  // The list and the first reports, before any loader thread.
+  EXPECT_TRUE(FileExists(folder_.file("List.dat")));
+  for (const char* report : {"Status.txt", "SecurityWithBuySignal.txt", "SecurityWithSellSignal.txt",
+                             "SecurityWithTrendChangedUp.txt", "SecurityWithTrendChangedDown.txt"})
+    EXPECT_TRUE(FileExists(folder_.file(report))) << report;
+  EXPECT_EQ(loaderPool().RunningThreadCount(), 0);
+
+  CMainFrame* frame = app->mainFrame();
+  ASSERT_NE(frame, nullptr);
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_TRUE(frame->showingChildMenus());
+  ASSERT_EQ(frame->mdiArea()->subWindowList().size(), 1);
+  CVelmoraView* monitor = app->monitorView();
+  ASSERT_NE(monitor, nullptr);
+  EXPECT_EQ(frame->mdiArea()->subWindowList().first()->widget(), monitor);
+  EXPECT_EQ(monitor->currentViewMode(), 0u);
+  EXPECT_FALSE(monitor->loaderStartArmed());  // StartRealTimeQuoteLoader=No
+  monitor->renderIfNeeded();
+  EXPECT_EQ(monitor->windowTitle(), "Real time quote monitor");
+
+  // A close request on the monitor window is ignored.
+  EXPECT_FALSE(frame->mdiArea()->subWindowList().first()->close());
+
+  // No keeps everything; Yes stops, closes and cleans up.
+  test::AnswerNextMessageBox(QMessageBox::No, nullptr);
+  frame->close();
+  EXPECT_TRUE(frame->isVisible());
+  test::AnsweredBox box;
+  test::AnswerNextMessageBox(QMessageBox::Yes, &box);
+  frame->close();
+  EXPECT_EQ(box.text, "Are you sure to exit Trevanta Software?");
+  EXPECT_FALSE(frame->isVisible());
+  EXPECT_EQ(frame->statusText(), "Current active thread number: 0");
+  app->ExitInstance();
+
+  EXPECT_FALSE(FileExists(folder_.file("aaa1.tmp")));
+  EXPECT_FALSE(FileExists(folder_.file("aaaB2.tmp")));
+  EXPECT_TRUE(FileExists(folder_.file("aab1.tmp")));
+  EXPECT_NE(logLines().back().find(": Trevanta Software finished."), std::string::npos);
+}
+
+// Loader threads run here (the suite name puts it under the thread checker).
+class VelmoraAppThreads : public VelmoraAppSequence {};
+
+TEST_F(VelmoraAppThreads, LoaderSwitchArmsTheMonitorTimer) {
+  // A service that refuses connections: the threads fail fast, and exit
+  // still finds them running or stopped, never waiting on a window.
+  WriteFile(folder_.file("Config.ini"),
+            "StartRealTimeQuoteLoader=Yes\rYahooRealTimeQuoteSpreadSheetURL=http://127.0.0.1:1/d/quotes.csv\r"
+            "YahooHistoryQuoteSpreadSheetURL=http://127.0.0.1:1/table.csv\rYahooHistoryQuoteURL=http://"
+            "127.0.0.1:1/q/hp\r");
+  auto app = makeApp();
+  ASSERT_TRUE(app->InitInstance());
+  EXPECT_EQ(opened_, std::vector<std::string>{"http://127.0.0.1:1/stock-chart.php?symbol=NASDAQ"});
+  ASSERT_TRUE(app->monitorView()->loaderStartArmed());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (app->monitorView()->loaderStartArmed() && std::chrono::steady_clock::now() < deadline)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_FALSE(app->monitorView()->loaderStartArmed());
+  EXPECT_GE(loaderPool().RunningThreadCount() + loaderPool().thread(0).failCount(), 1);
+
+  test::AnswerNextMessageBox(QMessageBox::Yes, nullptr);
+  app->mainFrame()->close();
+  EXPECT_EQ(loaderPool().RunningThreadCount(), 0);
+  app->ExitInstance();
+  EXPECT_NE(logLines().back().find(": Trevanta Software finished."), std::string::npos);
+}
+
+TEST(WebChartPage, AtTheConfiguredQuoteHost) {
+  SystemConfig config;
+  SetConfigDefaults(config);
+  EXPECT_EQ(WebChartPageUrl(config, "NASDAQ"), "http://127.0.0.1:18321/stock-chart.php?symbol=NASDAQ");
+  config.YahooRealTimeQuoteSpreadSheetURL = "https://quotes.example:8443/d/quotes.csv?x=1";
+  EXPECT_EQ(WebChartPageUrl(config, "NASDAQ"), "https://quotes.example:8443/stock-chart.php?symbol=NASDAQ");
+  config.YahooRealTimeQuoteSpreadSheetURL = "not a url";  // falls back to the stand-in's address
+  EXPECT_EQ(WebChartPageUrl(config, "NASDAQ"), "http://127.0.0.1:18321/stock-chart.php?symbol=NASDAQ");
+}
+
+}  // namespace
+}  // namespace velmora
