@@ -42,8 +42,6 @@ struct ViewContext {
   LoaderListener* listener = nullptr;
   // The main frame's commands: the floating menu routes its items there.
   const ShellCommands* commands = nullptr;
-  // The main window (search places the pointer over the list; dialogs).
-  QWidget* mainWindow = nullptr;
 
   // Chart hooks, filled by the chart work: Space opens a chart of the
   // selected security at once, C opens the chart-setting sheet for it, the
@@ -60,7 +58,6 @@ class CVelmoraView : public QWidget, public ChildView {
  public:
   static constexpr unsigned kMonitorMode = 0;
   static constexpr unsigned kChartMode = 1;
-  static constexpr int kLoaderStartTimer = 101;
 
   explicit CVelmoraView(ViewContext context = {}, QWidget* parent = nullptr);
   ~CVelmoraView() override;
@@ -100,7 +97,8 @@ class CVelmoraView : public QWidget, public ChildView {
   // A loader thread updated security `index`: its row is drawn at once, or
   // the whole view repainted when it is the selected row.
   void onSecurityUpdated(int index);
-  // Starts timer 101: at its first tick the loader threads start.
+  // Starts timer 101, the start-up timer: at its first tick it is stopped
+  // and the loader threads start.
   void armLoaderStart(int milliseconds);
   bool loaderStartArmed() const { return loaderTimerId_ != 0; }
   // The pointer at (x, y) of the client area: moves the red row frame.

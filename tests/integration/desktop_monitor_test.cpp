@@ -170,7 +170,7 @@ TEST(DesktopProgram, MonitorRowsFillAndUpdateThenStopsCleanly) {
   EXPECT_FALSE(FileExists(folder.file("aaa9.tmp")));
 }
 
-TEST(DesktopProgram, StopSignalDuringStartUpWithTheLoaderOff) {
+TEST(DesktopProgram, StopSignalWithTheLoaderOff) {
   if (!haveDesktopProgram()) GTEST_SKIP() << "velmora is not built";
   TempFolder folder;
   WriteFile(folder.file("Config.ini"), "StartRealTimeQuoteLoader=No\r");

@@ -105,7 +105,6 @@ bool CVelmoraApp::InitInstance() {
   ViewContext context;
   context.listener = &listener_;
   context.commands = &frame_->commands();
-  context.mainWindow = frame_.get();
   auto* view = new CVelmoraView(context);
   CChildFrame* child = frame_->openChild(view);
   if (child == nullptr) return false;
