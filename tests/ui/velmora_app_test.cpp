@@ -7,9 +7,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QTimer>
 
 #include "app/ui/child_frame.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/notice_dialog.h"
 #include "chart/velmora_view.h"
 #include "monitor/loader_pool.h"
 #include "qt_test_environment.h"
@@ -49,7 +51,17 @@ TEST_F(VelmoraAppSequence, StartsWithTheMonitorWindowAndExitsCleanly) {
       "StartRealTimeQuoteLoader=No\rYahooRealTimeQuoteSpreadSheetURL=http://127.0.0.1:45678/d/quotes.csv\r");
   for (const char* name : {"aaa1.tmp", "aaaB2.tmp", "aab1.tmp"}) WriteFile(folder_.file(name), "x");
   auto app = makeApp();
+  // The notice is up while start-up pumps the events once.
+  QStringList notices;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* notice = qobject_cast<CNoticeDialog*>(w); notice != nullptr && notice->isVisible())
+        notices << notice->text();
+  });
   ASSERT_TRUE(app->InitInstance());
+  EXPECT_EQ(notices, QStringList{"Initializing Trevanta Software ......"});
+  for (QWidget* w : QApplication::topLevelWidgets())
+    EXPECT_EQ(qobject_cast<CNoticeDialog*>(w), nullptr);  // destroyed at the end of start-up
 
   EXPECT_EQ(opened_, std::vector<std::string>{"http://127.0.0.1:45678/stock-chart.php?symbol=NASDAQ"});
   ASSERT_FALSE(logLines().empty());
