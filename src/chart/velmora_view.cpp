@@ -45,13 +45,33 @@ SystemConfig& CVelmoraView::config() const {
 
 void CVelmoraView::invalidate() {
   needsPaint_ = true;
-  update();
+  scheduleRender();
+}
+
+void CVelmoraView::scheduleRender() {
+  // The full paint runs from the event loop rather than inside paintEvent,
+  // so a paint may show a notice and handle pending events (a chart's first
+  // paint does) without nesting inside Qt's own painting.
+  if (renderQueued_) return;
+  renderQueued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        renderQueued_ = false;
+        renderIfNeeded();
+      },
+      Qt::QueuedConnection);
 }
 
 void CVelmoraView::renderIfNeeded() {
-  if (!needsPaint_) return;
+  if (!needsPaint_ || painting_) return;
   needsPaint_ = false;
+  painting_ = true;
   paintEntry();
+  painting_ = false;
+  update();
+  // Asked for again while it ran (a chart that has just loaded).
+  if (needsPaint_) scheduleRender();
 }
 
 void CVelmoraView::paintEntry() {
@@ -79,7 +99,6 @@ void CVelmoraView::showChanged(Surface& surface) {
 }
 
 void CVelmoraView::paintEvent(QPaintEvent* event) {
-  renderIfNeeded();
   QPainter painter(this);
   const QRect area = event->rect();
   painter.drawImage(area, canvas_, area);

@@ -4,10 +4,10 @@
 // real-time quote monitor list) or chart mode (1, one security's chart).
 //
 // The view owns a QImage canvas. A full paint renders into the canvas (the
-// paint entry: background, then the mode's painter); row updates, the row
-// frame under the pointer and the chart's pointer overlays draw straight
-// into it and show only the rectangle they changed. paintEvent only copies
-// the canvas to the screen.
+// paint entry: background, then the mode's painter) from the event loop
+// after invalidate(); row updates, the row frame under the pointer and the
+// chart's pointer overlays draw straight into it and show only the
+// rectangle they changed. paintEvent only copies the canvas to the screen.
 //
 // Monitor-mode members live in view_monitor_mode.cpp, chart-mode members in
 // view_chart_mode.cpp.
@@ -85,7 +85,8 @@ class CVelmoraView : public QWidget, public ChildView {
   // Asks for a full paint (the background is never erased first: the
   // paint fills it).
   void invalidate();
-  // Runs a full paint into the canvas now if one is due.
+  // Runs a full paint into the canvas now if one is due (otherwise it runs
+  // from the event loop), then shows the canvas.
   void renderIfNeeded();
   const QImage& canvas() const { return canvas_; }
   // Grows with every change of the canvas (test snapshots).
@@ -138,6 +139,7 @@ class CVelmoraView : public QWidget, public ChildView {
 
   // The paint entry: background, colours, size, then the mode's painter.
   void paintEntry();
+  void scheduleRender();
   // Shows what a surface changed on the canvas.
   void showChanged(Surface& surface);
 
@@ -161,6 +163,8 @@ class CVelmoraView : public QWidget, public ChildView {
   ViewContext context_;
   QImage canvas_;
   bool needsPaint_ = true;
+  bool renderQueued_ = false;
+  bool painting_ = false;  // a full paint is running (it may handle events)
   quint64 canvasSerial_ = 0;
   int fullPaints_ = 0;
   int rowUpdatesDrawn_ = 0;
