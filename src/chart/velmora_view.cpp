@@ -75,19 +75,28 @@ void CVelmoraView::renderIfNeeded() {
 }
 
 void CVelmoraView::paintEntry() {
-  Surface surface(canvas_);
-  clientWidth = canvas_.width();
-  clientHeight = canvas_.height();
-  surface.fillRect({0, 0, clientWidth, clientHeight}, backgroundColour);
-  surface.setBackgroundColour(backgroundColour);
-  surface.setTextColour(textColour);
-  if (viewMode == kMonitorMode)
-    paintMonitor(surface);
-  else if (viewMode == kChartMode)
-    paintChart(surface);
-  surface.flush();
-  ++fullPaints_;
-  ++canvasSerial_;
+  {
+    Surface surface(canvas_);
+    clientWidth = canvas_.width();
+    clientHeight = canvas_.height();
+    surface.fillRect({0, 0, clientWidth, clientHeight}, backgroundColour);
+    surface.setBackgroundColour(backgroundColour);
+    surface.setTextColour(textColour);
+    if (viewMode == kMonitorMode)
+      paintMonitor(surface);
+    else if (viewMode == kChartMode)
+      paintChart(surface);
+    surface.flush();
+    ++fullPaints_;
+    ++canvasSerial_;
+  }
+  // A chart's loading step handles events (its notice, the failure
+  // message), and a resize among them replaces the canvas: it runs once no
+  // surface holds the canvas any more.
+  if (loadPending_) {
+    loadPending_ = false;
+    loadChart();
+  }
 }
 
 void CVelmoraView::showChanged(Surface& surface) {

@@ -19,8 +19,10 @@
 
 #include "app/ui/child_view.h"
 #include "chart/chart_model.h"
+#include "chart/pointer_overlays.h"
 #include "chart/surface.h"
 #include "monitor/ui/monitor_list_painter.h"
+#include "quotes/internet_session.h"
 
 class QMenu;
 
@@ -43,14 +45,18 @@ struct ViewContext {
   // The main frame's commands: the floating menu routes its items there.
   const ShellCommands* commands = nullptr;
 
-  // Chart hooks, filled by the chart work: Space opens a chart of the
-  // selected security at once, C opens the chart-setting sheet for it, the
-  // floating menu presets the sheet's symbol, a double click opens the
-  // Detail Quote dialog for it.
+  // Chart hooks, set by the application object: Space opens a chart of the
+  // selected security at once, C opens the chart-setting sheet for it (and a
+  // chart's range selection with index -1 and no symbol), the floating menu
+  // presets the sheet's symbol. A double click on the list opens the Detail
+  // Quote dialog for the selected security: through detailQuote when set,
+  // otherwise the view opens it itself.
   std::function<void(int index, const std::string& symbol)> openChart;
   std::function<void(int index, const std::string& symbol)> openChartSettings;
   std::function<void(const std::string& symbol)> presetChartSymbol;
   std::function<void(int index)> detailQuote;
+  // Answers a quote service's 401 while a chart loads; none: the 401 stands.
+  InternetSession::CredentialPrompt credentials;
 };
 
 class CVelmoraView : public QWidget, public ChildView {
@@ -80,6 +86,8 @@ class CVelmoraView : public QWidget, public ChildView {
   int selectedRow = 0;
   // Everything of chart mode: data, layout, fonts, overlays, settings.
   ChartViewModel chart;
+  // 1 once the chart's data has been prepared (its first paint loads it).
+  unsigned loaded = 0;
 
   // ---- painting ----
   // Asks for a full paint (the background is never erased first: the
@@ -153,6 +161,8 @@ class CVelmoraView : public QWidget, public ChildView {
 
   // Chart mode (view_chart_mode.cpp).
   void paintChart(Surface& surface);
+  void loadChart();
+  void closeChartWindow();
   void chartResized();
   void chartFocusIn();
   void chartPointerMove(int x, int y);
@@ -169,6 +179,9 @@ class CVelmoraView : public QWidget, public ChildView {
   int fullPaints_ = 0;
   int rowUpdatesDrawn_ = 0;
   int loaderTimerId_ = 0;
+  PointerOverlayState overlays_;
+  bool loadPending_ = false;  // the paint found the chart not loaded
+  bool loadFailed_ = false;   // its window is closing: never loaded again
 };
 
 }  // namespace velmora

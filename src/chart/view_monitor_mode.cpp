@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "app/ui/shell_commands.h"
+#include "base/system_config.h"
+#include "chart/chart_commands.h"
 #include "chart/velmora_view.h"
 #include "monitor/loader_pool.h"
 #include "monitor/security_store.h"
@@ -167,7 +169,11 @@ void CVelmoraView::showFloatMenu(QPoint globalPosition) {
 
 void CVelmoraView::monitorDoubleClick() {
   const int selected = selectedSecurity();
-  if (selected >= 0 && context_.detailQuote) context_.detailQuote(selected);
+  if (selected < 0) return;
+  if (context_.detailQuote)
+    context_.detailQuote(selected);
+  else
+    OpenMonitorDetailQuote(this, store(), selected, EffectiveConfirmDays(config()));
 }
 
 void CVelmoraView::armLoaderStart(int milliseconds) {

@@ -272,6 +272,7 @@ TEST(MonitorWindowClose, IgnoredOnTheMonitorAndHonouredOnAChart) {
   CChildFrame* monitorFrame = frame.openChild(monitor);
   auto* chartView = new CVelmoraView(context);
   chartView->viewMode = CVelmoraView::kChartMode;
+  chartView->loaded = 1;  // nothing to fetch: the chart shows its empty data
   QPointer<CChildFrame> chartFrame = frame.openChild(chartView);
   QApplication::processEvents();
   ASSERT_EQ(frame.mdiArea()->subWindowList().size(), 2);

@@ -19,6 +19,8 @@
 #include "app/window_placement.h"
 #include "base/app_identity.h"
 #include "base/log.h"
+#include "chart/chart_setting_sheet.h"
+#include "chart/open_chart.h"
 #include "chart/velmora_view.h"
 #include "monitor/loader_pool.h"
 #include "monitor/report_writer.h"
@@ -87,7 +89,9 @@ bool CVelmoraApp::InitInstance() {
   LogStartLine();
   openWebChartPage();
   ReadConfig();
-  // The chart-setting pages are created here once the chart window exists.
+  // The pages read the indicator switches of the configuration just read,
+  // and keep the user's choices from one sheet to the next.
+  CreateChartSettingPages();
 
   char text[128];
   std::snprintf(text, sizeof text, "Initializing %s ......", kAppTitle);
@@ -102,10 +106,7 @@ bool CVelmoraApp::InitInstance() {
   prompt_ = std::make_unique<CredentialPrompt>(frame_.get());
   wireCommands();
 
-  ViewContext context;
-  context.listener = &listener_;
-  context.commands = &frame_->commands();
-  auto* view = new CVelmoraView(context);
+  auto* view = new CVelmoraView(viewContext());
   CChildFrame* child = frame_->openChild(view);
   if (child == nullptr) return false;
   monitor_ = view;
@@ -135,6 +136,31 @@ void CVelmoraApp::wireListener() {
 
 CVelmoraView* CVelmoraApp::monitorView() const { return monitor_; }
 
+ViewContext CVelmoraApp::viewContext() {
+  ViewContext context;
+  context.listener = &listener_;
+  context.commands = &frame_->commands();
+  context.openChart = [this](int index, const std::string& symbol) { openChart(index, symbol); };
+  context.openChartSettings = [this](int index, const std::string& symbol) {
+    openChartSettings(index, symbol);
+  };
+  context.presetChartSymbol = [](const std::string& symbol) {
+    CreateChartSettingPages().symbolPage().SetSymbol(symbol);
+  };
+  if (prompt_) context.credentials = prompt_->asSessionPrompt();
+  return context;
+}
+
+CVelmoraView* CVelmoraApp::openChart(int index, const std::string& symbol) {
+  if (!frame_) return nullptr;
+  return OpenChart(*frame_, viewContext(), CreateChartSettingPages(), index, symbol);
+}
+
+CVelmoraView* CVelmoraApp::openChartSettings(int index, const std::string& symbol) {
+  if (!frame_) return nullptr;
+  return OpenChartSettings(*frame_, viewContext(), CreateChartSettingPages(), index, symbol, frame_.get());
+}
+
 CVelmoraView* CVelmoraApp::activeView() const {
   if (frame_) {
     if (auto* view = qobject_cast<CVelmoraView*>(frame_->activeView())) return view;
@@ -144,7 +170,7 @@ CVelmoraView* CVelmoraApp::activeView() const {
 
 void CVelmoraApp::wireCommands() {
   ShellCommands& c = frame_->commands();
-  // "&Chart" opens the chart-setting sheet once chart windows exist.
+  c.chart = [this] { openChartSettings(-1, std::string()); };
   auto inView = [this](void (CVelmoraView::*command)()) {
     return [this, command] {
       if (CVelmoraView* view = activeView()) (view->*command)();
@@ -208,6 +234,8 @@ void CVelmoraApp::ExitInstance() {
   stopLoaders();
   frame_.reset();
   prompt_.reset();
+  // The pages are widgets: they go while the application object still exists.
+  DestroyChartSettingPages();
   FinishProcess();
 }
 

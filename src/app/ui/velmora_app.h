@@ -13,6 +13,7 @@ namespace velmora {
 
 class CMainFrame;
 class CVelmoraView;
+struct ViewContext;
 class CredentialPrompt;
 class SnapshotWriter;
 
@@ -47,10 +48,19 @@ class CVelmoraApp : public QObject {
   CVelmoraView* monitorView() const;
   QtLoaderListener& listener() { return listener_; }
 
+  // The chart commands: a chart of the chart-setting pages' choices (a given
+  // symbol preset), or the "Chart Setting" sheet first. `index` is the
+  // monitored security the chart is for, -1 for none. The new chart view, or
+  // null (a cancelled sheet).
+  CVelmoraView* openChart(int index, const std::string& symbol);
+  CVelmoraView* openChartSettings(int index, const std::string& symbol);
+
  private:
   void openWebChartPage();
   void wireCommands();
   void wireListener();
+  // What every view (the monitor and each chart) works with.
+  ViewContext viewContext();
   CVelmoraView* activeView() const;
   void stopLoaders();
 
