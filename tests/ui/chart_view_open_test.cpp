@@ -160,6 +160,11 @@ TEST_F(ChartWindowOpen, SpaceChartsTheSelectedSecurityAtOnce) {
   // window; the chart is left on screen long enough for one picture.
   if (std::getenv("VELMORA_SNAPSHOT") != nullptr) {
     chart->parentWidget()->showMaximized();
+    for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    chart->renderIfNeeded();
+    const ChartViewModel& m = chart->chart;
+    QTest::mouseMove(chart, QPoint(m.slotCentre(m.data.newestVisible + m.data.visibleCount / 3),
+                                   (m.topMargin + m.priceBottom) / 2));
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
     while (std::chrono::steady_clock::now() < until) QApplication::processEvents(QEventLoop::AllEvents, 50);
   }
