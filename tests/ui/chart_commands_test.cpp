@@ -28,7 +28,6 @@
 namespace velmora {
 namespace {
 
-constexpr QRgb kBackground = rgb(214, 214, 214);
 constexpr QRgb kBandOnBackground = rgb(41, 41, 214);  // yellow xor-ed into the background
 constexpr int kBars = 200;
 constexpr int kSlot = 5;  // pixels per bar once the view is sized for it
