@@ -2,6 +2,8 @@
 // show, the range selection band and where it leads, clicks and double
 // clicks opening the Detail Quote dialog; and the monitor list's double
 // click on a security's own data.
+#include "chart/chart_commands.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -254,6 +256,13 @@ TEST_F(LoadedChart, ClickOrShortDragOpensTheDetailQuoteOfTheBarUnderThePointer) 
   drag(from, from + kSlot + 1);
   EXPECT_EQ(sheets_, 1);
 
+  // Only bars of the plot: not the price column, not past the newest slot.
+  EXPECT_EQ(detailQuoteBarAt(m(), m().leftMargin), kBars - 1);
+  EXPECT_EQ(detailQuoteBarAt(m(), m().plotRight() - 1), 0);
+  EXPECT_EQ(detailQuoteBarAt(m(), m().plotRight()), -1);
+  EXPECT_EQ(detailQuoteBarAt(m(), m().clientWidth - 3), -1);
+  EXPECT_EQ(detailQuoteBarAt(m(), -1), -1);
+
   // A double click, also in the oldest and newest slots.
   for (int bar : {kBars - 1, 0, 120}) {
     date.clear();
@@ -264,18 +273,6 @@ TEST_F(LoadedChart, ClickOrShortDragOpensTheDetailQuoteOfTheBarUnderThePointer) 
     QApplication::sendEvent(view_.get(), &dbl);
     EXPECT_EQ(date, dateOf(bar));
   }
-}
-
-TEST_F(LoadedChart, ClicksOffThePlotOpenNothing) {
-  QString date;
-  onDetailQuote(&date);
-  QTest::mouseClick(view_.get(), Qt::LeftButton, {}, QPoint(m().clientWidth - 3, priceY()));
-  // Give the dialog, had one opened, time to be seen.
-  QTest::qWait(100);
-  EXPECT_TRUE(date.isEmpty());
-  EXPECT_EQ(sheets_, 0);
-  QWidget* open = QApplication::activeModalWidget();
-  if (open != nullptr) open->close();
 }
 
 TEST(MonitorDoubleClick, OpensTheSelectedSecurityOnACopyOfItsData) {
