@@ -4,7 +4,6 @@
 // dialog.
 #include <QMdiSubWindow>
 #include <QMessageBox>
-#include <QPointer>
 #include <memory>
 
 #include "app/chart_data_prep.h"
@@ -16,6 +15,7 @@
 #include "chart/open_chart.h"
 #include "chart/selection_band.h"
 #include "chart/velmora_view.h"
+#include "core/chart_dates.h"
 
 namespace velmora {
 
@@ -104,21 +104,20 @@ void CVelmoraView::chartButtonDown(int x, int y) {
 
 void CVelmoraView::chartButtonUp(int x, int) {
   if (chart.selecting == 0) return;
-  // Idle again before any dialog runs its own event loop.
-  const bool drag = selectionIsDrag(chart);
-  if (!drag) {
+  // The view is idle again before a dialog runs its own event loop.
+  if (!selectionIsDrag(chart)) {
     chart.selecting = 0;
     // A click, or a drag within one bar slot: the band, if any, stays.
     OpenChartDetailQuote(this, chart, x);
     return;
   }
-  std::string startDate, endDate;
   {
     Surface surface(canvas_);
     drawSelectionBand(surface, chart);
     showChanged(surface);
   }
   chart.selecting = 0;
+  std::string startDate, endDate;
   if (!selectionDates(chart, startDate, endDate)) return;
   // The sheet opens with what its pages hold (not necessarily this chart's
   // symbol) and the selected range; confirming it opens a new chart.
