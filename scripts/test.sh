@@ -35,6 +35,14 @@ run_ctest() {  # name dir [ctest args...]
   if ! grep -q '100% tests passed' "build/$name.ctest.log"; then status=1; fi
 }
 
+echo "== format (clang-format --dry-run --Werror)"
+if git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror; then
+  summary+=("format: clean")
+else
+  summary+=("format: files need clang-format")
+  status=1
+fi
+
 echo "== build: main"
 bash scripts/build.sh build/main -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=$werror
 run_ctest main build/main

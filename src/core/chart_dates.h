@@ -1,9 +1,9 @@
 #pragma once
 
-#include "base/text_helpers.h"
-
 #include <array>
 #include <string>
+
+#include "base/text_helpers.h"
 
 namespace velmora {
 
