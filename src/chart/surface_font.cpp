@@ -12,13 +12,13 @@ namespace {
 constexpr QRgb kInk = 0xff000000u;
 constexpr QRgb kPaper = 0xffffffffu;
 
-QFont makeFont(const FontSpec& spec, int pixelSize) {
-  const bool fixed = spec.pitch == FontPitch::Fixed;
+QFont makeFont(const FontSpec& fontSpec, int pixelSize) {
+  const bool fixed = fontSpec.pitch == FontPitch::Fixed;
   QFont font(fixed ? QStringLiteral("DejaVu Sans Mono") : QStringLiteral("DejaVu Sans"));
   font.setStyleHint(fixed ? QFont::Monospace : QFont::SansSerif);
   font.setFixedPitch(fixed);
   font.setPixelSize(pixelSize);
-  const int weight = spec.weight <= 0 ? 400 : std::clamp(spec.weight, 100, 900);
+  const int weight = fontSpec.weight <= 0 ? 400 : std::clamp(fontSpec.weight, 100, 900);
   font.setWeight(static_cast<QFont::Weight>(weight));
   // Plain two-colour glyphs on whole-pixel advances: exact colours that
   // painters and tests can rely on, and widths that add up.
@@ -30,29 +30,29 @@ QFont makeFont(const FontSpec& spec, int pixelSize) {
 
 }  // namespace
 
-ResolvedFont::ResolvedFont(const FontSpec& spec) : spec_(spec) {
+ResolvedFont::ResolvedFont(const FontSpec& fontSpec) : fontSpec_(fontSpec) {
   // A non-positive height asks for a character height instead of a cell
   // (0 takes the usual 16).
-  if (spec.cellHeight < 0) {
-    pixelSize_ = -spec.cellHeight;
-    QFontMetrics m(makeFont(spec, pixelSize_));
+  if (fontSpec.cellHeight < 0) {
+    pixelSize_ = -fontSpec.cellHeight;
+    QFontMetrics m(makeFont(fontSpec, pixelSize_));
     cellHeight_ = m.height();
     baseline_ = m.ascent();
     return;
   }
-  const int cell = spec.cellHeight == 0 ? 16 : spec.cellHeight;
+  const int cell = fontSpec.cellHeight == 0 ? 16 : fontSpec.cellHeight;
   // The largest size whose ascent + descent fits the cell; what is left over
   // goes above the glyphs, as internal leading does.
   int size = cell;
   for (; size > 1; --size)
-    if (QFontMetrics(makeFont(spec, size)).height() <= cell) break;
-  QFontMetrics m(makeFont(spec, size));
+    if (QFontMetrics(makeFont(fontSpec, size)).height() <= cell) break;
+  QFontMetrics m(makeFont(fontSpec, size));
   pixelSize_ = size;
   cellHeight_ = std::max(cell, m.height());
   baseline_ = cellHeight_ - m.descent();
 }
 
-QFont ResolvedFont::qfont() const { return makeFont(spec_, pixelSize_); }
+QFont ResolvedFont::qfont() const { return makeFont(fontSpec_, pixelSize_); }
 
 const Glyph& ResolvedFont::glyph(unsigned char c) {
   Glyph& g = glyphs_[c];
@@ -102,13 +102,13 @@ void ResolvedFont::render(unsigned char c, Glyph& out) const {
   }
 }
 
-ResolvedFont& resolveFont(const FontSpec& spec) {
+ResolvedFont& resolveFont(const FontSpec& fontSpec) {
   // Per thread, so painting needs no lock; fonts are few (a handful of specs).
   // The cache holds no Qt objects, so it may outlive the application object.
   thread_local std::vector<std::unique_ptr<ResolvedFont>> cache;
   for (auto& font : cache)
-    if (font->spec() == spec) return *font;
-  cache.push_back(std::make_unique<ResolvedFont>(spec));
+    if (font->fontSpec() == fontSpec) return *font;
+  cache.push_back(std::make_unique<ResolvedFont>(fontSpec));
   return *cache.back();
 }
 

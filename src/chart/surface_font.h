@@ -32,9 +32,9 @@ struct Glyph {
 
 class ResolvedFont {
  public:
-  explicit ResolvedFont(const FontSpec& spec);
+  explicit ResolvedFont(const FontSpec& fontSpec);
 
-  const FontSpec& spec() const { return spec_; }
+  const FontSpec& fontSpec() const { return fontSpec_; }
   // Height that measurement reports: the requested cell, or the face's own
   // height where no size fits in it.
   int cellHeight() const { return cellHeight_; }
@@ -52,15 +52,15 @@ class ResolvedFont {
  private:
   void render(unsigned char c, Glyph& out) const;
 
-  FontSpec spec_;
+  FontSpec fontSpec_;
   int pixelSize_ = 1;
   int cellHeight_ = 1;
   int baseline_ = 1;
   std::array<Glyph, 256> glyphs_;
 };
 
-// The thread's resolved font for `spec` (created on first use, kept for the
+// The thread's resolved font for `fontSpec` (created on first use, kept for the
 // thread's life). The reference stays valid.
-ResolvedFont& resolveFont(const FontSpec& spec);
+ResolvedFont& resolveFont(const FontSpec& fontSpec);
 
 }  // namespace velmora

@@ -311,27 +311,27 @@ TEST(SurfaceText, GlyphsAndWidthsAgreeWithQtText) {
   // Text drawn glyph by glyph must look as Qt draws the whole string in the
   // same font, and its measure must add up.
   const std::string text = "Symbol Volume 123,456.78 -0.25% EMA(20) Jan";
-  for (FontSpec spec : {FontSpec{15, 500, FontPitch::Fixed}, FontSpec{14, 0, FontPitch::Variable},
-                        FontSpec{14, 200, FontPitch::Fixed}, kSystemFont}) {
-    ResolvedFont& font = resolveFont(spec);
+  for (FontSpec fontSpec : {FontSpec{15, 500, FontPitch::Fixed}, FontSpec{14, 0, FontPitch::Variable},
+                            FontSpec{14, 200, FontPitch::Fixed}, kSystemFont}) {
+    ResolvedFont& font = resolveFont(fontSpec);
     QImage ours = canvasOf(520, 30), qts = canvasOf(520, 30);
     int width = 0;
     {
       Surface s(ours);
-      s.selectFont(spec);
+      s.selectFont(fontSpec);
       s.setBackgroundMode(BackgroundMode::Transparent);
       s.textOut(3, 4, text);
       width = s.textExtent(text).width;
       EXPECT_EQ(width, s.textExtent(text.substr(0, 10)).width + s.textExtent(text.substr(10)).width);
-      EXPECT_EQ(s.textExtent(text).height, spec.cellHeight);
+      EXPECT_EQ(s.textExtent(text).height, fontSpec.cellHeight);
     }
     QPainter p(&qts);
     p.setFont(font.qfont());
     p.setPen(QColor(0, 0, 0));
     p.drawText(QPoint(3, 4 + font.baseline()), QString::fromStdString(text));
-    EXPECT_EQ(width, p.fontMetrics().horizontalAdvance(QString::fromStdString(text))) << spec.cellHeight;
+    EXPECT_EQ(width, p.fontMetrics().horizontalAdvance(QString::fromStdString(text))) << fontSpec.cellHeight;
     p.end();
-    EXPECT_EQ(ours, qts) << spec.cellHeight << " " << spec.weight;
+    EXPECT_EQ(ours, qts) << fontSpec.cellHeight << " " << fontSpec.weight;
   }
 }
 

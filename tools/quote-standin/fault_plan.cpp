@@ -36,14 +36,14 @@ const char* FaultName(FaultKind kind) {
   return "none";
 }
 
-bool FaultPlan::Add(std::string_view spec, std::string& error) {
-  const std::size_t eq = spec.find('=');
+bool FaultPlan::Add(std::string_view faultText, std::string& error) {
+  const std::size_t eq = faultText.find('=');
   if (eq == std::string_view::npos) {
-    error = "--fault wants SYMBOL=KIND, got '" + std::string(spec) + "'";
+    error = "--fault wants SYMBOL=KIND, got '" + std::string(faultText) + "'";
     return false;
   }
-  const std::string_view symbol = spec.substr(0, eq);
-  const std::string_view kind = spec.substr(eq + 1);
+  const std::string_view symbol = faultText.substr(0, eq);
+  const std::string_view kind = faultText.substr(eq + 1);
   if (!IsWellFormedSymbol(symbol)) {
     error = "--fault: malformed symbol '" + std::string(symbol) + "'";
     return false;

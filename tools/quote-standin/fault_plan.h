@@ -33,8 +33,8 @@ const char* FaultName(FaultKind kind);
 // may get a delay ("slow=MS") and one other kind.
 class FaultPlan {
  public:
-  // False with a message for a malformed spec.
-  bool Add(std::string_view spec, std::string& error);
+  // False with a message for a malformed SYMBOL=KIND text.
+  bool Add(std::string_view faultText, std::string& error);
   Fault For(const std::string& symbol) const;
   bool empty() const { return faults_.empty(); }
 
