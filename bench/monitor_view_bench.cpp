@@ -3,29 +3,16 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <cstdio>
 #include <memory>
 
+#include "bench_support.h"
 #include "chart/surface.h"
 #include "monitor/security_store.h"
 #include "monitor/ui/monitor_list_painter.h"
 
 namespace velmora {
 namespace {
-
-// Fonts need a GUI application; made on first use unless another benchmark
-// made one already.
-void ensureGuiApplication() {
-  if (QCoreApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "velmora-bench";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* app = new QGuiApplication(argc, argv);
-  (void)app;
-}
 
 constexpr int kWidth = 1600;
 constexpr int kHeight = 1000;
@@ -84,7 +71,7 @@ void fullPaint(QImage& canvas, const SecurityStore& store, const ListMetrics& me
 }
 
 void BM_MonitorFullPaint(benchmark::State& state) {
-  ensureGuiApplication();
+  bench::EnsureGuiApplication();
   const auto store = makeStore();
   QImage canvas(kWidth, kHeight, QImage::Format_RGB32);
   Surface probe(canvas);
@@ -101,7 +88,7 @@ BENCHMARK(BM_MonitorFullPaint)->Unit(benchmark::kMicrosecond);
 // What the view does for a loader's notice about a visible row: a
 // consistent copy of the entry, the row's band cleared, the row drawn.
 void BM_MonitorRowUpdate(benchmark::State& state) {
-  ensureGuiApplication();
+  bench::EnsureGuiApplication();
   const auto store = makeStore();
   QImage canvas(kWidth, kHeight, QImage::Format_RGB32);
   Surface probe(canvas);

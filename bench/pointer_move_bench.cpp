@@ -4,13 +4,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
+#include "bench_support.h"
 #include "chart/chart_painter.h"
 #include "chart/pointer_overlays.h"
 #include "core/compute_indicators.h"
@@ -18,59 +17,16 @@
 namespace velmora {
 namespace {
 
-void ensureGui() {
-  if (QCoreApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "velmora-bench";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* app = new QGuiApplication(argc, argv);
-  (void)app;
-}
-
 // A painted three-year daily chart with every panel shown.
 struct PaintedChart {
-  std::unique_ptr<ChartViewModel> model = std::make_unique<ChartViewModel>();
+  std::unique_ptr<ChartViewModel> model = bench::ThreeYearChart(1920, 1080);
   PointerOverlayState overlays;
   QImage canvas{1920, 1080, QImage::Format_RGB32};
 
   PaintedChart() {
-    ChartViewModel& m = *model;
-    ChartData& d = m.data;
-    ChartSettings& s = m.settings;
-    s.showVolume = s.showRsi = s.showStochastics = s.showMacd = 1;
-    const int count = kHistoryCapacity;
-    d.bars.count = count;
-    double close = 50;
-    for (int i = 0; i < count; ++i) {
-      QuoteBar& b = d.bars[i];
-      const int tradingDay = count - 1 - i;
-      char date[16];
-      std::snprintf(date, sizeof date, "%d-Jun-%02d", 1 + tradingDay % 28, (4 + tradingDay / 252) % 100);
-      b.SetDate(date);
-      b.SetTime("00:00AM");
-      b.open = close + std::sin(i * 0.7) * 0.8;
-      b.close = close;
-      b.high = std::max(b.open, close) + 0.6;
-      b.low = std::min(b.open, close) - 0.6;
-      b.volume = 1000000 + (i * 7919) % 500000;
-      close = std::max(5.0, close + std::sin(i * 0.05) * 0.9 + std::cos(i * 0.31) * 0.5);
-    }
-    computeIndicators(false, false, 14, 14, 3, 3, count - 1, 0, BarsOf(d.bars), d.signalState, 2);
-    d.newestVisible = 1;
-    d.oldestVisible = count - 1;
-    d.visibleCount = count - 1;
-    for (int i = 1; i < count; ++i) {
-      d.priceMax = std::max(d.priceMax, d.bars[i].high);
-      d.priceMin = std::min(d.priceMin, d.bars[i].low);
-      d.volumeMax = std::max(d.volumeMax, d.bars[i].volume);
-    }
-    m.clientWidth = canvas.width();
-    m.clientHeight = canvas.height();
-    m.updateBarSpacing();
     Surface surface(canvas);
-    beginChartPaint(surface, m);
-    paintChart(surface, m,
+    beginChartPaint(surface, *model);
+    paintChart(surface, *model,
                [this](Surface& sf, ChartViewModel& mm) { drawOverlaysAfterPaint(sf, mm, overlays); });
   }
 };
@@ -78,7 +34,7 @@ struct PaintedChart {
 // Alternates between two points of the price panel, a surface per move as
 // the view obtains one.
 void BM_PointerMove(benchmark::State& state) {
-  ensureGui();
+  bench::EnsureGuiApplication();
   PaintedChart chart;
   const int y0 = chart.model->priceTop + 200, y1 = chart.model->priceTop + 260;
   bool odd = false;
@@ -95,7 +51,7 @@ BENCHMARK(BM_PointerMove)->Unit(benchmark::kMicrosecond);
 // The pieces: the cross-hair off and on, the label restored and drawn, the
 // information lines.
 void BM_PointerMovePieces(benchmark::State& state) {
-  ensureGui();
+  bench::EnsureGuiApplication();
   PaintedChart chart;
   ChartViewModel& m = *chart.model;
   const int piece = static_cast<int>(state.range(0));

@@ -2,28 +2,15 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "chart/surface.h"
 
 namespace velmora {
 namespace {
-
-// Fonts need a GUI application; one is made on first use (offscreen unless
-// a platform is chosen), shared with any other benchmark that needs it.
-void ensureGuiApplication() {
-  if (QCoreApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "velmora-bench";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* app = new QGuiApplication(argc, argv);
-  (void)app;
-}
 
 QImage makeCanvas(int w, int h) {
   QImage canvas(w, h, QImage::Format_RGB32);
@@ -49,7 +36,7 @@ void BM_SurfaceShortLines(benchmark::State& state) {
 BENCHMARK(BM_SurfaceShortLines)->Unit(benchmark::kMicrosecond);
 
 void BM_SurfaceTextOut(benchmark::State& state) {
-  ensureGuiApplication();
+  bench::EnsureGuiApplication();
   QImage canvas = makeCanvas(1600, 1000);
   constexpr int kTexts = 1000;
   std::vector<std::string> texts;
@@ -84,7 +71,7 @@ BENCHMARK(BM_SurfaceFill1080p)->Unit(benchmark::kMicrosecond);
 // A pointer move over a chart: take the old cross-hair and price label away,
 // draw the new ones.
 void BM_SurfacePointerMove(benchmark::State& state) {
-  ensureGuiApplication();
+  bench::EnsureGuiApplication();
   QImage canvas = makeCanvas(1600, 1000);
   QImage memory = Surface::compatibleImage(128, 128);
   int x = 300, y = 400;
