@@ -31,9 +31,9 @@ WaitEnd serve(const HeadlessOptions& options, const sigset_t& stopSignals, bool 
   for (;;) {
     if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) return WaitEnd::kSignal;
     if (options.passes <= 0) continue;
-    // With the loader off the start-up reports are all there will be.
-    const int passes = loaderOn ? pool.CompleteReportPasses() : pool.ReportPasses();
-    if (passes >= options.passes) return WaitEnd::kPasses;
+    // With nothing loading the start-up reports are all there will be.
+    if (!loaderOn) return WaitEnd::kPasses;
+    if (pool.CompleteReportPasses() >= options.passes) return WaitEnd::kPasses;
     if (loaderOn && pool.RunningThreadCount() == 0) return WaitEnd::kLoadersCeased;
   }
 }
@@ -73,10 +73,11 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
   listener.Print(notice);
 
   LoadSecurityList();
-  const bool loaderOn = systemConfig().StartRealTimeQuoteLoader != 0;
-  if (loaderOn) pool.StartLoaderThreads(&listener);
+  // With nothing to load (the loader off, or an empty list) the start-up
+  // reports are all there will be.
+  const bool loading = systemConfig().StartRealTimeQuoteLoader != 0 && pool.StartLoaderThreads(&listener) > 0;
 
-  const WaitEnd end = serve(options, stopSignals, loaderOn);
+  const WaitEnd end = serve(options, stopSignals, loading);
 
   char text[128];
   std::snprintf(text, sizeof text, "Current active thread number: %d", pool.RunningThreadCount());

@@ -29,6 +29,10 @@ class LoaderListener {
   // shutdown never waits on an open prompt.
   virtual bool AskCredentials(const CredentialRequest& request, Credentials& out,
                               const std::atomic<bool>& stop) = 0;
+
+  // True once the side this listener serves is shutting down: no loader
+  // thread is started for it any more.
+  virtual bool Closing() const { return false; }
 };
 
 // Does nothing and declines every prompt.

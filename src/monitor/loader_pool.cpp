@@ -49,6 +49,9 @@ void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
 }
 
 int LoaderPool::StartLoaderThreads(LoaderListener* listener) {
+  // A start that arrives after the exit began (a timer, a dialog) would
+  // leave threads running past the windows they report to.
+  if (listener != nullptr && listener->Closing()) return 0;
   int started = 0;
   for (int i = 0; i < kPoolSize && thread(i).endSecurity() > thread(i).firstSecurity(); ++i)
     if (thread(i).inactive() && thread(i).start(listener)) ++started;

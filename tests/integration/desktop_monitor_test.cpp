@@ -187,5 +187,29 @@ TEST(DesktopProgram, StopSignalWithTheLoaderOff) {
   EXPECT_EQ(ReadFile(folder.file("List.dat")).empty(), false);  // the default list was written
 }
 
+// A stop signal that arrives while start-up is still pumping messages ends
+// the program there: no loader thread starts or outlives the exit steps.
+TEST(DesktopProgram, StopSignalDuringStartUp) {
+  if (!haveDesktopProgram()) GTEST_SKIP() << "velmora is not built";
+  StandinServer standin({"--latency", "200"});
+  ASSERT_TRUE(standin.ok());
+  TempFolder folder;
+  const std::string base = standin.baseUrl();
+  WriteFile(folder.file("Config.ini"),
+            "StartRealTimeQuoteLoader=Yes\rYahooHistoryQuoteSpreadSheetURL=" + base +
+                "/table.csv\rYahooRealTimeQuoteSpreadSheetURL=" + base + "/d/quotes.csv\r");
+  ScopedVariable platform("QT_QPA_PLATFORM", "offscreen");
+  ScopedVariable path("PATH", "/nonexistent");
+  ChildProcess velmora({BinPath("velmora")}, folder.path());
+  ASSERT_TRUE(velmora.started());
+  // The start line comes before the web page step's pause and the list.
+  ASSERT_TRUE(waitFor([&] { return FileExists(folder.file("Trevanta Software.log")); }, 10s));
+  velmora.Signal(SIGTERM);
+  ASSERT_EQ(velmora.Wait(20s), 0);
+  const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find(": Trevanta Software finished."), std::string::npos);
+}
+
 }  // namespace
 }  // namespace velmora

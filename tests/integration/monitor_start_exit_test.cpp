@@ -69,5 +69,19 @@ TEST(MonitorOptions, HelpAndUnknownOptions) {
   EXPECT_NE(bad.DrainStderr().find("unknown option '--bogus'"), std::string::npos);
 }
 
+// With nothing to load the start-up reports are the only pass: --passes
+// ends the run at once instead of waiting for passes that never come.
+TEST(MonitorOptions, PassesWithAnEmptyListEndAfterTheStartUpReports) {
+  TempFolder folder;
+  WriteFile(folder.file("Config.ini"), "StartRealTimeQuoteLoader=Yes\r");
+  WriteFile(folder.file("List.dat"), "");
+  ChildProcess monitor({BinPath("velmora-monitor"), "--passes", "2"}, folder.path());
+  ASSERT_EQ(monitor.Wait(10s), 0);
+  EXPECT_TRUE(FileExists(folder.file("Status.txt")));
+  const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find(": Trevanta Software finished."), std::string::npos);
+}
+
 }  // namespace
 }  // namespace velmora

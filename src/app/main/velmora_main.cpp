@@ -35,10 +35,10 @@ int main(int argc, char** argv) {
       velmora.requestShutdown();
     });
     if (stopFd < 0) notifier.setEnabled(false);
-    if (velmora.InitInstance())
-      status = app.exec();
-    else
+    if (!velmora.InitInstance())
       status = 1;
+    else if (!velmora.shutdownRequested())  // a stop signal during start-up ends it here
+      status = app.exec();
     velmora.ExitInstance();
   }
   if (stopFd >= 0) close(stopFd);

@@ -203,19 +203,22 @@ void CVelmoraApp::wireCommands() {
 }
 
 void CVelmoraApp::stopLoaders() {
-  if (loadersStopped_) return;
-  loadersStopped_ = true;
-  // Loader threads must not wait on this thread while it waits for them:
-  // their notices are dropped from now on and an open prompt is answered.
-  listener_.beginShutdown();
-  if (prompt_) prompt_->cancelAll();
-  CNoticeDialog wait(QStringLiteral("Please wait until loading quote threads finish ......"), frame_.get());
-  wait.show();
-  PumpMessages();
+  if (!loadersStopped_) {
+    loadersStopped_ = true;
+    // Loader threads must not wait on this thread while it waits for them:
+    // their notices are dropped from now on and an open prompt is answered.
+    listener_.beginShutdown();
+    if (prompt_) prompt_->cancelAll();
+    CNoticeDialog wait(QStringLiteral("Please wait until loading quote threads finish ......"), frame_.get());
+    wait.show();
+    PumpMessages();
+  }
+  // Every time: stopping is idempotent, and nothing may outlive the windows.
   loaderPool().StopLoaderThreads();
 }
 
 void CVelmoraApp::requestShutdown() {
+  shutdownRequested_ = true;
   if (frame_)
     frame_->setStatusText(
         QStringLiteral("Current active thread number: %1").arg(loaderPool().RunningThreadCount()));

@@ -43,6 +43,9 @@ class CVelmoraApp : public QObject {
   // A stop signal: no question asked; the loader threads stop and the
   // message loop ends.
   void requestShutdown();
+  // True once requestShutdown ran: a signal handled while start-up pumped
+  // messages must still end the program, before its event loop starts.
+  bool shutdownRequested() const { return shutdownRequested_; }
 
   CMainFrame* mainFrame() const { return frame_.get(); }
   CVelmoraView* monitorView() const;
@@ -71,6 +74,7 @@ class CVelmoraApp : public QObject {
   std::unique_ptr<CredentialPrompt> prompt_;
   std::unique_ptr<SnapshotWriter> snapshots_;
   bool loadersStopped_ = false;
+  bool shutdownRequested_ = false;  // a stop signal arrived (maybe during start-up)
   bool exited_ = false;
 };
 

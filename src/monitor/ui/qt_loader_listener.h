@@ -37,6 +37,7 @@ class QtLoaderListener : public QObject, public LoaderListener {
   void beginShutdown();
   bool closing() const { return closing_.load(); }
 
+  bool Closing() const override { return closing(); }
   void StatusText(int threadIndex, const std::string& text) override;
   void SecurityUpdated(int index) override;
   void ThreadStartFailed(int threadIndex) override;
