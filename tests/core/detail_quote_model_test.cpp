@@ -12,20 +12,9 @@ namespace {
 
 constexpr int kConfirmDays = 2;
 
-// A monitored security: a full run over 400 bars, rolled back, 32 kept.
-struct Monitored {
-  std::vector<QuoteBar> bars;
-  SignalState state;
-};
+using test::Monitored;
 
-Monitored monitored(std::uint32_t seed) {
-  auto all = test::MarketBars(400, seed);
-  Monitored m;
-  computeIndicators(false, false, 14, 14, 3, 3, 399, 0, all, m.state, kConfirmDays);
-  rollBackNewestBars(all, kConfirmDays + 1, m.state);
-  m.bars.assign(all.begin(), all.begin() + kMonitoredBars);
-  return m;
-}
+Monitored monitored(std::uint32_t seed) { return test::MonitoredSecurity(seed, kConfirmDays); }
 
 DetailQuoteModel fromList(const Monitored& m) {
   return DetailQuoteModel(m.bars, false, true, kConfirmDays, 0, m.state, kConfirmDays);

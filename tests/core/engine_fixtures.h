@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "base/text_helpers.h"
+#include "core/compute_indicators.h"
 #include "core/quote_bar.h"
 #include "core/series_range.h"
+#include "core/signal_engine.h"
 #include "core/signal_state.h"
 
 namespace velmora::test {
@@ -166,6 +168,23 @@ inline std::string Marks(std::span<const QuoteBar> bars) {
   std::string out;
   for (const QuoteBar& b : bars) out += b.signalMark[0] ? b.signalMark[0] : '.';
   return out;
+}
+
+// A monitored security as the loader leaves it: a full run over 400 market
+// bars, the state rolled back over the newest confirmDays + 1 bars, and the
+// newest 32 bars kept.
+struct Monitored {
+  std::vector<QuoteBar> bars;
+  SignalState state;
+};
+
+inline Monitored MonitoredSecurity(std::uint32_t seed, int confirmDays) {
+  auto all = MarketBars(400, seed);
+  Monitored m;
+  computeIndicators(false, false, 14, 14, 3, 3, 399, 0, all, m.state, confirmDays);
+  rollBackNewestBars(all, confirmDays + 1, m.state);
+  m.bars.assign(all.begin(), all.begin() + kMonitoredBars);
+  return m;
 }
 
 }  // namespace velmora::test

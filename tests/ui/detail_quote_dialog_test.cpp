@@ -39,19 +39,11 @@ QString shown(const CDetailQuoteDialog& d, const char* label) {
   return d.valueBox(QString::fromLatin1(label))->text();
 }
 
-// A monitored security as the loader leaves it: 32 bars and the state
-// rolled back over the newest bars that each update recomputes.
-struct Monitored {
-  std::vector<QuoteBar> bars;
-  SignalState state;
-};
+// A monitored security as the loader leaves it, with dated bars.
+using test::Monitored;
 
 Monitored monitored(std::uint32_t seed) {
-  auto all = test::MarketBars(400, seed);
-  Monitored m;
-  computeIndicators(false, false, 14, 14, 3, 3, 399, 0, all, m.state, kConfirmDays);
-  rollBackNewestBars(all, kConfirmDays + 1, m.state);
-  m.bars.assign(all.begin(), all.begin() + kMonitoredBars);
+  Monitored m = test::MonitoredSecurity(seed, kConfirmDays);
   for (int i = 0; i < kMonitoredBars; ++i) {
     char date[16];
     std::snprintf(date, sizeof date, "%d-Dec-05", 31 - i % 31);
