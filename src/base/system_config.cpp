@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "base/app_identity.h"
 #include "base/atomic_file.h"
@@ -152,15 +154,27 @@ void store(SystemConfig& c, std::size_t keyIndex, const std::string& v) {
   }
 }
 
+// Editors on many systems start a UTF-8 file with a byte-order mark; it is
+// not part of the first key.
+void skipByteOrderMark(std::FILE* f) {
+  unsigned char head[3] = {};
+  const std::size_t n = std::fread(head, 1, sizeof head, f);
+  if (n == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) return;
+  std::rewind(f);
+}
+
+// Index into kKeys of the key a line sets, or -1.
+int keyOf(const std::string& line) {
+  for (std::size_t i = 0; i < std::size(kKeys); ++i) {
+    if (line.compare(0, std::strlen(kKeys[i].name), kKeys[i].name) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 void applyLine(SystemConfig& config, const std::string& line) {
   if (line.empty()) return;
-  for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-    const std::size_t len = std::strlen(kKeys[i].name);
-    if (line.compare(0, len, kKeys[i].name) == 0) {
-      store(config, i, line.substr(len));
-      return;
-    }
-  }
+  const int key = keyOf(line);
+  if (key >= 0) store(config, static_cast<std::size_t>(key), line.substr(std::strlen(kKeys[key].name)));
 }
 
 const char* yesNo(int flag) { return flag ? "Yes" : "No"; }
@@ -190,6 +204,7 @@ bool ReadConfig(SystemConfig& config, const std::string& path) {
   SetConfigDefaults(config);
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
+  skipByteOrderMark(f);
   // LF is dropped wherever it stands; CR ends a line; text after the last CR
   // is never used. The line buffer holds 255 characters: longer lines are cut.
   std::string line;
@@ -244,7 +259,120 @@ std::string FormatConfig(const SystemConfig& c) {
   return text;
 }
 
+namespace {
+
+// The lines the writer owns, each with its current value, in the order of a
+// fresh file. The three quote-service addresses are owned too, but only
+// written where the file names them or where they differ from the defaults,
+// so a file that never named them keeps its usual lines.
+struct OwnedLine {
+  int key;  // index into kKeys
+  std::string text;
+  bool optional;
+};
+
+std::vector<OwnedLine> ownedLines(const SystemConfig& c) {
+  char number[64];
+  auto line = [](int key, const std::string& value, bool optional = false) {
+    return OwnedLine{key, std::string(kKeys[key].name) + value, optional};
+  };
+  auto integer = [&number](int value) {
+    std::snprintf(number, sizeof number, "%d", value);
+    return std::string(number);
+  };
+  SystemConfig defaults;
+  SetConfigDefaults(defaults);
+  std::snprintf(number, sizeof number, "%.2lf", c.ThresholdToEMA10);
+  const std::string threshold = number;
+  return {
+      line(0, cut(c.Editor, kEditorCapacity)),
+      line(1, integer(c.ScreenWidth)),
+      line(2, integer(c.ScreenHeight)),
+      line(3, yesNo(c.StartRealTimeQuoteLoader)),
+      line(9, yesNo(c.ShowVolume)),
+      line(10, yesNo(c.ShowMA)),
+      line(11, yesNo(c.ShowBS)),
+      line(12, yesNo(c.ShowRSI)),
+      line(16, integer(c.QuoteInterval)),
+      line(13, integer(c.TrendChangeConfirmDays)),
+      line(14, threshold),
+      line(15, integer(c.ThreadLoadQuoteNum)),
+      line(17, yesNo(c.bCheckVolume)),
+      line(18, yesNo(c.bCheckRSI)),
+      line(19, yesNo(c.bCheckStochastics)),
+      line(6, cut(c.YahooHistoryQuoteURL, kUrlCapacity),
+           c.YahooHistoryQuoteURL == defaults.YahooHistoryQuoteURL),
+      line(7, cut(c.YahooHistoryQuoteSpreadSheetURL, kUrlCapacity),
+           c.YahooHistoryQuoteSpreadSheetURL == defaults.YahooHistoryQuoteSpreadSheetURL),
+      line(8, cut(c.YahooRealTimeQuoteSpreadSheetURL, kUrlCapacity),
+           c.YahooRealTimeQuoteSpreadSheetURL == defaults.YahooRealTimeQuoteSpreadSheetURL),
+  };
+}
+
+// The lines of an existing file: ended by CR, LF or CR LF (a file edited on
+// another system keeps its lines), a last line without an end included.
+std::vector<std::string> splitLines(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
+    if (ch == '\r' || ch == '\n') {
+      lines.push_back(line);
+      line.clear();
+      if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line.push_back(ch);
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+bool readWhole(const std::string& path, std::string& text) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  const bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  return ok;
+}
+
+}  // namespace
+
+std::string MergeConfig(std::string_view existing, const SystemConfig& config) {
+  const std::vector<OwnedLine> owned = ownedLines(config);
+  std::vector<bool> written(owned.size(), false);
+  std::string text;
+  for (const std::string& line : splitLines(existing)) {
+    const int key = keyOf(line);
+    const auto own =
+        std::find_if(owned.begin(), owned.end(), [key](const OwnedLine& o) { return o.key == key; });
+    if (key >= 0 && own != owned.end()) {
+      text += own->text;
+      written[static_cast<std::size_t>(own - owned.begin())] = true;
+    } else {
+      text += line;
+    }
+    text += "\r\n";
+  }
+  for (std::size_t i = 0; i < owned.size(); ++i) {
+    if (written[i] || owned[i].optional) continue;
+    text += owned[i].text;
+    text += "\r\n";
+  }
+  return text;
+}
+
 bool WriteConfig(const SystemConfig& config, const std::string& path) {
+  // Lines the writer does not own (comments, the service choices, keys of
+  // newer versions) stay where they are; a new or empty file gets the
+  // usual layout.
+  std::string existing;
+  if (readWhole(path, existing) && existing.find_first_not_of("\r\n") != std::string::npos)
+    return WriteFileAtomically(path, MergeConfig(existing, config));
   return WriteFileAtomically(path, FormatConfig(config));
 }
 
@@ -263,7 +391,7 @@ int EffectiveConfirmDays(const SystemConfig& config) {
   return std::clamp(loadShared(config.TrendChangeConfirmDays), 0, 5);
 }
 int EffectiveQuoteIntervalSeconds(const SystemConfig& config) {
-  return std::max(loadShared(config.QuoteInterval), 0);
+  return std::clamp(loadShared(config.QuoteInterval), 0, kMaxQuoteIntervalSeconds);
 }
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -44,12 +45,17 @@ void SetConfigDefaults(SystemConfig& config = systemConfig());
 // Defaults, then the file; false when it cannot be opened (defaults stay).
 bool ReadConfig(SystemConfig& config = systemConfig(), const std::string& path = kConfigFileName);
 
-// Replaces the file with the 23-line CRLF text, through a temporary file in
-// the same folder renamed over it, so a failed save never loses the old one.
+// Saves the settings through a temporary file in the same folder renamed
+// over the old one, so a failed save never loses it. A new file gets the
+// 23-line CRLF text; an existing one keeps every line the writer does not
+// own, in place, and gets the current value on each line it owns.
 bool WriteConfig(const SystemConfig& config = systemConfig(), const std::string& path = kConfigFileName);
 
-// The text WriteConfig writes.
+// The text of a new file.
 std::string FormatConfig(const SystemConfig& config);
+
+// The text that replaces `existing`.
+std::string MergeConfig(std::string_view existing, const SystemConfig& config);
 
 // Values read from the file are not range-checked; users of these three
 // settings go through these, which keep them inside the dialog's ranges.
@@ -58,7 +64,11 @@ std::string FormatConfig(const SystemConfig& config);
 // the user-interface thread changes them with StoreSharedSetting.
 int EffectiveThreadCount(const SystemConfig& config);           // 1..16
 int EffectiveConfirmDays(const SystemConfig& config);           // 0..5
-int EffectiveQuoteIntervalSeconds(const SystemConfig& config);  // >= 0
+int EffectiveQuoteIntervalSeconds(const SystemConfig& config);  // 0..kMaxQuoteIntervalSeconds
+
+// A file may ask for any pause; more than a day between two passes is
+// taken as one day.
+inline constexpr int kMaxQuoteIntervalSeconds = 86400;
 
 // Replaces an int setting that loader threads read while they run.
 void StoreSharedSetting(int& field, int value);

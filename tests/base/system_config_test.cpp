@@ -140,8 +140,6 @@ TEST_F(ConfigTest, WriteProducesTheFixedLinesAndRoundTrips) {
   c.ThreadLoadQuoteNum = 4;
   c.QuoteInterval = 30;
   c.bCheckRSI = 0;
-  c.RealTimeQuoteServer = 1;
-  WriteFile(folder.file("Config.ini"), "RealTimeQuoteServer=MyTrack\r\nOld=1\r\n");
   ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
   EXPECT_EQ(ReadFile(folder.file("Config.ini")),
             "\r\nEditor=vim\r\n\r\nScreenWidth=800\r\nScreenHeight=-1\r\n\r\n"
@@ -158,7 +156,79 @@ TEST_F(ConfigTest, WriteProducesTheFixedLinesAndRoundTrips) {
   EXPECT_DOUBLE_EQ(back.ThresholdToEMA10, 12.35);
   EXPECT_EQ(back.ThreadLoadQuoteNum, 4);
   EXPECT_EQ(back.bCheckRSI, 0);
-  EXPECT_EQ(back.RealTimeQuoteServer, 0);  // not written, so lost at the first save
+
+  // Saving again over its own file gives the same bytes.
+  const std::string first = ReadFile(folder.file("Config.ini"));
+  ASSERT_TRUE(WriteConfig(back, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini")), first);
+}
+
+TEST_F(ConfigTest, SaveKeepsLinesItDoesNotOwnAndUpdatesItsOwnInPlace) {
+  // A file set up by hand: the quote services point elsewhere, a comment,
+  // a key of a newer version, and only some of the writer's keys.
+  WriteFile(folder.file("Config.ini"),
+            "# my settings\r\n"
+            "RealTimeQuoteServer=MyTrack\r\n"
+            "YahooHistoryQuoteSpreadSheetURL=http://10.1.2.3:8080/table.csv\r\n"
+            "ShowVolume=Yes\r\n"
+            "FutureKey=42\r\n"
+            "ThresholdToEMA10=20.00\r\n");
+  SystemConfig c;
+  ASSERT_TRUE(ReadConfig(c, folder.file("Config.ini")));
+  c.ShowVolume = 0;
+  c.ThresholdToEMA10 = 7.5;
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini")),
+            "# my settings\r\n"
+            "RealTimeQuoteServer=MyTrack\r\n"
+            "YahooHistoryQuoteSpreadSheetURL=http://10.1.2.3:8080/table.csv\r\n"
+            "ShowVolume=No\r\n"
+            "FutureKey=42\r\n"
+            "ThresholdToEMA10=7.50\r\n"
+            // the writer's other keys follow, in their usual order
+            "Editor=\r\nScreenWidth=0\r\nScreenHeight=0\r\nStartRealTimeQuoteLoader=Yes\r\n"
+            "ShowMA=Yes\r\nShowBS=Yes\r\nShowRSI=Yes\r\nQuoteInterval=0\r\n"
+            "TrendChangeConfirmDays=2\r\nThreadLoadQuoteNum=1\r\nbCheckVolume=Yes\r\n"
+            "bCheckRSI=Yes\r\nbCheckStochastics=Yes\r\n");
+
+  SystemConfig back;
+  ASSERT_TRUE(ReadConfig(back, folder.file("Config.ini")));
+  EXPECT_EQ(back.RealTimeQuoteServer, kRealTimeMyTrack);
+  EXPECT_EQ(back.YahooHistoryQuoteSpreadSheetURL, "http://10.1.2.3:8080/table.csv");
+  EXPECT_EQ(back.ShowVolume, 0);
+  EXPECT_DOUBLE_EQ(back.ThresholdToEMA10, 7.5);
+}
+
+TEST_F(ConfigTest, AddressesChangedInMemoryAreSavedAndOtherLineEndsAreKept) {
+  // Lines ended by LF alone (an editor on this system) or by nothing at the
+  // very end are kept as lines, not merged or dropped.
+  WriteFile(folder.file("Config.ini"), "ShowMA=No\nKeepMe=1\nShowRSI=No");
+  SystemConfig c;
+  SetConfigDefaults(c);
+  c.ShowMA = 0;
+  c.YahooRealTimeQuoteSpreadSheetURL = "http://quotes.example:9000/d/quotes.csv";
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  const std::string text = ReadFile(folder.file("Config.ini"));
+  EXPECT_EQ(text.substr(0, 34), "ShowMA=No\r\nKeepMe=1\r\nShowRSI=Yes\r\n");
+  EXPECT_NE(text.find("\r\nYahooRealTimeQuoteSpreadSheetURL=http://quotes.example:9000/d/quotes.csv\r\n"),
+            std::string::npos);
+  // Addresses still at their defaults are not added to a file that never had them.
+  EXPECT_EQ(text.find("YahooHistoryQuoteURL="), std::string::npos);
+  SystemConfig back;
+  ASSERT_TRUE(ReadConfig(back, folder.file("Config.ini")));
+  EXPECT_EQ(back.YahooRealTimeQuoteSpreadSheetURL, "http://quotes.example:9000/d/quotes.csv");
+}
+
+TEST_F(ConfigTest, ByteOrderMarkBeforeTheFirstKeyIsSkipped) {
+  SystemConfig c = readText("\xEF\xBB\xBFShowVolume=No\r\nShowMA=No\r\n");
+  EXPECT_EQ(c.ShowVolume, 0);
+  EXPECT_EQ(c.ShowMA, 0);
+  // Only at the very start: elsewhere the bytes belong to the line.
+  EXPECT_EQ(readText("ShowMA=No\r\n\xEF\xBB\xBFShowVolume=No\r\n").ShowVolume, 1);
+  // A save drops the mark and keeps the first line.
+  WriteFile(folder.file("Config.ini"), "\xEF\xBB\xBFShowVolume=No\r\n");
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini")).substr(0, 15), "ShowVolume=No\r\n");
 }
 
 TEST_F(ConfigTest, FailedRenameKeepsWhatWasThere) {
@@ -193,6 +263,9 @@ TEST_F(ConfigTest, OutOfRangeValuesAreClampedWhereUsed) {
   c.TrendChangeConfirmDays = -3;
   EXPECT_EQ(EffectiveThreadCount(c), 1);
   EXPECT_EQ(EffectiveConfirmDays(c), 0);
+  // A pause that would overflow in milliseconds is at most a day.
+  c = readText("QuoteInterval=2147484\r");
+  EXPECT_EQ(EffectiveQuoteIntervalSeconds(c), 86400);
 }
 
 }  // namespace
