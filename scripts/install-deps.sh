@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core tzdata
+  fonts-dejavu-core tzdata locales
   xvfb xauth wrk clang-format
 )
 

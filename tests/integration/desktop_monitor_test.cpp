@@ -21,29 +21,11 @@ using test::BinPath;
 using test::ChildProcess;
 using test::FileExists;
 using test::ReadFile;
+using test::ScopedVariable;
 using test::SplitLines;
 using test::StandinServer;
 using test::TempFolder;
 using test::WriteFile;
-
-// Sets an environment variable for one scope (for the child processes).
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedVariable() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 struct Snapshot {
   int fullPaints = -1;
@@ -209,6 +191,65 @@ TEST(DesktopProgram, StopSignalDuringStartUp) {
   const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
   ASSERT_FALSE(lines.empty());
   EXPECT_NE(lines.back().find(": Trevanta Software finished."), std::string::npos);
+}
+
+// The desktop toolkit takes the user's locale; under a German one the files
+// must still carry "C" numbers and English time names, or every reader of
+// them (the program itself included) loses data.
+TEST(DesktopProgram, FilesKeepCNumbersUnderAGermanLocale) {
+  if (!haveDesktopProgram()) GTEST_SKIP() << "velmora is not built";
+  const test::GeneratedLocale& german = test::GermanLocale();
+  ASSERT_FALSE(german.path.empty()) << "localedef could not make " << german.name;
+  StandinServer standin;
+  ASSERT_TRUE(standin.ok());
+  TempFolder folder;
+  const std::string base = standin.baseUrl();
+  WriteFile(folder.file("Config.ini"),
+            "StartRealTimeQuoteLoader=Yes\rYahooHistoryQuoteSpreadSheetURL=" + base +
+                "/table.csv\rYahooRealTimeQuoteSpreadSheetURL=" + base + "/d/quotes.csv\r");
+  WriteFile(folder.file("List.dat"), "MSFT\nIBM\n");
+  ScopedVariable platform("QT_QPA_PLATFORM", "offscreen");
+  ScopedVariable path("PATH", "/nonexistent");
+  ScopedVariable locPath("LOCPATH", german.path);
+  ScopedVariable language("LC_ALL", german.name);
+  ChildProcess velmora({BinPath("velmora")}, folder.path());
+  ASSERT_TRUE(velmora.started());
+  ASSERT_TRUE(
+      waitFor([&] { return ReadFile(folder.file("Status.txt")).find("MSFT") != std::string::npos; }, 30s))
+      << velmora.DrainStderr();
+  velmora.Signal(SIGTERM);
+  ASSERT_EQ(velmora.Wait(20s), 0);
+
+  // Every history row is there, each with five numbers in "C" form.
+  const auto rows = SplitLines(ReadFile(folder.file("MSFT.csv")));
+  ASSERT_GT(rows.size(), 700u);
+  for (const std::string& row : {rows[0], rows[rows.size() / 2], rows.back()}) {
+    int month = 0, day = 0, year = 0;
+    double open = 0, high = 0, low = 0, close = 0;
+    long volume = -1;
+    EXPECT_EQ(std::sscanf(row.c_str(), "%d/%d/%d,%lf,%lf,%lf,%lf,%ld", &month, &day, &year, &open, &high,
+                          &low, &close, &volume),
+              8)
+        << row;
+    EXPECT_GT(close, 0) << row;
+    EXPECT_GE(high, low) << row;
+  }
+  const std::string status = ReadFile(folder.file("Status.txt"));
+  const std::size_t msft = status.find("MSFT");
+  ASSERT_NE(msft, std::string::npos);
+  const std::string line = status.substr(msft, status.find('\n', msft) - msft);
+  EXPECT_EQ(line.find(','), std::string::npos) << line;
+  EXPECT_NE(line.find('.'), std::string::npos) << line;
+  // Log stamps name the day and month in English.
+  const auto log = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
+  ASSERT_FALSE(log.empty());
+  static const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                      "Thursday", "Friday", "Saturday"};
+  for (const std::string& entry : {log.front(), log.back()}) {
+    bool english = false;
+    for (const char* day : kDays) english = english || entry.rfind(day, 0) == 0;
+    EXPECT_TRUE(english) << entry;
+  }
 }
 
 }  // namespace

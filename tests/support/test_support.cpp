@@ -213,4 +213,33 @@ StandinServer::StandinServer(const std::vector<std::string>& extraArgs) : proces
 
 std::string StandinServer::baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
+ScopedVariable::ScopedVariable(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    hadValue_ = true;
+    old_ = old;
+  }
+  setenv(name, value.c_str(), 1);
+}
+
+ScopedVariable::~ScopedVariable() {
+  if (hadValue_)
+    setenv(name_, old_.c_str(), 1);
+  else
+    unsetenv(name_);
+}
+
+const GeneratedLocale& GermanLocale() {
+  static TempFolder folder;
+  static const GeneratedLocale locale = [] {
+    GeneratedLocale made;
+    made.name = "de_DE.UTF-8";
+    const std::string target = folder.file(made.name);
+    ChildProcess localedef({"/usr/bin/localedef", "-i", "de_DE", "-f", "UTF-8", target});
+    localedef.Wait(std::chrono::seconds(60));
+    if (FileExists(target + "/LC_NUMERIC") && FileExists(target + "/LC_TIME")) made.path = folder.path();
+    return made;
+  }();
+  return locale;
+}
+
 }  // namespace velmora::test

@@ -89,4 +89,29 @@ class StandinServer {
   int port_ = 0;
 };
 
+// Sets an environment variable for one scope (for this process and the
+// programs it starts), then puts the old value back.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::string& value);
+  ~ScopedVariable();
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+  bool hadValue_ = false;
+  std::string old_;
+};
+
+// A German locale ("de_DE.UTF-8": decimal comma, German day and month
+// names) generated once per test process into a temporary folder, so no
+// setting of the machine changes: run a program with LOCPATH set to
+// `path` and LC_ALL to `name`. `path` is empty when it could not be made.
+struct GeneratedLocale {
+  std::string path;
+  std::string name;
+};
+const GeneratedLocale& GermanLocale();
+
 }  // namespace velmora::test

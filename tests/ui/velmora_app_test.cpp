@@ -7,7 +7,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTimer>
+#include <clocale>
+#include <cstdio>
 
 #include "app/ui/child_frame.h"
 #include "app/ui/main_frame.h"
@@ -132,6 +135,40 @@ TEST_F(VelmoraAppThreads, LoaderSwitchArmsTheMonitorTimer) {
   EXPECT_EQ(loaderPool().RunningThreadCount(), 0);
   app->ExitInstance();
   EXPECT_NE(logLines().back().find(": Trevanta Software finished."), std::string::npos);
+}
+
+// The toolkit hands the C library the user's locale (here a German one, as
+// QApplication does with LC_ALL set); settings still read "12.5" as twelve
+// and a half, and the System Parameters dialog saves it as "12.50".
+TEST_F(VelmoraAppSequence, SettingsRoundTripUnderAGermanLocale) {
+  const test::GeneratedLocale& german = test::GermanLocale();
+  ASSERT_FALSE(german.path.empty()) << "localedef could not make " << german.name;
+  test::ScopedVariable locPath("LOCPATH", german.path);
+  ASSERT_NE(std::setlocale(LC_ALL, german.name.c_str()), nullptr);
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.2f", 1.5);
+  ASSERT_STREQ(probe, "1,50") << "the German locale is in force";
+
+  WriteFile(folder_.file("Config.ini"), "StartRealTimeQuoteLoader=No\rThresholdToEMA10=12.5\r");
+  auto app = makeApp();
+  const bool started = app->InitInstance();
+  EXPECT_DOUBLE_EQ(systemConfig().ThresholdToEMA10, 12.5);
+  if (started) {
+    test::WhenModalShown([](QWidget* modal) {
+      for (QPushButton* b : modal->findChildren<QPushButton*>())
+        if (b->text() == "Save") b->click();
+    });
+    app->monitorView()->systemParameter();
+  }
+  app->ExitInstance();
+  std::setlocale(LC_ALL, "C");
+  ASSERT_TRUE(started);
+  EXPECT_NE(ReadFile(folder_.file("Config.ini")).find("\r\nThresholdToEMA10=12.50\r\n"), std::string::npos)
+      << ReadFile(folder_.file("Config.ini"));
+  // The log's stamps keep English names.
+  ASSERT_FALSE(logLines().empty());
+  EXPECT_EQ(logLines().back().find("Montag"), std::string::npos);
+  EXPECT_EQ(logLines().back().find("Dezember"), std::string::npos);
 }
 
 TEST(WebChartPage, AtTheConfiguredQuoteHost) {

@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include "app/ui/velmora_app.h"
+#include "base/c_conventions.h"
 
 int main(int argc, char** argv) {
   // The stop signals are blocked before any thread exists, so every thread
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
   // The command line means nothing to the program itself; Qt takes its own
   // options (-platform and the like) from it.
   QApplication app(argc, argv);
+  // Numbers and time names of files and requests stay "C" from here on,
+  // before any other thread starts.
+  velmora::UseClassicNumberAndTimeConventions();
   int status = 0;
   {
     velmora::CVelmoraApp velmora;

@@ -18,6 +18,7 @@
 #include "app/ui/velmora_app_snapshot.h"
 #include "app/window_placement.h"
 #include "base/app_identity.h"
+#include "base/c_conventions.h"
 #include "base/log.h"
 #include "chart/chart_setting_sheet.h"
 #include "chart/open_chart.h"
@@ -83,6 +84,8 @@ void CVelmoraApp::openWebChartPage() {
 }
 
 bool CVelmoraApp::InitInstance() {
+  // The toolkit has just taken the user's locale; our files must not.
+  UseClassicNumberAndTimeConventions();
   // The maker's name keys the framework's per-user settings.
   QCoreApplication::setOrganizationName(QStringLiteral("Trevanta"));
   QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
