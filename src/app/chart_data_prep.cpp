@@ -45,8 +45,10 @@ int loadOnline(const ChartSettings& settings, InternetSession& session, ChartQuo
 // threads write them, through an entry of its own that is then dropped.
 void writeHistoryFiles(const ChartSettings& settings, const QuoteSeries& bars) {
   auto entry = std::make_unique<SecurityData>();
-  if (!InitSecurityEntry(*entry, settings.symbol.c_str())) {
-    LogFormat("Can not write history files for symbol '%s'.", settings.symbol.c_str());
+  // A monitored security's files carry the name the loader gives them.
+  const std::string& name = settings.displayName.empty() ? settings.symbol : settings.displayName;
+  if (!InitSecurityEntry(*entry, name.c_str())) {
+    LogFormat("Can not write history files for symbol '%s'.", name.c_str());
     return;
   }
   WriteLocalHistoryFiles(*entry, bars.count, bars.data());
@@ -71,7 +73,7 @@ bool PrepareChartData(const ChartSettings& settings, InternetSession& session, i
   if (count < 1) return false;
   out.bars.count = count;
 
-  computeIndicators(false, IsIndexSymbol(settings.symbol), settings.rsiPeriod, settings.stochFirst,
+  computeIndicators(false, IsIndexChart(settings), settings.rsiPeriod, settings.stochFirst,
                     settings.stochSecond, settings.stochThird, count - 1, 0, BarsOf(out.bars),
                     out.signalState);
   if (online) writeHistoryFiles(settings, out.bars);

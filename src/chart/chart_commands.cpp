@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "chart/detail_quote_dialog.h"
+#include "core/chart_window.h"
 #include "monitor/security_store.h"
 
 namespace velmora {
@@ -19,7 +20,7 @@ DetailQuoteRequest chartDetailQuoteRequest(const ChartViewModel& m, int bar) {
   DetailQuoteRequest r;
   r.bars = &m.data.bars[bar];
   r.count = m.data.barCount() - bar;
-  r.isIndex = !m.settings.symbol.empty() && m.settings.symbol[0] == '^';
+  r.isIndex = IsIndexChart(m.settings);
   r.incremental = false;
   r.start = r.count - 1;
   r.end = 0;

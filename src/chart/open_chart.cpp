@@ -1,12 +1,32 @@
 #include "chart/open_chart.h"
 
+#include <strings.h>
+
 #include <cctype>
 
 #include "app/ui/child_frame.h"
 #include "app/ui/main_frame.h"
 #include "chart/chart_setting_sheet.h"
+#include "monitor/security_store.h"
 
 namespace velmora {
+
+namespace {
+
+// A symbol that a monitored security is requested by takes that security's
+// name and index flag, whichever way the chart was opened.
+void nameAfterMonitoredSecurity(const SecurityStore& store, ChartSettings& settings) {
+  for (int i = 0; i < store.count(); ++i) {
+    const SecurityEntry& entry = store.entry(i);
+    if (strcasecmp(entry.querySymbol(), settings.symbol.c_str()) == 0) {
+      settings.displayName = entry.displaySymbol();
+      settings.isIndex = entry.isIndex() ? 1 : 0;
+      return;
+    }
+  }
+}
+
+}  // namespace
 
 CVelmoraView* OpenChartWindow(CMainFrame& frame, const ViewContext& context, int securityIndex,
                               const ChartSettings& settings) {
@@ -15,6 +35,10 @@ CVelmoraView* OpenChartWindow(CMainFrame& frame, const ViewContext& context, int
   view->selectedRow = securityIndex;
   view->loaded = 0;
   view->chart.settings = settings;
+  view->chart.settings.displayName.clear();
+  view->chart.settings.isIndex = -1;
+  nameAfterMonitoredSecurity(context.store != nullptr ? *context.store : securityStore(),
+                             view->chart.settings);
   if (frame.openChild(view) == nullptr) {
     delete view;
     return nullptr;
@@ -39,7 +63,11 @@ CVelmoraView* OpenChartSettings(CMainFrame& frame, const ViewContext& context, C
 std::string ChartWindowTitle(const ChartSettings& settings) {
   std::string period = settings.period;
   for (char& c : period) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return settings.symbol + " - " + settings.duration + " " + period + " chart";
+  return ChartShownName(settings) + " - " + settings.duration + " " + period + " chart";
+}
+
+std::string ChartShownName(const ChartSettings& settings) {
+  return settings.displayName.empty() ? settings.symbol : settings.displayName;
 }
 
 std::string ChartLoadingText(const std::string& symbol) {

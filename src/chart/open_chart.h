@@ -32,7 +32,9 @@ CVelmoraView* OpenChart(CMainFrame& frame, const ViewContext& context, ChartSett
 CVelmoraView* OpenChartSettings(CMainFrame& frame, const ViewContext& context, ChartSettingPages& pages,
                                 int securityIndex, const std::string& symbol, QWidget* sheetParent);
 
-// "MSFT - 1 year daily chart": symbol, duration, period in lower case.
+// The security's name as the monitor shows it: DJIA for ^DJI.
+std::string ChartShownName(const ChartSettings& settings);
+// "MSFT - 1 year daily chart": name, duration, period in lower case.
 std::string ChartWindowTitle(const ChartSettings& settings);
 // "Loading quote for MSFT, please wait ......"
 std::string ChartLoadingText(const std::string& symbol);

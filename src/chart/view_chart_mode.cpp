@@ -34,7 +34,8 @@ void CVelmoraView::paintChart(Surface& surface) {
 
 void CVelmoraView::loadChart() {
   const ChartSettings& settings = chart.settings;
-  auto notice = std::make_unique<CNoticeDialog>(QString::fromLatin1(ChartLoadingText(settings.symbol)), this);
+  auto notice =
+      std::make_unique<CNoticeDialog>(QString::fromLatin1(ChartLoadingText(ChartShownName(settings))), this);
   notice->show();
   PumpMessages();
   setWindowTitle(QString::fromLatin1(ChartWindowTitle(settings)));
@@ -50,7 +51,8 @@ void CVelmoraView::loadChart() {
   } else {
     loadFailed_ = true;
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"),
-                    QString::fromLatin1(ChartLoadFailureText(settings.symbol)), QMessageBox::Ok, this);
+                    QString::fromLatin1(ChartLoadFailureText(ChartShownName(settings))), QMessageBox::Ok,
+                    this);
     box.exec();
     closeChartWindow();
   }

@@ -82,7 +82,9 @@ bool CVelmoraView::monitorKey(int key) {
   const int count = store().count();
   const int before = topRow;
   const int selected = selectedSecurity();
-  const std::string symbol = selected >= 0 ? store().entry(selected).displaySymbol() : std::string();
+  // The chart asks for the security the loader asks for (^DJI, not the
+  // row's name DJIA, which is another symbol to a quote service).
+  const std::string symbol = selected >= 0 ? store().entry(selected).querySymbol() : std::string();
   switch (key) {
     case Qt::Key_Space:
       if (selected >= 0 && context_.openChart) context_.openChart(selected, symbol);
@@ -161,7 +163,7 @@ QMenu* CVelmoraView::buildFloatMenu(QWidget* parent) {
 void CVelmoraView::showFloatMenu(QPoint globalPosition) {
   const int selected = selectedSecurity();
   if (selected >= 0 && context_.presetChartSymbol)
-    context_.presetChartSymbol(store().entry(selected).displaySymbol());
+    context_.presetChartSymbol(store().entry(selected).querySymbol());
   std::unique_ptr<QMenu> menu(buildFloatMenu(this));
   const int half = menu->sizeHint().width() / 2;
   menu->exec(QPoint(globalPosition.x() - half, globalPosition.y()));

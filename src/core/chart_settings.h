@@ -7,7 +7,13 @@ namespace velmora {
 // What a new chart window shows, as chosen in the "Chart Setting" sheet.
 // Dates are "mm/dd/yyyy" texts.
 struct ChartSettings {
-  std::string symbol = "MSFT";
+  std::string symbol = "MSFT";  // as the quote services are asked for it
+  // A monitored security's own name and index flag when the symbol is one
+  // the list renames (^DJI is shown as DJIA): the title and the history
+  // files then name the same security as the monitor row. Empty and -1 for
+  // any other symbol.
+  std::string displayName;
+  int isIndex = -1;
   int source = 0;  // 0 online, 1 local file
   std::string filePath;
   std::string style = "Candle";

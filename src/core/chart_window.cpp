@@ -12,6 +12,10 @@ char PeriodLetter(const std::string& period) {
 
 bool IsIndexSymbol(const std::string& symbol) { return !symbol.empty() && symbol[0] == '^'; }
 
+bool IsIndexChart(const ChartSettings& settings) {
+  return settings.isIndex >= 0 ? settings.isIndex != 0 : IsIndexSymbol(settings.symbol);
+}
+
 HistoryRequestSpan HistoryRequestSpanFor(char periodLetter, const CalendarDate& start,
                                          const CalendarDate& end) {
   const int yearsBack = periodLetter == 'd' ? 3 : periodLetter == 'w' ? 8 : 40;

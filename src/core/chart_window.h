@@ -20,6 +20,9 @@ char PeriodLetter(const std::string& period);
 
 // A symbol beginning with '^' names a market index.
 bool IsIndexSymbol(const std::string& symbol);
+// A chart of a monitored security keeps that security's index flag; any
+// other chart goes by its symbol.
+bool IsIndexChart(const ChartSettings& settings);
 
 // The dates a chart asks the history service for.
 struct HistoryRequestSpan {

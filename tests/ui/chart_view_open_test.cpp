@@ -24,6 +24,8 @@
 #include "chart/chart_setting_sheet.h"
 #include "chart/velmora_view.h"
 #include "core/chart_dates.h"
+#include "core/chart_window.h"
+#include "monitor/security_store.h"
 #include "qt_test_environment.h"
 #include "support/test_support.h"
 
@@ -58,16 +60,19 @@ class ChartWindowOpen : public ::testing::Test {
     SetConfigDefaults();
   }
 
-  void SetUp() override {
+  void SetUp() override { start("MSFT\nIBM\nNOSUCH\n", false); }
+
+  void start(const std::string& list, bool loaderOn) {
     service_ = std::make_unique<StandinServer>(
         std::vector<std::string>{"--now", noonToday(), "--fault", "NOSUCH=404"});
     ASSERT_TRUE(service_->ok());
     const std::string url = service_->baseUrl();
-    WriteFile(folder_.file("Config.ini"),
-              "StartRealTimeQuoteLoader=No\r\nYahooRealTimeQuoteSpreadSheetURL=" + url +
-                  "/d/quotes.csv\r\nYahooHistoryQuoteSpreadSheetURL=" + url +
-                  "/table.csv\r\nYahooHistoryQuoteURL=" + url + "/q/hp\r\n");
-    WriteFile(folder_.file("List.dat"), "MSFT\nIBM\nNOSUCH\n");
+    WriteFile(folder_.file("Config.ini"), std::string("StartRealTimeQuoteLoader=") +
+                                              (loaderOn ? "Yes" : "No") +
+                                              "\r\nYahooRealTimeQuoteSpreadSheetURL=" + url +
+                                              "/d/quotes.csv\r\nYahooHistoryQuoteSpreadSheetURL=" + url +
+                                              "/table.csv\r\nYahooHistoryQuoteURL=" + url + "/q/hp\r\n");
+    WriteFile(folder_.file("List.dat"), list);
     AppEnvironment environment;
     environment.openWebPage = [](const std::string&) {};
     environment.webPagePauseMs = 0;
@@ -248,6 +253,53 @@ TEST_F(ChartWindowOpen, UnknownSymbolIsReportedAndItsWindowCloses) {
   EXPECT_TRUE(chart.isNull()) << "the window closed";
   EXPECT_EQ(windowCount(), 1);
   for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<CNoticeDialog*>(w), nullptr);
+}
+
+// The renamed indices: the row DJIA is the index ^DJI, and its chart must be
+// the same security, not the stock a service knows as "DJIA".
+class MonitoredIndexChart : public ChartWindowOpen {
+ protected:
+  void SetUp() override { start("^DJI\nMSFT\n", true); }
+};
+
+TEST_F(MonitoredIndexChart, SpaceOnTheDjiaRowChartsTheIndexItShows) {
+  SecurityStore& store = securityStore();
+  ASSERT_EQ(std::string(store.entry(0).displaySymbol()), "DJIA");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!store.entry(0).historyLoaded() && std::chrono::steady_clock::now() < deadline)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  ASSERT_TRUE(store.entry(0).historyLoaded());
+  const double rowClose = store.entry(0).Snapshot().bars[0].close;
+
+  QStringList notices;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* n = qobject_cast<CNoticeDialog*>(w); n != nullptr && n->isVisible()) notices << n->text();
+  });
+  QTest::keyClick(monitor_, Qt::Key_Space);  // row 0: DJIA
+  CVelmoraView* chart = newestChart();
+  expectChart(chart, "DJIA - 6 months daily chart");
+  EXPECT_EQ(notices, QStringList{"Loading quote for DJIA, please wait ......"});
+  EXPECT_EQ(chart->chart.settings.symbol, "^DJI");
+  EXPECT_TRUE(IsIndexChart(chart->chart.settings));
+  // The quote service's clock stands still: chart and row show one close.
+  EXPECT_DOUBLE_EQ(chart->chart.data.bars[0].close, rowClose);
+  // The chart rewrote the row's own history file with the same security.
+  const std::string csv = test::ReadFile(folder_.file("DJIA.csv"));
+  ASSERT_FALSE(csv.empty());
+  double fileClose = 0;
+  ASSERT_EQ(std::sscanf(csv.c_str(), "%*[^,],%*f,%*f,%*f,%lf", &fileClose), 1) << csv.substr(0, 80);
+  EXPECT_DOUBLE_EQ(fileClose, rowClose);
+
+  // C hands the sheet the same symbol, and its chart is named alike.
+  QString shownSymbol;
+  test::WhenModalShown([&](QWidget* modal) {
+    shownSymbol = chartSettingPages()->symbolPage().symbolBox()->currentText();
+    qobject_cast<QDialog*>(modal)->accept();
+  });
+  QTest::keyClick(monitor_, Qt::Key_C);
+  EXPECT_EQ(shownSymbol, "^DJI");
+  expectChart(newestChart(), "DJIA - 6 months daily chart");
 }
 
 }  // namespace
