@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <limits>
 
 #include "base/text_helpers.h"
 #include "chart/indicator_panel_painter.h"
@@ -136,18 +137,24 @@ double priceStepFor(double range) {
   return static_cast<double>(t / 5 * 5) * 0.01;
 }
 
+void measureAxisColumn(Surface& surface, ChartViewModel& m) {
+  const FontSpec oldFont = surface.selectFont(m.axisFont);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2lf", m.data.priceMax);
+  const TextExtent extent = surface.textExtent(text);
+  surface.selectFont(oldFont);
+  m.axisTextWidth = extent.width;
+  m.axisTextHeight = extent.height;
+  m.axisWidth = m.axisTextWidth + 4;
+  m.updateBarSpacing();
+}
+
 void layoutChart(Surface& surface, ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
   const double range = m.data.priceMax - m.data.priceMin;
   m.priceStep = priceStepFor(range);
-
+  measureAxisColumn(surface, m);
   surface.selectFont(m.axisFont);
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2lf", m.data.priceMax);
-  const TextExtent extent = surface.textExtent(text);
-  m.axisTextWidth = extent.width;
-  m.axisTextHeight = extent.height;
-  m.axisWidth = m.axisTextWidth + 4;
 
   drawFrame(surface, m);
   stackPanels(surface, m);
@@ -186,6 +193,10 @@ void drawMonthAxis(Surface& surface, const ChartViewModel& m) {
   thread_local MonthMemo memo;  // painting happens on one thread per surface
   memo.beginPass();
   const Pen oldPen = surface.selectPen(Pen::solid(kGridGrey));
+  // Labels keep at least a blank's width apart; one that would come closer
+  // to the label before it is left out, its line still drawn.
+  const int labelGap = surface.textExtent(" ").width;
+  int labelsEnd = std::numeric_limits<int>::min();
   int previousMonth = 0;
   // The newest bar (index 0) never starts a month.
   const int newest = std::max(m.newestIndex(), 1);
@@ -204,7 +215,11 @@ void drawMonthAxis(Surface& surface, const ChartViewModel& m) {
       else
         std::snprintf(label, sizeof label, "%s", month >= 1 && month <= 12 ? names[month - 1] : "");
       const TextExtent extent = surface.textExtent(label);
-      surface.textOut(x - extent.width / 2, m.clientHeight - extent.height - 2, label);
+      const int left = x - extent.width / 2;
+      if (labelsEnd == std::numeric_limits<int>::min() || left >= labelsEnd + labelGap) {
+        surface.textOut(left, m.clientHeight - extent.height - 2, label);
+        labelsEnd = left + extent.width;
+      }
     }
     previousMonth = month;
   }

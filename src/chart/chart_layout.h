@@ -15,6 +15,11 @@ namespace velmora {
 // never below 0.05 (range 10 -> 1.30, 3 -> 0.40, 0 -> 0.05).
 double priceStepFor(double range);
 
+// The price-label column of this paint: axisTextWidth/Height of the
+// highest price's label in the axis font, axisWidth 4 pixels wider, and the
+// barSpacing that leaves. Leaves the surface's selections as they were.
+void measureAxisColumn(Surface& surface, ChartViewModel& model);
+
 // Sets priceStep, axisTextWidth/Height, axisWidth, every panel's top and
 // bottom, the plot heights, priceBottom/priceTop, priceScale and barSpacing;
 // draws the frame, the separators and the shown panels' headers and
@@ -27,8 +32,10 @@ void drawPriceGrid(Surface& surface, const ChartViewModel& model);
 
 // A grey vertical line at the first bar of every month and a label under
 // the frame (month names, or initials beyond 366 visible bars; the two-digit
-// year at January), in the surface's current font. Uses the barSpacing the
-// model holds, so it runs before the layout pass of the same paint.
+// year at January), in the surface's current font. A label that would run
+// into the one drawn before it is left out. Uses the barSpacing the model
+// holds: a paint measures its price-label column first, so the axis lines
+// up with the bars of the same paint.
 void drawMonthAxis(Surface& surface, const ChartViewModel& model);
 
 }  // namespace velmora

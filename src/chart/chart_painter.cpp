@@ -16,8 +16,10 @@ void beginChartPaint(Surface& surface, ChartViewModel& m) {
 
 void paintChart(Surface& surface, ChartViewModel& m, const ChartOverlayHook& overlays) {
   m.repainted = 1;
-  // The month axis comes first and so uses the bar spacing of the previous
-  // layout pass (or of the resize or the data preparation).
+  // The month axis is drawn first, under everything else, yet with this
+  // paint's bar spacing: after loading, the spacing the model holds was
+  // worked out before any price label had been measured.
+  measureAxisColumn(surface, m);
   drawMonthAxis(surface, m);
   layoutChart(surface, m);
   const ChartSettings& s = m.settings;

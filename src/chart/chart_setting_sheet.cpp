@@ -1,5 +1,6 @@
 #include "chart/chart_setting_sheet.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -81,17 +82,28 @@ void CChartSettingPropertySheet::pageShown(int index) {
 }
 
 void CChartSettingPropertySheet::accept() {
-  if (opened_[0]) pages_.symbolPage().readControls();
-  QLineEdit* refused = nullptr;
-  int page = -1;
-  if (opened_[1] && (refused = pages_.indicatorPage().readControls()) != nullptr) page = 1;
-  if (refused == nullptr && opened_[2] && (refused = pages_.overlayPage().readControls()) != nullptr)
+  // The pages are read in order; the first refusal keeps the sheet open on
+  // its page with the focus in the refused box.
+  QString message;
+  QWidget* refused = nullptr;
+  int page = 0;
+  if (opened_[0]) refused = pages_.symbolPage().readControls(message);
+  if (refused == nullptr && opened_[1]) {
+    page = 1;
+    refused = pages_.indicatorPage().readControls(message);
+  }
+  if (refused == nullptr && opened_[2]) {
     page = 2;
+    refused = pages_.overlayPage().readControls();
+    message = QStringLiteral("Please enter an integer.");
+  }
   if (refused != nullptr) {
     tabs_->setCurrentIndex(page);
-    QMessageBox::warning(this, QString::fromLatin1(kAppTitle), QStringLiteral("Please enter an integer."));
+    QMessageBox::warning(this, QString::fromLatin1(kAppTitle), message);
     refused->setFocus();
-    refused->selectAll();
+    if (auto* box = qobject_cast<QLineEdit*>(refused)) box->selectAll();
+    if (auto* list = qobject_cast<QComboBox*>(refused); list != nullptr && list->lineEdit() != nullptr)
+      list->lineEdit()->selectAll();
     return;
   }
   QDialog::accept();

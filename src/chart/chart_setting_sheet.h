@@ -41,8 +41,10 @@ class ChartSettingPages {
 
 // The sheet "Chart Setting": pages Symbol, Indicator and Overlay, OK and
 // Cancel. A page's controls are filled when its tab is first shown; OK
-// reads the controls of every page shown, refusing a number edit that holds
-// no integer. The pages go back to their owner when the sheet closes.
+// reads the controls of every page shown, refusing a blank symbol and a
+// number edit that holds no integer (or, for the indicator periods, none
+// from 1 up) with a message. The pages go back to their owner when the
+// sheet closes.
 class CChartSettingPropertySheet : public QDialog {
   Q_OBJECT
  public:

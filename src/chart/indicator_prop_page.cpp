@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 
+#include "app/ui/system_parameters_dialog.h"
 #include "base/text_helpers.h"
 
 namespace velmora {
@@ -29,13 +30,6 @@ QLineEdit* numberBox(QWidget* parent) {
   auto* box = new QLineEdit(parent);
   box->setMaximumWidth(48);
   return box;
-}
-
-bool readInt(QLineEdit* box, int& value) {
-  bool ok = false;
-  const int v = box->text().trimmed().toInt(&ok);
-  if (ok) value = v;
-  return ok;
 }
 
 }  // namespace
@@ -117,15 +111,18 @@ void CIndicatorPropPage::openPage() {
   stochasticListRule();
 }
 
-QLineEdit* CIndicatorPropPage::readControls() {
+QLineEdit* CIndicatorPropPage::readControls(QString& message) {
   Values next = values_;
   next.showVolume = volume_->isChecked() ? 1 : 0;
   next.showRsi = rsi_->isChecked() ? 1 : 0;
   next.showStochastics = stochastics_->isChecked() ? 1 : 0;
-  if (!readInt(rsiPeriod_, next.rsiPeriod)) return rsiPeriod_;
-  int* numbers[3] = {&next.stochFirst, &next.stochSecond, &next.stochThird};
-  for (int i = 0; i < 3; ++i)
-    if (!readInt(stochBoxes_[i], *numbers[i])) return stochBoxes_[i];
+  // A period of 0 would leave its indicator without a single value.
+  QLineEdit* boxes[4] = {rsiPeriod_, stochBoxes_[0], stochBoxes_[1], stochBoxes_[2]};
+  int* numbers[4] = {&next.rsiPeriod, &next.stochFirst, &next.stochSecond, &next.stochThird};
+  for (int i = 0; i < 4; ++i) {
+    message = CheckIntegerText(boxes[i]->text(), 1, kLongestIndicatorPeriod, *numbers[i]);
+    if (!message.isEmpty()) return boxes[i];
+  }
   values_ = next;
   return nullptr;
 }

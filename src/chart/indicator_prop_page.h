@@ -3,12 +3,17 @@
 #include <QWidget>
 
 #include "base/system_config.h"
+#include "core/quote_bar.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
 namespace velmora {
+
+// The RSI period and the three stochastic numbers run from 1 to the bars a
+// chart keeps: a longer period could never give a value.
+inline constexpr int kLongestIndicatorPeriod = kHistoryCapacity;
 
 // Page "Indicator" of the chart-setting sheet: the indicator panels and
 // their periods. Only Volume, RSI and Stochastics can be switched; the
@@ -37,9 +42,10 @@ class CIndicatorPropPage : public QWidget {
   const Values& values() const { return values_; }
 
   void openPage();
-  // OK: the check boxes and number edits into the values. A number edit
-  // that holds no integer is returned (nothing stored from it); else null.
-  QLineEdit* readControls();
+  // OK: the check boxes and number edits into the values. The first number
+  // edit that holds no integer from 1 to kLongestIndicatorPeriod is
+  // returned with the message to show, and nothing is stored; else null.
+  QLineEdit* readControls(QString& message);
 
   QCheckBox* volumeCheck() const { return volume_; }
   QCheckBox* rsiCheck() const { return rsi_; }

@@ -149,7 +149,7 @@ void CSymbolPropPage::openPage() {
   symbolBox_->setFocus();
 }
 
-void CSymbolPropPage::readControls() {
+QWidget* CSymbolPropPage::readControls(QString& message) {
   values_.source = file_->isChecked() ? 1 : 0;
   values_.filePath = filePath_->text().toStdString();
   if (styleList_->currentIndex() >= 0) values_.style = styleList_->currentText().toStdString();
@@ -157,6 +157,12 @@ void CSymbolPropPage::readControls() {
   if (periodList_->currentIndex() >= 0) values_.period = periodList_->currentText().toStdString();
   values_.startDate = startDate_->text().toStdString();
   values_.endDate = endDate_->text().toStdString();
+  // Without a symbol there is nothing to ask the quote service for.
+  if (values_.symbol.find_first_not_of(' ') == std::string::npos) {
+    message = QStringLiteral("Please enter a symbol.");
+    return symbolBox_;
+  }
+  return nullptr;
 }
 
 void CSymbolPropPage::applyName(const QString& name) {

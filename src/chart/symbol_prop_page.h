@@ -49,8 +49,9 @@ class CSymbolPropPage : public QWidget {
 
   // The sheet shows the page: values into the controls, then the rules.
   void openPage();
-  // OK: the controls without handlers into the values.
-  void readControls();
+  // OK: the controls without handlers into the values. A blank symbol is
+  // refused: the symbol box is returned with the message to show; else null.
+  QWidget* readControls(QString& message);
 
   QComboBox* symbolBox() const { return symbolBox_; }
   QRadioButton* onlineButton() const { return online_; }

@@ -14,7 +14,6 @@ namespace velmora {
 void computeIndicators(bool incremental, bool isIndex, int rsiPeriod, int stochLookback, int stochSmoothing,
                        int stochSlowing, int start, int end, std::span<QuoteBar> series, SignalState& state,
                        int confirmDays) {
-  if (rsiPeriod <= 0 || stochLookback <= 0 || stochSmoothing <= 0 || stochSlowing <= 0) return;
   SeriesRange range;
   if (!MakeSeriesRange(series, incremental, start, end, range)) return;
   if (confirmDays < 0) confirmDays = 0;

@@ -13,7 +13,9 @@ namespace velmora {
 // average, and signals. A full computation (`incremental` false) takes
 // `start` as the oldest bar and resets `state`; an incremental one relies
 // on bar start + 1 holding the results of an earlier computation with the
-// same periods and continues `state`. Any period of 0 or less does nothing.
+// same periods and continues `state`. A period of 0 or less leaves its own
+// indicator (RSI, or all of the stochastics) at 0 and every other stage is
+// computed as usual.
 // No allocation; nothing outside `series` is ever read or written.
 // `confirmDays` is the trend confirmation delay (TrendChangeConfirmDays).
 void computeIndicators(bool incremental, bool isIndex, int rsiPeriod, int stochLookback, int stochSmoothing,

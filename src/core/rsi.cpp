@@ -22,6 +22,14 @@ void seedAverages(const SeriesRange& r, int seedBar, int period) {
 }  // namespace
 
 void computeRsi(const SeriesRange& r, int period) {
+  if (period <= 0) {
+    // No RSI without a period: the bars hold zeros, never an older run's values.
+    for (int j = r.start; j >= r.end; --j) {
+      QuoteBar& bar = r.bars[j];
+      bar.rsi = bar.rsiAvgGain = bar.rsiAvgLoss = 0;
+    }
+    return;
+  }
   int i = r.start;
   if (!r.incremental) {
     if (r.start - r.end <= period) return;

@@ -63,6 +63,14 @@ inline double windowMean(const SeriesRange& r, int i, int length) {
 }  // namespace
 
 void computeStochastics(const SeriesRange& r, int lookback, int smoothing, int slowing) {
+  if (lookback <= 0 || smoothing <= 0 || slowing <= 0) {
+    // No window to average over: the bars hold zeros, never an older run's values.
+    for (int i = r.start; i >= r.end; --i) {
+      QuoteBar& bar = r.bars[i];
+      bar.stochRawK = bar.stochSlowRaw = bar.stochK = bar.stochD = 0;
+    }
+    return;
+  }
   const int first = r.incremental ? r.start : r.start - lookback;
   Extremes window{};
   for (int i = first; i >= r.end; --i) {

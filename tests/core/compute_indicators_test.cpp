@@ -44,18 +44,37 @@ TEST(ComputeIndicators, NoAllocationInAFullOrIncrementalRun) {
   EXPECT_EQ(allocations.load(), before);
 }
 
-TEST(ComputeIndicators, AnyPeriodOfZeroOrLessDoesNothing) {
-  const auto original = test::MarketBars(60, 3);
-  for (int bad = 0; bad < 4; ++bad) {
-    auto bars = original;
-    SignalState state;
-    state.advance();
+void zeroRsi(QuoteBar& b) { b.rsi = b.rsiAvgGain = b.rsiAvgLoss = 0; }
+void zeroStochastics(QuoteBar& b) { b.stochRawK = b.stochSlowRaw = b.stochK = b.stochD = 0; }
+
+TEST(ComputeIndicators, AFaultyPeriodLeavesOnlyItsIndicatorAtZero) {
+  auto reference = test::MarketBars(300, 3);
+  SignalState referenceState;
+  fullRun(reference, referenceState);
+  for (int bad = 0; bad < 8; ++bad) {
     int periods[4] = {14, 14, 3, 3};
-    periods[bad] = bad % 2 ? 0 : -1;
-    computeIndicators(false, false, periods[0], periods[1], periods[2], periods[3], 59, 0, bars, state, 2);
-    EXPECT_EQ(test::FirstDifference(bars, original), "") << bad;
-    EXPECT_EQ(state.segmentCount(), 1);
+    periods[bad % 4] = bad < 4 ? 0 : -1;
+    auto expected = reference;
+    for (QuoteBar& b : expected) bad % 4 == 0 ? zeroRsi(b) : zeroStochastics(b);
+    // Once on fresh bars, once on bars that still hold a good run's values.
+    for (bool computedBefore : {false, true}) {
+      auto bars = computedBefore ? reference : test::MarketBars(300, 3);
+      SignalState state;
+      computeIndicators(false, false, periods[0], periods[1], periods[2], periods[3], 299, 0, bars, state, 2);
+      EXPECT_EQ(test::FirstDifference(bars, expected), "") << bad << " " << computedBefore;
+      EXPECT_EQ(test::FirstDifference(state, referenceState), "") << bad;
+    }
   }
+  // The chart still gets its averages, changes, trends and marks.
+  ASSERT_GT(reference[0].ema200, 0);
+  ASSERT_GT(referenceState.segmentCount(), 1);
+  // An incremental run with a faulty period clears the newest bars only.
+  auto bars = reference;
+  SignalState state = referenceState;
+  computeIndicators(true, false, 0, 14, 3, 3, 2, 0, bars, state, 2);
+  EXPECT_EQ(bars[2].rsi, 0);
+  EXPECT_EQ(bars[3].rsi, reference[3].rsi);
+  EXPECT_EQ(bars[0].stochK, reference[0].stochK);
 }
 
 TEST(ComputeIndicators, TwoBarsGetChangesOnly) {

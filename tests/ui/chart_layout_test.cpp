@@ -4,7 +4,10 @@
 
 #include <QDate>
 #include <cmath>
+#include <cstdio>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "chart/chart_painter.h"
 #include "chart_test_model.h"
@@ -243,6 +246,60 @@ TEST(ChartMonthAxis, InitialsFrom367Bars) {
   EXPECT_TRUE(textAt(canvas, 94 * 4 - f.width / 2, 600 - f.height - 2, kSystemFont, "F"));
   const TextExtent y = measure(kSystemFont, "05");
   EXPECT_TRUE(textAt(canvas, 63 * 4 - y.width / 2, 600 - y.height - 2, kSystemFont, "05"));
+}
+
+TEST(ChartMonthAxis, CrowdedLabelsAreLeftOutButEveryLineStays) {
+  // Five years of weekly bars, 4 pixels apart: a month is about 17 pixels,
+  // narrower than its name.
+  constexpr int kWeeks = 260;
+  const QDate oldest(2021, 1, 4);
+  auto m = makeModel(kWeeks, 1200, 600);
+  for (int i = 0; i < kWeeks; ++i) {
+    const QDate d = oldest.addDays(7 * (kWeeks - 1 - i));
+    setDate(m->data.bars[i], d.year(), d.month(), d.day());
+  }
+  m->barSpacing = 4.0;
+  QImage canvas = blankCanvas(1200, 600);
+  {
+    Surface surface(canvas);
+    drawMonthAxis(surface, *m);
+  }
+  struct Label {
+    int x;
+    std::string text;
+  };
+  std::vector<Label> labels;  // where each month's label belongs
+  static const char* const kNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  for (int i = kWeeks - 2; i >= 1; --i) {
+    const QDate d = oldest.addDays(7 * (kWeeks - 1 - i));
+    if (d.month() == d.addDays(-7).month()) continue;
+    char year[4];
+    std::snprintf(year, sizeof year, "%02d", d.year() % 100);
+    labels.push_back({(kWeeks - 1 - i + 1) * 4, d.month() == 1 ? year : kNames[d.month() - 1]});
+  }
+  ASSERT_GT(labels.size(), 55u);
+  std::set<int> lines;
+  for (const Label& l : labels) lines.insert(l.x);
+  EXPECT_EQ(monthLineColumns(canvas), lines) << "every month keeps its line";
+
+  // Each label is either whole where it belongs, or left out because it
+  // would run into the last one drawn; no two drawn labels overlap.
+  int drawn = 0;
+  int lastRight = -1000;
+  for (const Label& l : labels) {
+    const TextExtent e = measure(kSystemFont, l.text);
+    const int left = l.x - e.width / 2;
+    if (textAt(canvas, left, 600 - e.height - 2, kSystemFont, l.text)) {
+      EXPECT_GE(left, lastRight) << l.text << " at " << l.x << " overlaps the label before it";
+      lastRight = left + e.width;
+      ++drawn;
+    } else {
+      EXPECT_LT(left, lastRight + 8) << l.text << " at " << l.x << " is missing, with room to spare";
+    }
+  }
+  EXPECT_GT(drawn, static_cast<int>(labels.size()) / 3);
+  EXPECT_LT(drawn, static_cast<int>(labels.size()));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "chart/chart_painter.h"
 #include "chart_test_model.h"
@@ -81,6 +82,38 @@ TEST(ChartPaint, WholeChartThenTheOverlayHook) {
   // The frame is drawn over the month lines that come first.
   const int x = m->plotRight() / 2;
   EXPECT_EQ(canvas.pixel(x, m->topMargin), kBlack);
+}
+
+TEST(ChartPaint, FirstPaintAfterLoadingDrawsTheMonthsOfItsOwnLayout) {
+  // The model as the data preparation leaves it: the bar spacing worked out
+  // with the price-label column of a fresh view, narrower than this chart's.
+  auto m = engineModel(130, 1000, 700);
+  const double loadingSpacing = m->barSpacing;
+  QImage first = blankCanvas(1000, 700);
+  {
+    Surface surface(first);
+    beginChartPaint(surface, *m);
+    paintChart(surface, *m);
+  }
+  ASSERT_NE(m->barSpacing, loadingSpacing) << "the layout pass measured a wider label column";
+  QImage later = blankCanvas(1000, 700);
+  {
+    Surface surface(later);
+    beginChartPaint(surface, *m);
+    paintChart(surface, *m);
+  }
+  EXPECT_TRUE(first == later) << "every paint of the same chart draws the same picture";
+
+  // The September line and label sit at the right edge of the slot of the
+  // month's first bar, in the spacing of the paint.
+  int september = -1;
+  for (int i = m->data.oldestVisible; i >= m->data.newestVisible && september < 0; --i)
+    if (std::string(m->data.bars[i].date).find("-Sep-") != std::string::npos) september = i;
+  ASSERT_GT(september, 0);
+  const int x = static_cast<int>((m->data.oldestVisible - september + 1) * m->barSpacing);
+  EXPECT_EQ(first.pixel(x, m->priceBottom - 4), kGrid);
+  const TextExtent e = measure(kSystemFont, "Sep");
+  EXPECT_TRUE(textAt(first, x - e.width / 2, 700 - e.height - 2, kSystemFont, "Sep"));
 }
 
 TEST(ChartPaint, FewerPixelsThanBarsStillPaint) {

@@ -262,6 +262,61 @@ TEST_F(ChartSettingSheet, IndicatorPresetsAndSwitches) {
   EXPECT_EQ(s.showStochastics, 0);
 }
 
+TEST_F(ChartSettingSheet, PeriodsBelowOneAndABlankSymbolKeepTheSheetOpen) {
+  CChartSettingPropertySheet sheet(pages);
+  sheet.show();
+  QApplication::setActiveWindow(&sheet);
+  AnsweredBox box;
+  auto refusedWith = [&](const char* message, int page, QWidget* focus) {
+    box = AnsweredBox();
+    AnswerNextMessageBox(QMessageBox::Ok, &box);
+    pressOk(sheet);
+    EXPECT_TRUE(box.seen);
+    EXPECT_EQ(box.text, message);
+    EXPECT_EQ(sheet.result(), 0);
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(sheet.tabs()->currentIndex(), page);
+    QWidget* now = sheet.focusWidget();
+    ASSERT_NE(now, nullptr);
+    EXPECT_TRUE(now == focus || now->parentWidget() == focus) << now->metaObject()->className();
+  };
+
+  sheet.tabs()->setCurrentIndex(1);
+  choose(indicator.rsiList(), "Other");
+  type(indicator.rsiPeriodBox(), "0");
+  sheet.tabs()->setCurrentIndex(0);
+  refusedWith("Please enter an integer between 1 and 1095.", 1, indicator.rsiPeriodBox());
+  EXPECT_EQ(indicator.rsiPeriodBox()->selectedText(), "0");
+  EXPECT_EQ(indicator.values().rsiPeriod, 14);
+
+  type(indicator.rsiPeriodBox(), "21");
+  choose(indicator.stochasticList(), "Other");
+  type(indicator.stochasticBox(2), "-3");
+  refusedWith("Please enter an integer between 1 and 1095.", 1, indicator.stochasticBox(2));
+  type(indicator.stochasticBox(2), "0");
+  refusedWith("Please enter an integer between 1 and 1095.", 1, indicator.stochasticBox(2));
+  type(indicator.stochasticBox(2), "2");
+
+  // A symbol typed away to nothing, or to blanks.
+  sheet.tabs()->setCurrentIndex(0);
+  QLineEdit* symbolText = symbol.symbolBox()->lineEdit();
+  symbolText->selectAll();
+  QTest::keyClick(symbolText, Qt::Key_Backspace);
+  ASSERT_EQ(symbol.values().symbol, "");
+  sheet.tabs()->setCurrentIndex(2);
+  refusedWith("Please enter a symbol.", 0, symbol.symbolBox());
+  type(symbolText, "  ");
+  refusedWith("Please enter a symbol.", 0, symbol.symbolBox());
+
+  type(symbolText, "IBM");
+  pressOk(sheet);
+  EXPECT_EQ(sheet.result(), QDialog::Accepted);
+  const ChartSettings s = pages.settings();
+  EXPECT_EQ(s.symbol, "IBM");
+  EXPECT_EQ(s.rsiPeriod, 21);
+  EXPECT_EQ(s.stochThird, 2);
+}
+
 TEST_F(ChartSettingSheet, OverlayIsFixedOnWithFiveAverages) {
   CChartSettingPropertySheet sheet(pages);
   sheet.show();

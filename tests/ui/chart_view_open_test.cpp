@@ -271,12 +271,12 @@ TEST_F(MonitoredIndexChart, SpaceOnTheDjiaRowChartsTheIndexItShows) {
   ASSERT_TRUE(store.entry(0).historyLoaded());
   const double rowClose = store.entry(0).Snapshot().bars[0].close;
 
+  QTest::keyClick(monitor_, Qt::Key_Space);  // row 0: DJIA
   QStringList notices;
   QTimer::singleShot(0, [&] {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* n = qobject_cast<CNoticeDialog*>(w); n != nullptr && n->isVisible()) notices << n->text();
   });
-  QTest::keyClick(monitor_, Qt::Key_Space);  // row 0: DJIA
   CVelmoraView* chart = newestChart();
   expectChart(chart, "DJIA - 6 months daily chart");
   EXPECT_EQ(notices, QStringList{"Loading quote for DJIA, please wait ......"});
@@ -291,14 +291,15 @@ TEST_F(MonitoredIndexChart, SpaceOnTheDjiaRowChartsTheIndexItShows) {
   ASSERT_EQ(std::sscanf(csv.c_str(), "%*[^,],%*f,%*f,%*f,%lf", &fileClose), 1) << csv.substr(0, 80);
   EXPECT_DOUBLE_EQ(fileClose, rowClose);
 
-  // C hands the sheet the same symbol, and its chart is named alike.
+  // C hands the sheet the same security (the page shows ^DJI by its index
+  // name), and its chart is named alike.
   QString shownSymbol;
   test::WhenModalShown([&](QWidget* modal) {
     shownSymbol = chartSettingPages()->symbolPage().symbolBox()->currentText();
     qobject_cast<QDialog*>(modal)->accept();
   });
   QTest::keyClick(monitor_, Qt::Key_C);
-  EXPECT_EQ(shownSymbol, "^DJI");
+  EXPECT_EQ(shownSymbol, "Dow Jones Ind Avg");
   expectChart(newestChart(), "DJIA - 6 months daily chart");
 }
 

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "app/ui/about_dialog.h"
 #include "app/ui/notice_dialog.h"
@@ -63,16 +67,33 @@ TEST_F(OpenInEditorTest, DesktopOpenerFirst) {
   EXPECT_EQ(ReadFile(folder.file("opened")), "Status.txt\n");
 }
 
-TEST_F(OpenInEditorTest, FallsBackToTheEditorAndWaitsForIt) {
-  fakeProgram("xdg-open", "exit 3");
-  fakeProgram("my-editor", "sleep 0.2; echo \"$0 $1\" > " + folder.file("edited"));
-  systemConfig().Editor = folder.file("my-editor");
-  OpenInEditor(nullptr, "List.dat");
-  // The call returned only after the editor ended.
-  EXPECT_EQ(ReadFile(folder.file("edited")), folder.file("my-editor") + " List.dat\n");
+// Waits up to five seconds for a file to appear.
+bool appears(const std::string& file) {
+  for (int i = 0; i < 500 && !std::filesystem::exists(file); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return std::filesystem::exists(file);
 }
 
-TEST_F(OpenInEditorTest, MissingOrFailingEditorIsReported) {
+TEST_F(OpenInEditorTest, FallsBackToTheEditorWithoutWaitingForIt) {
+  fakeProgram("xdg-open", "exit 3");
+  // An editor the user keeps open for a while.
+  const std::string started = folder.file("started");
+  fakeProgram("my-editor", "echo \"$$ $0 $1\" > " + started + ".tmp; mv " + started + ".tmp " + started +
+                               "; sleep 5; touch " + folder.file("closed"));
+  systemConfig().Editor = folder.file("my-editor");
+  const auto before = std::chrono::steady_clock::now();
+  OpenInEditor(nullptr, "List.dat");
+  const auto took = std::chrono::steady_clock::now() - before;
+  EXPECT_LT(took, std::chrono::seconds(2));
+  ASSERT_TRUE(appears(started));
+  EXPECT_FALSE(std::filesystem::exists(folder.file("closed"))) << "the editor still runs";
+  const std::string line = ReadFile(started);
+  const pid_t editor = std::atoi(line.c_str());
+  EXPECT_EQ(line.substr(line.find(' ') + 1), folder.file("my-editor") + " List.dat\n");
+  if (editor > 0) kill(editor, SIGTERM);
+}
+
+TEST_F(OpenInEditorTest, EditorThatCannotStartIsReported) {
   fakeProgram("xdg-open", "exit 3");
   systemConfig().Editor = "/no/such/editor";
   AnsweredBox box;
@@ -82,12 +103,18 @@ TEST_F(OpenInEditorTest, MissingOrFailingEditorIsReported) {
   EXPECT_EQ(box.caption, "Error");
   EXPECT_EQ(box.text, "Can not find text editor '/no/such/editor'.\nPlease check your system configuration.");
 
-  fakeProgram("bad-editor", "exit 1");
-  systemConfig().Editor = folder.file("bad-editor");
-  AnswerNextMessageBox(QMessageBox::Ok, &box);
-  box.seen = false;
-  OpenInEditor(nullptr, "Status.txt");
-  EXPECT_TRUE(box.seen);
+  // A file that is no program, and no editor at all.
+  WriteFile(folder.file("notes.txt"), "not a program\n");
+  for (const std::string& editor : {folder.file("notes.txt"), std::string()}) {
+    systemConfig().Editor = editor;
+    box = AnsweredBox();
+    AnswerNextMessageBox(QMessageBox::Ok, &box);
+    OpenInEditor(nullptr, "Status.txt");
+    EXPECT_TRUE(box.seen) << editor;
+    EXPECT_EQ(box.text,
+              QStringLiteral("Can not find text editor '%1'.\nPlease check your system configuration.")
+                  .arg(QString::fromStdString(editor)));
+  }
 }
 
 }  // namespace

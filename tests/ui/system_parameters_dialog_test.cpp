@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <memory>
 
 #include "qt_test_environment.h"
 #include "support/test_support.h"
@@ -90,6 +92,16 @@ TEST_F(SystemParametersDialogTest, ChecksInOrderAndStoresNothingOnFailure) {
   AnswerNextMessageBox(QMessageBox::Ok, &box);
   button(dialog, "Save")->click();
   EXPECT_EQ(box.text, "Please enter a number between 0 and 100.");
+
+  // "nan" reads as a number, yet lies in no range.
+  type(dialog.thresholdBox(), "nan");
+  box.seen = false;
+  AnswerNextMessageBox(QMessageBox::Ok, &box);
+  button(dialog, "Save")->click();
+  EXPECT_TRUE(box.seen);
+  EXPECT_EQ(box.text, "Please enter a number between 0 and 100.");
+  EXPECT_EQ(config.ThresholdToEMA10, 20.0);
+  EXPECT_EQ(ReadFile(path()), "original\r");
 }
 
 TEST_F(SystemParametersDialogTest, SaveStoresAndWritesTheFile) {
@@ -145,6 +157,38 @@ TEST_F(SystemParametersDialogTest, BrowseRefillsAndKeepsTheCurrentFolder) {
   dialog.setFileChooser([](QWidget*, const QString&) { return QString(); });
   button(dialog, "Browse...")->click();
   EXPECT_EQ(dialog.editorBox()->text(), "/usr/bin/gedit");
+}
+
+TEST_F(SystemParametersDialogTest, BrowseListsThePrograms) {
+  // Without SYSTEMROOT the dialog starts where the programs are.
+  const QByteArray savedRoot = qgetenv("SYSTEMROOT");
+  qunsetenv("SYSTEMROOT");
+  QString start;
+  CSystemParametersDialog dialog(config, nullptr, path());
+  dialog.setFileChooser([&](QWidget*, const QString& folder) {
+    start = folder;
+    return QString();
+  });
+  button(dialog, "Browse...")->click();
+  EXPECT_EQ(start, "/usr/bin");
+  qputenv("SYSTEMROOT", QByteArray::fromStdString(folder.path()));
+  button(dialog, "Browse...")->click();
+  EXPECT_EQ(start, QString::fromStdString(folder.path()));
+  if (savedRoot.isNull())
+    qunsetenv("SYSTEMROOT");
+  else
+    qputenv("SYSTEMROOT", savedRoot);
+
+  // Programs have no extension: the dialog's filter must still show them.
+  const std::unique_ptr<QFileDialog> chooser = MakeEditorFileDialog(nullptr, QStringLiteral("/usr/bin"));
+  EXPECT_EQ(chooser->directory().path(), "/usr/bin");
+  EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
+  const QString filter = chooser->selectedNameFilter();
+  const QStringList patterns = filter.mid(filter.indexOf('(') + 1).chopped(1).split(' ');
+  const QStringList listed = QDir(QStringLiteral("/usr/bin")).entryList(patterns, QDir::Files);
+  EXPECT_TRUE(listed.contains(QStringLiteral("env"))) << filter.toStdString();
+  EXPECT_TRUE(chooser->selectedFiles().isEmpty() ||
+              !chooser->selectedFiles().first().endsWith(QStringLiteral("NOTEPAD")));
 }
 
 }  // namespace

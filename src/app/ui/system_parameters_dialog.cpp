@@ -22,14 +22,49 @@ namespace {
 
 QString shortestNumber(double v) { return QString::number(v, 'g', 15); }
 
-// The desktop's open-file dialog, starting in SYSTEMROOT where it is set.
 QString chooseWithDialog(QWidget* parent, const QString& startFolder) {
-  return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"),
-                                      startFolder + QStringLiteral("/NOTEPAD"),
-                                      QStringLiteral("Executable (*.exe);;All Files (*)"));
+  const std::unique_ptr<QFileDialog> dialog = MakeEditorFileDialog(parent, startFolder);
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  return dialog->selectedFiles().first();
 }
 
 }  // namespace
+
+std::unique_ptr<QFileDialog> MakeEditorFileDialog(QWidget* parent, const QString& startFolder) {
+  // Programs here carry no file extension, so every file is listed, and no
+  // name is suggested in advance.
+  auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Open"), startFolder);
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setNameFilter(QStringLiteral("All Files (*)"));
+  return dialog;
+}
+
+QString EditorStartFolder() {
+  const QByteArray root = qgetenv("SYSTEMROOT");
+  return root.isEmpty() ? QStringLiteral("/usr/bin") : QString::fromLocal8Bit(root);
+}
+
+QString CheckIntegerText(const QString& text, int low, int high, int& value) {
+  bool ok = false;
+  const int v = text.trimmed().toInt(&ok);
+  if (!ok) return QStringLiteral("Please enter an integer.");
+  if (v < low || v > high)
+    return QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high);
+  value = v;
+  return {};
+}
+
+QString CheckNumberText(const QString& text, double low, double high, double& value) {
+  bool ok = false;
+  const double v = text.trimmed().toDouble(&ok);
+  if (!ok) return QStringLiteral("Please enter a number.");
+  // Written so that a "nan" is out of range too.
+  if (!(v >= low && v <= high))
+    return QStringLiteral("Please enter a number between %1 and %2.").arg(low).arg(high);
+  value = v;
+  return {};
+}
 
 CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* parent,
                                                  std::string configPath)
@@ -125,33 +160,17 @@ void CSystemParametersDialog::refuse(QLineEdit* box, const QString& message) {
 }
 
 bool CSystemParametersDialog::readInteger(QLineEdit* box, int low, int high, int& value) {
-  bool ok = false;
-  const int v = box->text().trimmed().toInt(&ok);
-  if (!ok) {
-    refuse(box, QStringLiteral("Please enter an integer."));
-    return false;
-  }
-  if (v < low || v > high) {
-    refuse(box, QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high));
-    return false;
-  }
-  value = v;
-  return true;
+  const QString message = CheckIntegerText(box->text(), low, high, value);
+  if (message.isEmpty()) return true;
+  refuse(box, message);
+  return false;
 }
 
 bool CSystemParametersDialog::readNumber(QLineEdit* box, double low, double high, double& value) {
-  bool ok = false;
-  const double v = box->text().trimmed().toDouble(&ok);
-  if (!ok) {
-    refuse(box, QStringLiteral("Please enter a number."));
-    return false;
-  }
-  if (v < low || v > high) {
-    refuse(box, QStringLiteral("Please enter a number between %1 and %2.").arg(low).arg(high));
-    return false;
-  }
-  value = v;
-  return true;
+  const QString message = CheckNumberText(box->text(), low, high, value);
+  if (message.isEmpty()) return true;
+  refuse(box, message);
+  return false;
 }
 
 void CSystemParametersDialog::save() {
@@ -191,9 +210,7 @@ void CSystemParametersDialog::browse() {
   // Every data file is opened relative to the current folder, which a file
   // dialog may change: it is put back whatever happens.
   const QString folder = QDir::currentPath();
-  const QByteArray root = qgetenv("SYSTEMROOT");
-  const QString picked =
-      chooseFile_(this, root.isEmpty() ? QStringLiteral("/usr/bin") : QString::fromLocal8Bit(root));
+  const QString picked = chooseFile_(this, EditorStartFolder());
   QDir::setCurrent(folder);
   if (picked.isEmpty()) return;
   opened_.Editor = picked.toStdString();

@@ -1,14 +1,33 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <functional>
+#include <memory>
 
 #include "base/system_config.h"
 
 class QButtonGroup;
+class QFileDialog;
 class QLineEdit;
 
 namespace velmora {
+
+// The standard checks of a number box, shared by the dialogs and the
+// chart-setting sheet. Each reads `text` (blanks around it ignored): when it
+// holds a number from `low` to `high` that number goes into `value` and the
+// result is empty; otherwise `value` is left alone and the result is the
+// message to show: "Please enter an integer.", "Please enter an integer
+// between %1 and %2.", "Please enter a number." or "Please enter a number
+// between %1 and %2.".
+QString CheckIntegerText(const QString& text, int low, int high, int& value);
+QString CheckNumberText(const QString& text, double low, double high, double& value);
+
+// Browse for the text editor: the open-file dialog it shows, listing every
+// file of `startFolder`, and that folder: SYSTEMROOT where it is set, else
+// /usr/bin, where the programs are.
+std::unique_ptr<QFileDialog> MakeEditorFileDialog(QWidget* parent, const QString& startFolder);
+QString EditorStartFolder();
 
 // The user's editor for the settings that are not chart settings. Save
 // checks every field in a fixed order, stores the values and writes
