@@ -15,6 +15,7 @@
 #include "monitor/loader_pool.h"
 #include "monitor/security_list.h"
 #include "monitor/security_store.h"
+#include "monitor/symbol_check.h"
 
 namespace velmora {
 
@@ -40,8 +41,29 @@ WaitEnd serve(const HeadlessOptions& options, const sigset_t& stopSignals, bool 
 
 }  // namespace
 
+int LoadedSecurityCount(const SecurityStore& store) {
+  int loaded = 0;
+  for (int i = 0; i < store.count(); ++i) loaded += store.entry(i).historyLoaded() ? 1 : 0;
+  return loaded;
+}
+
+std::string NothingLoadedLine(const LoaderPool& pool) {
+  char text[512];
+  HistoryFailure first;
+  if (pool.FirstHistoryFailure(first)) {
+    std::snprintf(text, sizeof text,
+                  "velmora-monitor: no security loaded (0 loaded, %d failed; first failure: %s: %s).\n",
+                  pool.HistoryFailures(), PrintableSymbol(first.symbol.c_str()).c_str(),
+                  first.reason.c_str());
+  } else {
+    std::snprintf(text, sizeof text, "velmora-monitor: no security loaded (0 loaded, %d failed).\n",
+                  pool.HistoryFailures());
+  }
+  return text;
+}
+
 bool CheckFolderWritable(const std::string& folder, std::string& reason) {
-  std::string probe = folder + "/.velmora-write-check-XXXXXX";
+  std::string probe = folder + "/" + kWriteCheckPrefix + "XXXXXX";
   const int fd = ::mkstemp(probe.data());
   if (fd < 0) {
     reason = std::strerror(errno);
@@ -62,7 +84,7 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
     return kExitFolderNotWritable;
   }
 
-  LogStartLine();
+  StartProcess();
   ReadConfig();
   SecurityStore& store = securityStore();
   LoaderPool& pool = loaderPool();
@@ -89,6 +111,11 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
     std::fprintf(stderr, "velmora-monitor: every loader thread gave up after %d of %d passes.\n",
                  pool.CompleteReportPasses(), options.passes);
     return kExitLoadersCeased;
+  }
+  // A scheduled run must be able to tell a dead service from a good run.
+  if (end == WaitEnd::kPasses && loading && LoadedSecurityCount(store) == 0) {
+    std::fputs(NothingLoadedLine(pool).c_str(), stderr);
+    return kExitNothingLoaded;
   }
   return kExitOk;
 }

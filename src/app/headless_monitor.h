@@ -4,11 +4,24 @@
 #include <string>
 
 #include "app/headless_options.h"
+#include "monitor/loader_pool.h"
+#include "monitor/security_store.h"
 
 namespace velmora {
 
+// The name of the file that probes whether the folder can be written is
+// this followed by the six characters mkstemp chooses.
+inline constexpr const char* kWriteCheckPrefix = ".velmora-write-check-";
+
 // Whether files can be created in `folder`; the reason when not.
 bool CheckFolderWritable(const std::string& folder, std::string& reason);
+
+// Securities of the store whose history is loaded.
+int LoadedSecurityCount(const SecurityStore& store);
+
+// The stderr line of a --passes run that loaded nothing: the securities
+// that failed and the first failure's symbol and reason.
+std::string NothingLoadedLine(const LoaderPool& pool);
 
 // The whole life of velmora-monitor in the current folder: start-up (log,
 // configuration, list, first reports, loader threads), serving until one of

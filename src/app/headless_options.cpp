@@ -53,7 +53,10 @@ const char* HeadlessUsage() {
          "\n"
          "Exit status: 0 done, 1 a local history file could not be written,\n"
          "2 bad command line, 3 the current folder can not be written,\n"
-         "4 with --passes: every loader thread gave up before the last pass.\n";
+         "4 with --passes: every loader thread gave up before the last pass,\n"
+         "5 with --passes: the passes ended with not one security loaded (the\n"
+         "quote service could not be reached or refused every symbol; stderr\n"
+         "names the first failure).\n";
 }
 
 bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& options, std::string& error) {

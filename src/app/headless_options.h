@@ -12,6 +12,7 @@ inline constexpr int kExitFatal = 1;  // FatalExit (e.g. a local history file co
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFolderNotWritable = 3;
 inline constexpr int kExitLoadersCeased = 4;  // --passes: every loader thread gave up first
+inline constexpr int kExitNothingLoaded = 5;  // --passes: they ended with not one security loaded
 
 // How velmora-monitor runs.
 struct HeadlessOptions {

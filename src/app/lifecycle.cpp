@@ -4,12 +4,18 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/stale_temporaries.h"
 #include "base/app_identity.h"
 #include "base/log.h"
 
 namespace velmora {
 
 void LogStartLine() { LogFormat("%s started.", kAppTitle); }
+
+void StartProcess() {
+  LogStartLine();
+  RemoveStaleTemporaryFiles();
+}
 
 void LogFinishLine() { LogFormat("%s finished.", kAppTitle); }
 

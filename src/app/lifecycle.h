@@ -10,6 +10,11 @@ namespace velmora {
 // Logs "<title> started.".
 void LogStartLine();
 
+// Process start: the first log line, then the program's own temporary files
+// that an earlier run left behind when it was killed are removed (logged
+// when there were any).
+void StartProcess();
+
 // Logs "<title> finished.".
 void LogFinishLine();
 

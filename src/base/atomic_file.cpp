@@ -1,16 +1,25 @@
 #include "base/atomic_file.h"
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace velmora {
 
-bool WriteFileAtomically(const std::string& path, std::string_view content, bool durable) {
-  std::string tmp = path + ".XXXXXX";
+namespace {
+
+enum class Outcome { kWritten, kFailed, kTemporaryGone };
+
+Outcome writeOnce(const std::string& path, std::string_view content, bool durable) {
+  std::string tmp = path + kTemporarySuffixTemplate;
   const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
+  if (fd < 0) return Outcome::kFailed;
+  // Locked until it has its final name: the start-up clean-up of stale
+  // temporaries leaves a locked one alone (another program may be writing it).
+  ::flock(fd, LOCK_EX);
   ::fchmod(fd, 0644);
   std::size_t done = 0;
   bool ok = true;
@@ -23,12 +32,28 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, bool
     }
   }
   if (durable) ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
+  // The copy keeps the lock past the close, whose result still counts.
+  const int keep = ok ? ::dup(fd) : -1;
+  ok = (::close(fd) == 0) && ok && keep >= 0;
+  Outcome outcome = Outcome::kWritten;
+  if (!ok) {
+    outcome = Outcome::kFailed;
+  } else if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    outcome = errno == ENOENT ? Outcome::kTemporaryGone : Outcome::kFailed;
   }
-  return true;
+  if (outcome != Outcome::kWritten) ::unlink(tmp.c_str());
+  if (keep >= 0) ::close(keep);
+  return outcome;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view content, bool durable) {
+  // A temporary removed between its creation and its lock (a clean-up racing
+  // the first microseconds) is written again once.
+  Outcome outcome = writeOnce(path, content, durable);
+  if (outcome == Outcome::kTemporaryGone) outcome = writeOnce(path, content, durable);
+  return outcome == Outcome::kWritten;
 }
 
 }  // namespace velmora

@@ -10,6 +10,11 @@ namespace velmora {
 // half-written one. False (and `path` untouched) when any step fails.
 // `durable` also flushes the data to disk before the rename (settings);
 // files rebuilt every pass (reports, local history) can skip that cost.
+// The temporary file is `path` + "." + six characters chosen by mkstemp,
+// locked (flock) while it exists under that name.
 bool WriteFileAtomically(const std::string& path, std::string_view content, bool durable = true);
+
+// What WriteFileAtomically appends to `path` for its temporary file.
+inline constexpr const char* kTemporarySuffixTemplate = ".XXXXXX";
 
 }  // namespace velmora

@@ -1,8 +1,10 @@
 #include "base/log.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
@@ -62,8 +64,14 @@ void LogFormat(const char* format, ...) {
 void FatalExit(const char* text) {
   char stamp[128];
   formatNow("%H:%M:%S %A, %B %d, %Y", stamp, sizeof stamp);
-  std::string line = std::string(stamp) + ": " + (text != nullptr ? text : "");
+  const char* message = text != nullptr ? text : "";
+  std::string line = std::string(stamp) + ": " + message;
   LogMessage(line);
+  // Whoever started the program learns why it ended, not only the log.
+  const std::size_t n = std::strlen(message);
+  std::fprintf(stderr, "%s: %s%s", program_invocation_short_name, message,
+               n > 0 && message[n - 1] == '\n' ? "" : "\n");
+  std::fflush(stderr);
   std::_Exit(1);  // other threads may still run: no static destructors
 }
 

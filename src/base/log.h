@@ -13,7 +13,8 @@ void LogMessage(const std::string& text);
 // printf-style convenience over LogMessage; the text is cut at 1023 characters.
 void LogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Logs "<short stamp>: <text>" and ends the process with status 1.
+// Logs "<short stamp>: <text>", prints "<program>: <text>" on stderr and
+// ends the process with status 1.
 [[noreturn]] void FatalExit(const char* text);
 
 // The log file's name ("Trevanta Software.log"), fixed for the process once built.

@@ -20,9 +20,9 @@ void StopEvent::Nudge() {
   changed_.notify_all();
 }
 
-void SystemLoaderClock::Sleep(int ms, StopEvent& stop) {
-  if (ms <= 0) return;
-  stop.WaitFor(std::chrono::milliseconds(ms));
+void SystemLoaderClock::Sleep(std::chrono::milliseconds duration, StopEvent& stop) {
+  if (duration.count() <= 0) return;
+  stop.WaitFor(duration);
 }
 
 }  // namespace velmora

@@ -47,15 +47,16 @@ class LoaderClock {
  public:
   virtual ~LoaderClock() = default;
   virtual std::time_t Now() = 0;
-  // Pauses `ms` milliseconds, returning early once `stop` is set.
-  virtual void Sleep(int ms, StopEvent& stop) = 0;
+  // Pauses `duration`, returning early once `stop` is set. A day between
+  // passes is 86,400,000 ms, so durations are 64-bit.
+  virtual void Sleep(std::chrono::milliseconds duration, StopEvent& stop) = 0;
 };
 
 // The real clock and a sleeper that wakes as soon as the stop event is set.
 class SystemLoaderClock : public LoaderClock {
  public:
   std::time_t Now() override { return std::time(nullptr); }
-  void Sleep(int ms, StopEvent& stop) override;
+  void Sleep(std::chrono::milliseconds duration, StopEvent& stop) override;
 };
 
 }  // namespace velmora

@@ -1,8 +1,18 @@
 #include "monitor/loader_pool.h"
 
 #include "monitor/report_writer.h"
+#include "quotes/quote_result.h"
 
 namespace velmora {
+
+std::string QuoteFailureReason(int code) {
+  const char* text = QuoteResultText(code);
+  if (text[0] != '\0') return text;
+  if (code == kQuoteLocalFailure) return "could not reach the quote service";
+  if (code == kQuoteNoAuthorization) return "authorization refused";
+  if (code < 0) return "HTTP status " + std::to_string(-code);
+  return "no quotes";
+}
 
 LoaderPool::LoaderPool(SecurityStore& store, LoaderEnvironment environment)
     : store_(store), environment_(std::move(environment)), history_(std::make_unique<QuoteSeries>()) {
@@ -29,6 +39,11 @@ void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
   if (share < 10) share = 10;
   throughHistory_.store(0);
   historyTurn_.store(0);
+  historyFailures_.store(0);
+  {
+    std::lock_guard<std::mutex> hold(failureLock_);
+    firstFailure_ = {};
+  }
 
   for (auto& t : threads_) t->assign(-1, -1);
   int previousEnd = 0;
@@ -99,6 +114,22 @@ void LoaderPool::threadEnded(bool advancedTurn) {
   // takes nothing back: the counter keeps meaning "threads past their
   // history pass and still running".
   if (advancedTurn) loaderTurn_.fetch_sub(1);
+}
+
+void LoaderPool::noteHistoryFailure(const char* symbol, int code, bool answered) {
+  historyFailures_.fetch_add(1);
+  std::lock_guard<std::mutex> hold(failureLock_);
+  if (!firstFailure_.symbol.empty()) return;
+  firstFailure_.symbol = symbol != nullptr && symbol[0] != '\0' ? symbol : "?";
+  firstFailure_.reason =
+      code == kQuoteLocalFailure && answered ? std::string("the transfer failed") : QuoteFailureReason(code);
+}
+
+bool LoaderPool::FirstHistoryFailure(HistoryFailure& out) const {
+  std::lock_guard<std::mutex> hold(failureLock_);
+  if (firstFailure_.symbol.empty()) return false;
+  out = firstFailure_;
+  return true;
 }
 
 LoaderPool& loaderPool() {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "base/system_config.h"
 #include "core/quote_bar.h"
@@ -34,6 +35,15 @@ struct LoaderEnvironment {
   LoaderTiming timing;
   std::function<void(const SecurityStore&)> writeReports;  // WriteReports
 };
+
+// The first security whose history could not be loaded, and why.
+struct HistoryFailure {
+  std::string symbol;  // its display symbol
+  std::string reason;  // "Not Found", "could not reach the quote service", ...
+};
+
+// The reason of a failed load for a person: the result code's meaning.
+std::string QuoteFailureReason(int code);
 
 // The 16 loader threads and what they share: the turn counter of their
 // history passes, the count of passes since the last reports, the report
@@ -72,6 +82,11 @@ class LoaderPool {
   int ReportPasses() const { return reportPasses_.load(); }
   int CompleteReportPasses() const { return completeReportPasses_.load(); }
 
+  // Securities whose history load ended without their history (each load
+  // that gave up counts once), and the first of them; false when none.
+  int HistoryFailures() const { return historyFailures_.load(); }
+  bool FirstHistoryFailure(HistoryFailure& out) const;
+
   // Timing may be changed while no thread runs.
   void setTiming(const LoaderTiming& timing) { environment_.timing = timing; }
 
@@ -94,6 +109,9 @@ class LoaderPool {
   bool myTurn(int index) const { return historyTurn_.load() >= index; }
   void advanceTurn();
   void threadEnded(bool advancedTurn);
+  // `answered`: the service did answer (a local failure is then a page cut
+  // short or too large, not an unreachable service).
+  void noteHistoryFailure(const char* symbol, int code, bool answered);
   std::mutex& historyLock() { return historyLock_; }
   QuoteSeries& history() { return *history_; }
 
@@ -112,6 +130,9 @@ class LoaderPool {
   std::atomic<int> startable_{0};
   std::atomic<int> reportPasses_{0};
   std::atomic<int> completeReportPasses_{0};
+  std::atomic<int> historyFailures_{0};
+  mutable std::mutex failureLock_;
+  HistoryFailure firstFailure_;  // under failureLock_; empty symbol: none yet
   std::mutex reportGate_;
   // History passes run one after another by turn; the lock also keeps a
   // thread restarted out of turn from sharing the array.

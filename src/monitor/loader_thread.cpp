@@ -1,7 +1,9 @@
 #include "monitor/loader_thread.h"
 
 #include <cstdio>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include "base/log.h"
 #include "monitor/loader_pool.h"
@@ -19,6 +21,35 @@ SilentLoaderListener& silentListener() {
   static SilentLoaderListener listener;
   return listener;
 }
+
+// Passes every request on and counts it, and those that never reached the
+// service, in the thread's tally.
+class TallyingSource : public QuoteSource {
+ public:
+  TallyingSource(std::unique_ptr<QuoteSource> inner, CThreadLoadQuote::RequestTally& tally)
+      : inner_(std::move(inner)), tally_(tally) {}
+
+  int LoadHistory(const char* symbol, int startYear, int startMonth, int startDay, int endYear, int endMonth,
+                  int endDay, int capacity, QuoteBar* bars) override {
+    return count(inner_->LoadHistory(symbol, startYear, startMonth, startDay, endYear, endMonth, endDay,
+                                     capacity, bars));
+  }
+  int LoadRealTime(const char* symbol, const RealTimePlaces& places) override {
+    return count(inner_->LoadRealTime(symbol, places));
+  }
+  std::string ServiceAddress(bool history) const override { return inner_->ServiceAddress(history); }
+  bool ServiceAnswered(int result) const override { return inner_->ServiceAnswered(result); }
+
+ private:
+  int count(int result) {
+    ++tally_.made;
+    if (!inner_->ServiceAnswered(result)) ++tally_.unreached;
+    return result;
+  }
+
+  std::unique_ptr<QuoteSource> inner_;
+  CThreadLoadQuote::RequestTally& tally_;
+};
 
 }  // namespace
 
@@ -60,6 +91,8 @@ void CThreadLoadQuote::join() {
 int CThreadLoadQuote::Run() {
   inactive_.store(0);
   failCount_.store(0);
+  tally_ = {};
+  unreachable_ = false;
   const bool advancedTurn = historyPass();
   if (!StopRequested()) realTimePasses();
   inactive_.store(1);
@@ -76,9 +109,9 @@ bool CThreadLoadQuote::StopRequested() {
   return inactive();
 }
 
-void CThreadLoadQuote::SleepWithMessages(int ms) {
+void CThreadLoadQuote::SleepWithMessages(std::int64_t ms) {
   if (ms <= 0 || stop_.IsSet()) return;
-  pool_.clock().Sleep(ms, stop_);
+  pool_.clock().Sleep(std::chrono::milliseconds(ms), stop_);
 }
 
 bool CThreadLoadQuote::waitForTurn() {
@@ -92,14 +125,16 @@ bool CThreadLoadQuote::waitForTurn() {
 
 bool CThreadLoadQuote::historyPass() {
   if (!waitForTurn()) return false;
-  source_ = pool_.sources().Create(stop_.flag(), *listener_);
-  if (source_ == nullptr) {
+  std::unique_ptr<QuoteSource> source = pool_.sources().Create(stop_.flag(), *listener_);
+  if (source == nullptr) {
     inactive_.store(1);
   } else {
+    source_ = std::make_unique<TallyingSource>(std::move(source), tally_);
     for (int i = first_; i < end_; ++i) {
       if (StopRequested()) break;
       loadHistory(i);
     }
+    reportReachability(true);
     if (!stop_.IsSet()) pool_.historyPassDone();
     if (!inactive()) {
       pool_.completePass();
@@ -127,7 +162,10 @@ void CThreadLoadQuote::loadHistory(int security) {
   }
   if (result == kQuoteOk) {
     listener_->SecurityUpdated(security);
-  } else if (result == kQuoteFailed) {
+    return;
+  }
+  pool_.noteHistoryFailure(entry.displaySymbol(), result, source_->ServiceAnswered(result));
+  if (result == kQuoteFailed) {
     const int failed = countFailure();
     LogFormat("Thread %d failed to process history quote of %s.Total failed: %d", index_ + 1,
               entry.displaySymbol(), failed);
@@ -155,7 +193,11 @@ void CThreadLoadQuote::realTimePasses() {
       std::snprintf(text, sizeof text, "Thread %d is sleeping %d seconds......", index_ + 1, interval);
       LogMessage(text);
       listener_->StatusText(index_, text);
-      SleepWithMessages(interval * 1000);
+    }
+    // Shown after the sleeping line, so it is what the status bar keeps.
+    reportReachability(false);
+    if (interval > 0) {
+      SleepWithMessages(static_cast<std::int64_t>(interval) * 1000);
     } else if (refreshed == 0) {
       SleepWithMessages(pool_.timing().idlePassPauseMs);
     }
@@ -189,6 +231,25 @@ void CThreadLoadQuote::status(const char* format, const char* symbol) {
   char text[160];
   std::snprintf(text, sizeof text, format, symbol);
   listener_->StatusText(index_, text);
+}
+
+void CThreadLoadQuote::reportReachability(bool history) {
+  const RequestTally tally = tally_;
+  tally_ = {};
+  // A stop aborts transfers, and an aborted one looks like a local failure.
+  if (stop_.IsSet()) return;
+  if (tally.made > 0) {
+    const bool unreachable = tally.unreached == tally.made;
+    if (unreachable) {
+      const std::string address = source_->ServiceAddress(history);
+      const std::string text = address.empty() ? "Can not connect to the quote service."
+                                               : "Can not connect to the quote service at " + address + ".";
+      if (!unreachable_ || text != unreachableText_) LogMessage(text);
+      unreachableText_ = text;
+    }
+    unreachable_ = unreachable;
+  }
+  if (unreachable_) listener_->StatusText(index_, unreachableText_);
 }
 
 // Counts one failure; the third makes the thread give up.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -42,7 +43,14 @@ class CThreadLoadQuote {
   // Whether the thread should end (stop requested, or given up).
   bool StopRequested();
   // Pauses `ms` milliseconds through the pool's clock; a stop ends it early.
-  void SleepWithMessages(int ms);
+  void SleepWithMessages(std::int64_t ms);
+
+  // The requests of one pass: how many were made and how many never reached
+  // the quote service (the HTTP client's local failure).
+  struct RequestTally {
+    int made = 0;
+    int unreached = 0;
+  };
 
  private:
   friend class LoaderPool;
@@ -59,6 +67,10 @@ class CThreadLoadQuote {
   bool refresh(int security);  // false when the thread gives up
   void status(const char* format, const char* symbol);
   int countFailure();
+  // After a pass: when every request of it failed locally, tells the status
+  // bar that the service can not be reached (and logs it once when that
+  // starts); a pass without requests keeps the last finding.
+  void reportReachability(bool history);
 
   LoaderPool& pool_;
   const int index_;
@@ -71,6 +83,10 @@ class CThreadLoadQuote {
   StopEvent stop_;
   LoaderListener* listener_;
   std::unique_ptr<QuoteSource> source_;
+  // Used by the thread alone.
+  RequestTally tally_;
+  bool unreachable_ = false;
+  std::string unreachableText_;
   std::thread thread_;
 };
 

@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 
 #include "base/system_config.h"
 #include "core/quote_bar.h"
 #include "monitor/loader_listener.h"
+#include "quotes/quote_result.h"
 #include "quotes/quote_services.h"
 
 namespace velmora {
@@ -19,7 +21,21 @@ class QuoteSource {
   virtual int LoadHistory(const char* symbol, int startYear, int startMonth, int startDay, int endYear,
                           int endMonth, int endDay, int capacity, QuoteBar* bars) = 0;
   virtual int LoadRealTime(const char* symbol, const RealTimePlaces& places) = 0;
+  // "host:port" of the service the history (or real-time) requests go to,
+  // for messages; empty when unknown.
+  virtual std::string ServiceAddress(bool history) const {
+    (void)history;
+    return {};
+  }
+  // Whether the last request, which ended with `result`, had any answer
+  // from the service: a local failure may also be a page cut short.
+  virtual bool ServiceAnswered(int result) const { return result != kQuoteLocalFailure; }
 };
+
+// "host:port" of the configured history service (the one HistoryQuoteServer
+// names) or of the real-time quote service; empty when that service makes
+// no request or its URL can not be split.
+std::string QuoteServiceAddress(const SystemConfig& config, bool history);
 
 // Makes the quote source of a starting loader thread. Tests replace it with
 // scripted answers.

@@ -39,6 +39,7 @@ const char* const kDefaultSecurityList[24] = {
 namespace {
 
 constexpr int kLineCapacity = 512;  // 511 characters and the end
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 bool writeDefaultList(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "w");
@@ -82,9 +83,15 @@ int ReadSecurityList(SecurityStore& store, const std::string& path, int realTime
   if (f == nullptr) return 0;
   char line[kLineCapacity];
   char symbol[kLineCapacity];
+  bool firstRead = true;
   while (!std::feof(f) && store.count() < kMaxSecurities) {
     if (std::fgets(line, sizeof line, f) == nullptr || std::feof(f)) break;
-    if (std::sscanf(line, "%511s", symbol) != 1) continue;
+    // Editors on many systems start a UTF-8 file with a byte-order mark; it
+    // is not part of the first symbol.
+    const char* text = line;
+    if (firstRead && std::strncmp(line, kByteOrderMark, 3) == 0) text += 3;
+    firstRead = false;
+    if (std::sscanf(text, "%511s", symbol) != 1) continue;
     addSymbol(store, symbol, realTimeServer);
   }
   std::fclose(f);

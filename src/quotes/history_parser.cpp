@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "base/text_helpers.h"
-#include "quotes/saturate.h"
+#include "quotes/plausible_number.h"
 
 namespace velmora {
 
@@ -15,16 +15,32 @@ namespace {
 
 constexpr std::size_t kLineBuffer = 1024;
 
+// One data line as read. Every line starts from a fresh row: a field the
+// line does not hold reads as 0, never as the previous line's value.
 struct HistoryRow {
-  char date[kLineBuffer];
+  char date[kLineBuffer] = "";
   double open = 0;
   double high = 0;
   double low = 0;
   double close = 0;
-  long volume = 0;  // a missing volume reads as 0
+  double volume = 0;  // a missing volume reads as 0
   double adjusted = 0;
   bool hasAdjusted = false;
 };
+
+// What a row stores once scaled to its adjusted close.
+struct RowValues {
+  double open = 0;
+  double high = 0;
+  double low = 0;
+  double close = 0;
+  double volume = 0;
+};
+
+// How a row is scaled to its adjusted close: the spreadsheet scales only a
+// close more than 10 % away and rounds the prices to cents; the converted
+// page always scales and never rounds.
+enum class Scaling { BeyondTenPercentRounded, Always };
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -37,14 +53,15 @@ bool isDataLine(const char* line) {
 }
 
 // The data-line test and the read. The line is worked on in a copy of at
-// most 1023 characters, so no token can outgrow its buffer.
+// most 1023 characters, so no token can outgrow its buffer. The volume is
+// read as a number of its own, so "1e20" is one absurd value rather than a
+// volume of 1 followed by a bogus adjusted close.
 bool readRow(const char* line, HistoryRow& row) {
   if (line == nullptr || !isDataLine(line)) return false;
   char text[kLineBuffer];
   CopyBounded(text, sizeof text, line);
   ReplaceChar(text, ',', ' ');
-  row.date[0] = '\0';
-  const int n = std::sscanf(text, "%1023s%lf%lf%lf%lf%ld%lf", row.date, &row.open, &row.high, &row.low,
+  const int n = std::sscanf(text, "%1023s%lf%lf%lf%lf%lf%lf", row.date, &row.open, &row.high, &row.low,
                             &row.close, &row.volume, &row.adjusted);
   // A line of six fields carries no adjusted close: it counts as not adjusted.
   row.hasAdjusted = n >= 7;
@@ -52,16 +69,50 @@ bool readRow(const char* line, HistoryRow& row) {
   return true;
 }
 
-void storeRow(const HistoryRow& row, double open, double high, double low, double close, std::int32_t volume,
-              bool volumeInTens, QuoteBar& bar) {
+bool plausiblePrices(double open, double high, double low, double close) {
+  return IsPlausiblePrice(open) && IsPlausiblePrice(high) && IsPlausiblePrice(low) && IsPlausiblePrice(close);
+}
+
+// The values a data row stores. False when it stores nothing: no volume
+// above 0, or a number no service can mean (an unreadable row), as read or
+// once scaled.
+bool rowValues(const HistoryRow& row, Scaling scaling, RowValues& out) {
+  if (!plausiblePrices(row.open, row.high, row.low, row.close) || !IsPlausiblePrice(row.adjusted) ||
+      !IsPlausibleVolume(row.volume))
+    return false;
+  out = RowValues{row.open, row.high, row.low, row.close, std::trunc(row.volume)};
+  if (out.volume <= 0) return false;
+  const double close = row.close;
+  // A zero close cannot be compared or scaled: such a row stays as read, and
+  // so does a converted row without an adjusted close.
+  const bool scale =
+      close > 0 &&
+      (scaling == Scaling::Always ? row.hasAdjusted : std::fabs(close - row.adjusted) / close * 100 > 10);
+  if (!scale) return true;
+  // Scaled to a zero adjusted close, the row has no prices and no volume left.
+  if (row.adjusted <= 0) return false;
+  const double r = row.adjusted / close;
+  const bool round = scaling == Scaling::BeyondTenPercentRounded;
+  out.open = round ? RoundTo2Decimals(out.open * r) : out.open * r;
+  out.high = round ? RoundTo2Decimals(out.high * r) : out.high * r;
+  out.low = round ? RoundTo2Decimals(out.low * r) : out.low * r;
+  out.volume = out.volume * close / row.adjusted;
+  out.close = row.adjusted;
+  // Prices scaled beyond 1e9 (a tiny close against a large adjusted close)
+  // give no real bar either.
+  return plausiblePrices(out.open, out.high, out.low, out.close) && IsPlausibleVolume(out.volume);
+}
+
+void storeRow(const HistoryRow& row, const RowValues& values, bool volumeInTens, QuoteBar& bar) {
+  std::int32_t volume = StoredVolume(values.volume);
   if (volumeInTens) volume /= 10;
   bar.Reset();
   bar.SetDate(row.date);  // cut to 10 characters
   bar.SetTime(kHistoryRowTime);
-  bar.open = open;
-  bar.high = high;
-  bar.low = low;
-  bar.close = close;
+  bar.open = values.open;
+  bar.high = values.high;
+  bar.low = values.low;
+  bar.close = values.close;
   bar.volume = volume;
 }
 
@@ -76,19 +127,9 @@ int ParseHistoryCsvLine(const char* line, bool volumeInTens, int capacity, Quote
   if (state.nextSlot >= capacity || state.nextSlot < 0) return 0;
   HistoryRow row;
   if (!readRow(line, row)) return 0;
-  if (row.volume <= 0) return 1;
-  double open = row.open, high = row.high, low = row.low, close = row.close;
-  std::int32_t volume = SaturateToInt32(static_cast<long long>(row.volume));
-  // A zero close cannot be compared; it is left as read.
-  if (close > 0 && std::fabs(close - row.adjusted) / close * 100 > 10) {
-    const double r = row.adjusted / close;
-    open = RoundTo2Decimals(open * r);
-    high = RoundTo2Decimals(high * r);
-    low = RoundTo2Decimals(low * r);
-    volume = SaturateToInt32(static_cast<double>(row.volume) * close / row.adjusted);
-    close = row.adjusted;
-  }
-  storeRow(row, open, high, low, close, volume, volumeInTens, bars[state.nextSlot]);
+  RowValues values;
+  if (!rowValues(row, Scaling::BeyondTenPercentRounded, values)) return 1;
+  storeRow(row, values, volumeInTens, bars[state.nextSlot]);
   ++state.nextSlot;
   return 1;
 }
@@ -104,24 +145,13 @@ int ReadConvertedHistoryFile(const char* path, bool volumeInTens, int capacity, 
     headerSeen = std::strstr(line, kHistoryHeader) != nullptr;
   }
   int count = 0;
-  HistoryRow row;
   while (std::fgets(line, sizeof line, in) != nullptr) {
+    HistoryRow row;
     if (!readRow(line, row)) continue;
     ++count;
-    if (row.volume <= 0 || state.nextSlot >= capacity) continue;
-    double open = row.open, high = row.high, low = row.low, close = row.close;
-    std::int32_t volume = SaturateToInt32(static_cast<long long>(row.volume));
-    // Always scaled to the adjusted close; a row without one, or with a zero
-    // close, stays as read.
-    if (row.hasAdjusted && close != 0) {
-      const double r = row.adjusted / close;
-      open *= r;
-      high *= r;
-      low *= r;
-      volume = SaturateToInt32(static_cast<double>(row.volume) * close / row.adjusted);
-      close = row.adjusted;
-    }
-    storeRow(row, open, high, low, close, volume, volumeInTens, bars[state.nextSlot]);
+    RowValues values;
+    if (state.nextSlot >= capacity || !rowValues(row, Scaling::Always, values)) continue;
+    storeRow(row, values, volumeInTens, bars[state.nextSlot]);
     ++state.nextSlot;
   }
   std::fclose(in);

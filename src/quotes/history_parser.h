@@ -23,13 +23,16 @@ bool IsVolumeInTensSymbol(const char* symbol);
 
 // One line of the history spreadsheet: date, open, high, low, close, volume,
 // adjusted close. 0: not consumed (array full, or not a data line); 1: a
-// data row consumed, stored unless its volume is 0 or less. A close that
-// differs from the adjusted close by more than 10 % is scaled to it.
+// data row consumed, stored unless its volume is 0 or less or it is
+// unreadable (a number that is no plausible price or volume, as read or once
+// scaled: plausible_number.h). A close that differs from the adjusted close
+// by more than 10 % is scaled to it.
 int ParseHistoryCsvLine(const char* line, bool volumeInTens, int capacity, QuoteBar* bars,
                         HistoryLoadState& state);
 
 // Reads the file made by ExtractHistoryTable: every data row after the
-// header line, always scaled to the adjusted close (no rounding). Returns the
+// header line, always scaled to the adjusted close (no rounding), each read
+// on its own and stored by the rules of ParseHistoryCsvLine. Returns the
 // data rows consumed (also those past a full array), 0 when the array was
 // already full, -1 when the file cannot be opened.
 int ReadConvertedHistoryFile(const char* path, bool volumeInTens, int capacity, QuoteBar* bars,

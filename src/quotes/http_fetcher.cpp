@@ -23,13 +23,24 @@ constexpr long kPollMs = 100;  // how long one wait for network activity lasts
 
 std::string serverKey(const UrlParts& parts) { return parts.host + ":" + std::to_string(parts.port); }
 
+std::string timeLimitText(long ms) {
+  char text[80];
+  if (ms % 1000 == 0) {
+    std::snprintf(text, sizeof text, "no complete answer within %ld seconds", ms / 1000);
+  } else {
+    std::snprintf(text, sizeof text, "no complete answer within %ld ms", ms);
+  }
+  return text;
+}
+
 class CurlConnection final : public HttpConnection {
  public:
   CurlConnection(const UrlParts& url, const InternetSession& session, CURL* easy, CURLM* multi)
       : base_(url.scheme + "://" + url.host + ":" + std::to_string(url.port)),
         easy_(easy),
         multi_(multi),
-        stop_(session.stopFlag()) {
+        stop_(session.stopFlag()),
+        headerLimit_(session.transferByteLimit()) {
     errorBuffer_[0] = '\0';
     curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);  // redirects are the fetcher's business
@@ -43,6 +54,9 @@ class CurlConnection final : public HttpConnection {
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, session.connectTimeoutMs());
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);  // a transfer that stalls this long ends
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, (session.stallTimeoutMs() + 999) / 1000);
+    // No request runs longer than the session's limit, however slowly the
+    // server keeps sending; the fetcher counts the body against the size limit.
+    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, session.transferTimeLimitMs());
     curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorBuffer_);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlConnection::onBody);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
@@ -123,6 +137,10 @@ class CurlConnection final : public HttpConnection {
   static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self) {
     auto* c = static_cast<CurlConnection*>(self);
     const std::size_t n = size * count;
+    if (c->headers_.size() + n > c->headerLimit_) {
+      c->headersTooLarge_ = true;
+      return 0;  // ends the transfer with a write error
+    }
     if (n >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
       c->headers_.clear();  // a new answer (after an interim 1xx) starts afresh
       c->interim_ = false;
@@ -156,7 +174,7 @@ class CurlConnection final : public HttpConnection {
     body_.clear();
     bodyPos_ = 0;
     headers_.clear();
-    headersDone_ = interim_ = done_ = errorReported_ = pumped_ = false;
+    headersDone_ = interim_ = done_ = errorReported_ = pumped_ = headersTooLarge_ = false;
     result_ = CURLE_OK;
     status_ = 0;
     errorBuffer_[0] = '\0';
@@ -200,6 +218,8 @@ class CurlConnection final : public HttpConnection {
   std::string errorText() const {
     std::string text = errorBuffer_[0] != '\0' ? errorBuffer_ : curl_easy_strerror(result_);
     if (result_ == CURLE_ABORTED_BY_CALLBACK) text = "The transfer was stopped on request.";
+    if (headersTooLarge_)
+      text = "the answer's headers are larger than " + std::to_string(headerLimit_) + " bytes";
     if (text.size() > 1024) text.resize(1024);
     return text;
   }
@@ -208,6 +228,8 @@ class CurlConnection final : public HttpConnection {
   CURL* easy_;
   CURLM* multi_;
   const std::atomic<bool>* stop_;  // the session owner's flag, if any
+  std::size_t headerLimit_;        // the session's byte limit, for the headers alone
+  bool headersTooLarge_ = false;
   curl_slist* headerList_ = nullptr;
   bool attached_ = false;
   bool pumped_ = false;
@@ -256,6 +278,10 @@ HttpFetcher::~HttpFetcher() {
 
 int HttpFetcher::Open(const char* url, InternetSession& session) {
   const char* requested = url != nullptr ? url : "";
+  url_ = requested;
+  stop_ = session.stopFlag();
+  byteLimit_ = session.transferByteLimit();
+  timeLimitMs_ = session.transferTimeLimitMs();
   UrlParts parts;
   if (!SplitUrl(requested, parts)) {
     LogFormat("Invalid URL '%s'.", requested);
@@ -263,6 +289,7 @@ int HttpFetcher::Open(const char* url, InternetSession& session) {
   }
   int status = 0;
   if (!connectAndSend(parts, session, status)) return kHttpLocalFailure;
+  session.noteAnswer();
 
   if (status == kHttpUnauthorized) {
     session.ForgetCredentials(serverKey(parts));
@@ -315,14 +342,41 @@ bool HttpFetcher::connectAndSend(const UrlParts& parts, InternetSession& session
 
 bool HttpFetcher::send(const Credentials* credentials, int& status) {
   std::string error;
+  // The time limit counts from the moment each request goes out.
+  deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeLimitMs_);
   if (!connection_->Send(object_, kRequestHeaders, credentials, error)) {
-    LogMessage(error.substr(0, 1024));
+    logTransferFailure(error);
     return false;
   }
   status = connection_->Status();
   readPos_ = readLength_ = 0;  // the body of this answer starts afresh
+  bodyBytes_ = 0;
   bodyEnded_ = bodyFailed_ = false;
   return true;
+}
+
+// A failed transfer is logged with the URL that was asked for, e.g.
+// "Transfer from 'http://host/table.csv?s=MSFT&...' failed: <reason>". Every
+// quote URL carries its symbol in the query (s=MSFT), so the line tells which
+// security's page or record was lost and from where; after a redirect the
+// warning line before it names the new place. A stop the owner asked for is
+// no failure of the transfer and keeps its own short line.
+void HttpFetcher::logTransferFailure(const std::string& reason) const {
+  const std::string text = reason.substr(0, 1024);
+  if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) {
+    LogMessage(text);
+    return;
+  }
+  LogMessage("Transfer from '" + url_.substr(0, 1024) + "' failed: " + text);
+}
+
+// The body ends here as a cut one does; what was read is kept, and the
+// connection goes at once so nothing more is received.
+void HttpFetcher::failBody(const std::string& reason) {
+  logTransferFailure(reason);
+  bodyEnded_ = true;
+  bodyFailed_ = true;
+  connection_.reset();
 }
 
 void HttpFetcher::Close() {
@@ -333,13 +387,24 @@ void HttpFetcher::Close() {
 
 bool HttpFetcher::fill() {
   if (bodyEnded_ || !connection_) return false;
+  if (std::chrono::steady_clock::now() >= deadline_) {
+    failBody(timeLimitText(timeLimitMs_));
+    return false;
+  }
   std::string error;
   const long n = connection_->Read(readBuffer_, kReadAhead, error);
-  if (n <= 0) {
+  if (n < 0) {
     // A read error ends the body where it stands; what was read is kept.
-    if (n < 0) LogMessage(error.substr(0, 1024));
+    failBody(error);
+    return false;
+  }
+  if (n == 0) {
     bodyEnded_ = true;
-    bodyFailed_ = n < 0;
+    return false;
+  }
+  bodyBytes_ += static_cast<std::size_t>(n);
+  if (bodyBytes_ > byteLimit_) {
+    failBody("the answer is larger than " + std::to_string(byteLimit_) + " bytes");
     return false;
   }
   readPos_ = 0;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,7 +37,9 @@ class HttpFetcher {
   bool ReadLine(int capacity, char* buffer);
 
   // True once the body has ended on a transfer error (connection lost,
-  // stall, stop request): the lines read were only part of the answer.
+  // stall, stop request) or at a limit of the session (more bytes than its
+  // transferByteLimit, still running after its transferTimeLimitMs): the
+  // lines read were only part of the answer.
   bool bodyFailed() const { return bodyFailed_; }
 
   // Releases the request and the connection; safe when idle.
@@ -52,6 +57,15 @@ class HttpFetcher {
   bool connectAndSend(const UrlParts& parts, InternetSession& session, int& status);
   bool send(const Credentials* credentials, int& status);
   bool fill();
+  void failBody(const std::string& reason);
+  void logTransferFailure(const std::string& reason) const;
+
+  std::string url_;  // as asked for: named by the line of a failed transfer
+  const std::atomic<bool>* stop_ = nullptr;
+  std::size_t byteLimit_ = kTransferByteLimit;
+  long timeLimitMs_ = kTransferTimeLimitMs;
+  std::size_t bodyBytes_ = 0;
+  std::chrono::steady_clock::time_point deadline_{};
 
   std::string server_;
   std::string object_;

@@ -30,4 +30,9 @@ void InternetSession::setTimeouts(long connectTimeoutMs, long stallTimeoutMs) {
   stallTimeoutMs_ = stallTimeoutMs > 0 ? stallTimeoutMs : 1;
 }
 
+void InternetSession::setTransferLimits(std::size_t maxBytes, long maxTimeMs) {
+  transferByteLimit_ = maxBytes > 0 ? maxBytes : 1;
+  transferTimeLimitMs_ = maxTimeMs > 0 ? maxTimeMs : 1;
+}
+
 }  // namespace velmora

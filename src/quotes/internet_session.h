@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
@@ -9,6 +10,13 @@
 #include "quotes/http_transport.h"
 
 namespace velmora {
+
+// Every request a session sends ends after this many bytes of answer, or
+// this long after it was sent, whatever the server does: history pages are
+// a few hundred kilobytes and arrive within seconds, so a server that keeps
+// sending (or trickles) can never hold a loader thread.
+inline constexpr std::size_t kTransferByteLimit = 16u * 1024u * 1024u;  // 16 MB
+inline constexpr long kTransferTimeLimitMs = 120000;                    // 120 s
 
 // What a credential prompt is told about the refused request.
 struct CredentialRequest {
@@ -58,6 +66,18 @@ class InternetSession {
   long stallTimeoutMs() const { return stallTimeoutMs_; }
   void setTimeouts(long connectTimeoutMs, long stallTimeoutMs);
 
+  // The size and time limits of every transfer (kTransferByteLimit,
+  // kTransferTimeLimitMs unless set); a transfer that reaches either fails
+  // as a cut one does.
+  std::size_t transferByteLimit() const { return transferByteLimit_; }
+  long transferTimeLimitMs() const { return transferTimeLimitMs_; }
+  void setTransferLimits(std::size_t maxBytes, long maxTimeMs);
+
+  // How many requests of this session had an answer (a status line) from a
+  // server: a local failure with no new answer never reached the service.
+  long answeredRequests() const { return answeredRequests_; }
+  void noteAnswer() { ++answeredRequests_; }
+
  private:
   std::string agent_;
   std::shared_ptr<HttpTransport> transport_;
@@ -66,6 +86,9 @@ class InternetSession {
   const std::atomic<bool>* stop_ = nullptr;
   long connectTimeoutMs_ = 30000;
   long stallTimeoutMs_ = 60000;
+  std::size_t transferByteLimit_ = kTransferByteLimit;
+  long transferTimeLimitMs_ = kTransferTimeLimitMs;
+  long answeredRequests_ = 0;
 };
 
 }  // namespace velmora

@@ -1,12 +1,12 @@
 #include "quotes/local_history_reader.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <new>
 
 #include "base/text_helpers.h"
+#include "quotes/plausible_number.h"
 
 namespace velmora {
 
@@ -25,13 +25,13 @@ int dateKey(const QuoteBar& bar) {
   return DateKeyFromParts(year, month, day);
 }
 
-// The volume read as "%d" would, but beyond the 32-bit range it keeps the
-// nearest limit (index volumes exceed 2,147,483,647).
-bool readVolume(const char* text, std::int32_t& volume) {
+// The volume after the close. False when there is none; `plausible` tells
+// whether the number read can be a volume (a finite count of 0 .. 1e15).
+bool readVolume(const char* text, double& volume, bool& plausible) {
   char* stop = nullptr;
-  const long long v = std::strtoll(text, &stop, 10);
+  volume = std::strtod(text, &stop);
   if (stop == text) return false;
-  volume = v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<std::int32_t>(v));
+  plausible = IsPlausibleVolume(volume);
   return true;
 }
 
@@ -39,7 +39,7 @@ bool readVolume(const char* text, std::int32_t& volume) {
 int readForward(std::FILE* f, int stored, int capacity, QuoteBar* bars) {
   char line[kLocalLineBuffer];
   while (stored < capacity && std::fgets(line, sizeof line, f)) {
-    if (startsWithDigit(line)) ParseLocalHistoryLine(line, bars[stored++]);
+    if (startsWithDigit(line) && ParseLocalHistoryLine(line, bars[stored])) ++stored;
   }
   return stored;
 }
@@ -59,29 +59,44 @@ int readBackward(std::FILE* f, int capacity, QuoteBar* bars) {
     ++lines;
   }
   const int count = lines < capacity ? static_cast<int>(lines) : capacity;
+  int stored = 0;
   for (int k = 0; k < count; ++k) {
     const long long index = lines - 1 - k;
     if (fseeko(f, ring[static_cast<std::size_t>(index % capacity)], SEEK_SET) != 0 ||
         !std::fgets(line, sizeof line, f)) {
-      return k;  // the file changed under us; keep what was read
+      return stored;  // the file changed under us; keep what was read
     }
-    ParseLocalHistoryLine(line, bars[k]);
+    if (ParseLocalHistoryLine(line, bars[stored])) ++stored;
   }
-  return count;
+  return stored;
 }
 
 }  // namespace
 
-void ParseLocalHistoryLine(const char* line, QuoteBar& bar) {
+bool ParseLocalHistoryLine(const char* line, QuoteBar& bar) {
   char text[kLocalLineBuffer];
   CopyBounded(text, sizeof text, line);
   ReplaceChar(text, ',', ' ');
   char date[kLocalLineBuffer];
+  double prices[4] = {bar.open, bar.high, bar.low, bar.close};
   int used = 0;
   const int n =
-      std::sscanf(text, "%127s%lf%lf%lf%lf%n", date, &bar.open, &bar.high, &bar.low, &bar.close, &used);
+      std::sscanf(text, "%127s%lf%lf%lf%lf%n", date, &prices[0], &prices[1], &prices[2], &prices[3], &used);
+  // Every number the line holds must be plausible, or nothing of it is taken.
+  for (int i = 0; i + 1 < n; ++i) {
+    if (!IsPlausiblePrice(prices[i])) return false;
+  }
+  double volume = 0;
+  bool plausibleVolume = true;
+  const bool haveVolume = n == 5 && readVolume(text + used, volume, plausibleVolume);
+  if (!plausibleVolume) return false;
   if (n >= 1) bar.SetDate(date);  // a longer date token is cut to 10 characters
-  if (n == 5) readVolume(text + used, bar.volume);
+  bar.open = prices[0];
+  bar.high = prices[1];
+  bar.low = prices[2];
+  bar.close = prices[3];
+  if (haveVolume) bar.volume = StoredVolume(volume);
+  return true;
 }
 
 int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars) {
@@ -92,7 +107,7 @@ int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars) {
   char line[kLocalLineBuffer];
   int stored = 0;
   while (stored < 2 && std::fgets(line, sizeof line, f.get())) {
-    if (startsWithDigit(line)) ParseLocalHistoryLine(line, bars[stored++]);
+    if (startsWithDigit(line) && ParseLocalHistoryLine(line, bars[stored])) ++stored;
   }
   if (stored < 2) return -1;
   if (dateKey(bars[0]) >= dateKey(bars[1])) {

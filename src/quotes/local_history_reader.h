@@ -12,17 +12,21 @@ inline constexpr int kLocalLineBuffer = 128;
 
 // Reads a local history file into bars[0 ..], newest row in slot 0, at most
 // `capacity` entries. The order of the file is told by the dates of its
-// first two lines that begin with a digit. An oldest-first file stores its
-// last `capacity` lines whatever they hold (a header line at its top is then
-// the last entry). Returns the number of entries stored minus one, so the
-// last entry lies outside the bars a chart analyses; -1 when the file cannot
-// be opened or has fewer than two lines beginning with a digit.
+// first two readable lines that begin with a digit. An oldest-first file
+// stores its last `capacity` lines whatever they hold (a header line at its
+// top is then the last entry). An unreadable line (see ParseLocalHistoryLine)
+// is skipped in either order. Returns the number of entries stored minus
+// one, so the last entry lies outside the bars a chart analyses; -1 when the
+// file cannot be opened or has fewer than two readable lines beginning with
+// a digit.
 int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars);
 
 // Fills date (cut to 10 characters), open, high, low, close and volume of
 // `bar` from one local line, as far as the line can be read; the other
 // fields, and those the line lacks, keep their values. A volume beyond the
-// 32-bit field saturates.
-void ParseLocalHistoryLine(const char* line, QuoteBar& bar);
+// 32-bit field saturates. False, with the bar untouched, when the line is
+// unreadable: a number it holds is no plausible price or volume
+// (plausible_number.h).
+bool ParseLocalHistoryLine(const char* line, QuoteBar& bar);
 
 }  // namespace velmora

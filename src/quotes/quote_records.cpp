@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "base/text_helpers.h"
-#include "quotes/saturate.h"
+#include "quotes/plausible_number.h"
 
 namespace velmora {
 
@@ -38,14 +38,19 @@ void ParseDayWatchRecord(const char* line, DayWatchRecord& record) {
   cleanRecord(text.buf);
   char symbol[kRecordBuffer] = "";
   char time[kRecordBuffer] = "";
-  long volume = 0;
-  // The date is cut at 10 characters by the read itself.
-  const int n = std::sscanf(text.buf, "%1023s%lf%10s%1023s%lf%lf%lf%lf%ld", symbol, &record.last, record.date,
+  double volume = 0;
+  // The date is cut at 10 characters by the read itself. The volume is read
+  // as a number of its own, so "1e20" is one absurd value, not a volume of 1.
+  const int n = std::sscanf(text.buf, "%1023s%lf%10s%1023s%lf%lf%lf%lf%lf", symbol, &record.last, record.date,
                             time, &record.change, &record.open, &record.high, &record.low, &volume);
   record.fieldsRead = n > 0 ? n : 0;
   CopyBounded(record.symbol, sizeof record.symbol, symbol);
   CopyBounded(record.time, sizeof record.time, time);
-  record.volume = SaturateToInt32(static_cast<long long>(volume));
+  // Fields the line does not hold read as 0 and are plausible.
+  record.readable = IsPlausiblePrice(record.last) && IsPlausibleChange(record.change) &&
+                    IsPlausiblePrice(record.open) && IsPlausiblePrice(record.high) &&
+                    IsPlausiblePrice(record.low) && IsPlausibleVolume(volume);
+  record.volume = record.readable ? StoredVolume(volume) : 0;
 }
 
 void ParseRealTimeRecord(const char* line, RealTimeRecord& record) {
@@ -65,18 +70,23 @@ void ParseRealTimeRecord(const char* line, RealTimeRecord& record) {
   CopyBounded(record.time, sizeof record.time, time);
   CopyBounded(record.changeText, sizeof record.changeText, change);
   CopyBounded(record.changePercentText, sizeof record.changePercentText, percent);
+  // The change is applied as the number its text begins with (a text that
+  // is no number reads as 0); the percent text is never used as a number.
+  record.readable = IsPlausiblePrice(record.last) && IsPlausibleChange(std::atof(record.changeText)) &&
+                    IsPlausiblePrice(record.extra1) && IsPlausiblePrice(record.extra2);
 }
 
-bool ParseShortDayWatchVolume(const char* line, char (&symbol)[64], std::int32_t& volume) {
+ShortVolumeRead ParseShortDayWatchVolume(const char* line, char (&symbol)[64], std::int32_t& volume) {
   RecordText text(line);
   cleanRecord(text.buf);
   char word[kRecordBuffer] = "";
-  long value = 0;
-  const int n = std::sscanf(text.buf, "%1023s%ld", word, &value);
+  double value = 0;
+  const int n = std::sscanf(text.buf, "%1023s%lf", word, &value);
   CopyBounded(symbol, sizeof symbol, word);
-  if (n < 2) return false;
-  volume = SaturateToInt32(static_cast<long long>(value));
-  return true;
+  if (n < 2) return ShortVolumeRead::Missing;
+  if (!IsPlausibleVolume(value)) return ShortVolumeRead::Unreadable;
+  volume = StoredVolume(value);
+  return ShortVolumeRead::Read;
 }
 
 LocalDate TodayLocal() {
@@ -87,6 +97,7 @@ LocalDate TodayLocal() {
 }
 
 void ApplyDayWatchRecord(const DayWatchRecord& record, QuoteBar& bar) {
+  if (!record.readable) return;
   const double closeBefore = bar.close;
   if (record.open > 0) bar.open = record.open;
   if (record.high > 0) bar.high = std::max(record.high, closeBefore);
@@ -104,6 +115,7 @@ void ApplyDayWatchRecord(const DayWatchRecord& record, QuoteBar& bar) {
 
 void ApplyRealTimeRecord(const RealTimeRecord& record, const DayWatchRecord& dayWatch, const LocalDate& today,
                          QuoteBar& bar, double* extra1, double* extra2) {
+  if (!record.readable || !dayWatch.readable) return;
   if (record.last > 0) {
     bar.close = record.last;
     bar.SetDate(dayWatch.date);

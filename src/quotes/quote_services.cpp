@@ -151,12 +151,14 @@ int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume, const Sys
   if (fetcher.bodyFailed()) return kQuoteLocalFailure;  // the record may be cut short
   char recordSymbol[64] = "";
   std::int32_t value = 0;
-  const bool haveVolume = haveLine && ParseShortDayWatchVolume(line, recordSymbol, value);
-  if (!haveLine || !isRecordOf(recordSymbol, kCompositeVolumeSymbol)) {
+  const ShortVolumeRead read =
+      haveLine ? ParseShortDayWatchVolume(line, recordSymbol, value) : ShortVolumeRead::Missing;
+  // A number that can be no volume makes the record no quote at all.
+  if (!haveLine || !isRecordOf(recordSymbol, kCompositeVolumeSymbol) || read == ShortVolumeRead::Unreadable) {
     LogFormat("Can not find day watch quote for symbol '%s'", kCompositeVolumeSymbol);
     return kQuoteFailed;
   }
-  if (haveVolume) volume = value;
+  if (read == ShortVolumeRead::Read) volume = value;
   return 1;
 }
 
@@ -174,7 +176,9 @@ int fetchQuoteRecords(const char* symbol, InternetSession& session, const RealTi
   if (fetcher.bodyFailed()) return kQuoteLocalFailure;  // the record may be cut short
   DayWatchRecord dayWatch;
   if (haveLine) ParseDayWatchRecord(line, dayWatch);
-  if (!haveLine || !isRecordOf(dayWatch.symbol, symbol)) {
+  // A record holding a number no service can mean (infinity, a negative or
+  // absurd price) is no quote of this symbol either.
+  if (!haveLine || !isRecordOf(dayWatch.symbol, symbol) || !dayWatch.readable) {
     LogFormat("Can not find day watch quote for symbol '%s'", symbol);
     return kQuoteFailed;
   }
@@ -193,7 +197,7 @@ int fetchQuoteRecords(const char* symbol, InternetSession& session, const RealTi
   if (fetcher.bodyFailed()) return kQuoteLocalFailure;
   RealTimeRecord realTime;
   if (haveLine) ParseRealTimeRecord(line, realTime);
-  if (!haveLine || !isRecordOf(realTime.symbol, symbol)) {
+  if (!haveLine || !isRecordOf(realTime.symbol, symbol) || !realTime.readable) {
     LogFormat("Can not find real time quote for symbol '%s'", symbol);
     return kQuoteFailed;
   }

@@ -49,10 +49,12 @@ TEST(Log, UnwritableLogLosesTheLineAndGoesOn) {
   EXPECT_NE(lines[0].find(": kept"), std::string::npos);
 }
 
-TEST(Log, FatalExitLogsTwoStampsAndEndsWithStatusOne) {
+TEST(Log, FatalExitLogsTwoStampsTellsStderrAndEndsWithStatusOne) {
   TempFolder folder;
   ScopedCurrentDir here(folder.path());
-  EXPECT_EXIT(FatalExit("Can not write XYZ.csv\n"), ::testing::ExitedWithCode(1), "");
+  // The reason also reaches whoever started the program, after its name.
+  EXPECT_EXIT(FatalExit("Can not write XYZ.csv\n"), ::testing::ExitedWithCode(1),
+              "^[^ ]+: Can not write XYZ\\.csv\n$");
   const std::string text = ReadFile(folder.file("Trevanta Software.log"));
   const auto lines = SplitLines(text);
   ASSERT_EQ(lines.size(), 2u);  // the message's own line feed leaves an empty line

@@ -1,6 +1,9 @@
 // velmora-monitor under a failing quote service, an unwritable folder and
 // unattended options.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,11 +150,53 @@ TEST(MonitorFaults, EveryThreadGivingUpEndsAPassesRunWithItsOwnStatus) {
   EXPECT_GE(IndexIn(MonitorLog(folder), "Thread 1 ceased."), 0);
 }
 
+// A loopback port where nothing listens: one the system hands out, let go again.
+int unusedLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+    port = ntohs(address.sin_port);
+  ::close(fd);
+  return port;
+}
+
+// A scheduled run must tell a service that is down from a good run.
+TEST(MonitorFaults, PassesThatLoadNothingEndWithTheirOwnStatusAndSayWhy) {
+  TempFolder folder;
+  WriteFile(folder.file("List.dat"), "MSFT\nIBM\n");
+  const int port = unusedLoopbackPort();
+  ASSERT_GT(port, 0);
+  test::WriteMonitorConfig(folder, port, "ThreadLoadQuoteNum=1\nQuoteInterval=0");
+  test::ScopedEnv retry("VELMORA_RETRY_PAUSE_MS", "10");
+  ChildProcess monitor({BinPath("velmora-monitor"), "--passes", "1", "--progress"}, folder.path());
+  std::vector<std::string> out;
+  EXPECT_EQ(test::RunToEnd(monitor, out), 5);
+  EXPECT_EQ(monitor.DrainStderr(),
+            "velmora-monitor: no security loaded (0 loaded, 2 failed; first failure: MSFT: could not reach "
+            "the quote service).\n");
+
+  // The status line (printed with --progress) names the service, and the
+  // log has it once.
+  const std::string line = "Can not connect to the quote service at 127.0.0.1:" + std::to_string(port) + ".";
+  EXPECT_GE(IndexIn(out, line), 0);
+  const auto log = MonitorLog(folder);
+  EXPECT_EQ(test::CountIn(log, line), 1);
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Trevanta Software finished.");
+}
+
 TEST(MonitorFaults, CommandLineAndEnvironmentMistakes) {
   ChildProcess help({BinPath("velmora-monitor"), "--help"});
   EXPECT_EQ(help.Wait(10s), 0);
   const std::string usage = help.DrainStdout();
-  for (const char* word : {"--passes N", "--progress", "VELMORA_FAILURE_PAUSE_MS", "VELMORA_RETRY_PAUSE_MS"})
+  for (const char* word :
+       {"--passes N", "--progress", "VELMORA_FAILURE_PAUSE_MS", "VELMORA_RETRY_PAUSE_MS", "5 with --passes"})
     EXPECT_NE(usage.find(word), std::string::npos) << word;
 
   for (const std::vector<std::string>& args :

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include "monitor/loader_pool.h"
@@ -101,10 +102,15 @@ TEST_F(LoaderThreads, UnknownSymbolTriedThreeTimesASecondApartThenSkipped) {
 
   EXPECT_EQ(service_.historyCalls("S03"), 3);
   EXPECT_EQ(service_.realTimeCalls("S03"), 0);
-  EXPECT_EQ(clock_.sleeps(), std::vector<int>({1000, 1000, 1000}));
+  EXPECT_EQ(clock_.sleeps(), std::vector<std::int64_t>({1000, 1000, 1000}));
   EXPECT_GE(LogIndexOf("Symbol S03 not found."), 0);
   EXPECT_EQ(listener_.updates(3), 0);
   EXPECT_EQ(pool.thread(0).failCount(), 0);
+  EXPECT_EQ(pool.HistoryFailures(), 1);
+  HistoryFailure first;
+  ASSERT_TRUE(pool.FirstHistoryFailure(first));
+  EXPECT_EQ(first.symbol, "S03");
+  EXPECT_EQ(first.reason, "Not Found");
 }
 
 TEST_F(LoaderThreads, ThreeFailedSecuritiesEndTheirThreadWhileTheOthersGoOn) {
@@ -179,6 +185,16 @@ TEST_F(LoaderThreads, QuoteIntervalSleepsBetweenPasses) {
   EXPECT_EQ(clock_.sleeps().size(), static_cast<std::size_t>(clock_.countOf(5000)));
 }
 
+TEST_F(LoaderThreads, HugeQuoteIntervalSleepsOneDayNotAnOverflow) {
+  config_.QuoteInterval = 2147484;  // times 1000 is past the largest int
+  LoaderPool& pool = makePool(10, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return clock_.countOf(86400000) >= 2; }));
+  pool.StopLoaderThreads();
+  EXPECT_EQ(clock_.sleeps().size(), static_cast<std::size_t>(clock_.countOf(86400000)));
+  EXPECT_GE(LogIndexOf("Thread 1 is sleeping 86400 seconds......"), 0);
+}
+
 TEST_F(LoaderThreads, NothingToRefreshDoesNotSpin) {
   for (const auto& s : test::NumberedSymbols(10)) service_.set(s, Script::kNotFound);
   LoaderPool& pool = makePool(10, 1);
@@ -215,6 +231,51 @@ TEST_F(LoaderThreads, StopAbortsATransferAndAThreadWaitingForItsTurnLeavesTheCou
   EXPECT_EQ(pool.StartLoaderThreads(nullptr), 2);
   ASSERT_TRUE(WaitUntil([&] { return allLoaded(0, 20); }));
   EXPECT_EQ(pool.RunningThreadCount(), 2);
+}
+
+// A service that no request of a pass could reach is named in the status
+// bar after every such pass, and logged once when it starts.
+TEST_F(LoaderThreads, ServiceNoRequestReachesIsNamedInTheStatusBar) {
+  service_.setAddresses("history.example:8080", "127.0.0.1:18321");
+  for (const auto& s : test::NumberedSymbols(10)) service_.set(s, Script::kRealTimeUnreachable);
+  LoaderPool& pool = makePool(10, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return service_.realTimeCalls("S09") >= 4; }));  // three real-time passes
+  pool.StopLoaderThreads();
+  const std::string line = "Can not connect to the quote service at 127.0.0.1:18321.";
+  EXPECT_GE(listener_.countOf(line), 2);
+  EXPECT_EQ(test::LogCountOf(line), 1);
+  EXPECT_EQ(pool.HistoryFailures(), 0);  // the history pass went well
+  EXPECT_EQ(pool.thread(0).failCount(), 0);
+}
+
+TEST_F(LoaderThreads, HistoryPassThatReachesNothingNamesTheHistoryServiceAndRecordsTheFailures) {
+  service_.setAddresses("history.example:8080", "127.0.0.1:18321");
+  for (const auto& s : test::NumberedSymbols(3)) service_.set(s, Script::kUnreachable);
+  LoaderPool& pool = makePool(3, 1);
+  pool.StartLoaderThreads(&listener_);
+  const std::string line = "Can not connect to the quote service at history.example:8080.";
+  ASSERT_TRUE(WaitUntil([&] { return listener_.sawText(line) && pool.CompleteReportPasses() >= 1; }));
+  pool.StopLoaderThreads();
+  EXPECT_EQ(test::LogCountOf(line), 1);
+  EXPECT_EQ(pool.HistoryFailures(), 3);
+  HistoryFailure first;
+  ASSERT_TRUE(pool.FirstHistoryFailure(first));
+  EXPECT_EQ(first.symbol, "S00");
+  EXPECT_EQ(first.reason, "could not reach the quote service");
+}
+
+TEST_F(LoaderThreads, ServiceThatAnswersSomeRequestsIsNotCalledUnreachable) {
+  service_.setAddresses("127.0.0.1:18321", "127.0.0.1:18321");
+  service_.set("S01", Script::kUnreachable);          // history pass: some requests fail
+  service_.set("S02", Script::kRealTimeUnreachable);  // real-time passes: one of two fails
+  LoaderPool& pool = makePool(3, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return service_.realTimeCalls("S00") >= 4; }));
+  pool.StopLoaderThreads();
+  const std::string line = "Can not connect to the quote service at 127.0.0.1:18321.";
+  EXPECT_FALSE(listener_.sawText(line));
+  EXPECT_EQ(test::LogCountOf(line), 0);
 }
 
 TEST(LoaderReadersThreads, ReportsAndReadersSeeEachEntryWholeWhileThreadsWrite) {

@@ -157,7 +157,8 @@ TEST_F(LocalHistoryFiles, UnwritableFileEndsTheProcessWithTheFatalMessage) {
   SecurityData entry;
   InitSecurityEntry(entry, "IBM", kRealTimeYahoo);
   std::filesystem::create_directory("IBM.csv");  // a file can not replace a folder
-  EXPECT_EXIT(WriteLocalHistoryFiles(entry, 1, bars), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(WriteLocalHistoryFiles(entry, 1, bars), ::testing::ExitedWithCode(1),
+              ": Error: can not open file 'IBM\\.csv'\\.");
   const std::string log = ReadFile(LogFileName());
   EXPECT_NE(log.find(": Error: can not open file 'IBM.csv'.\n\n"), std::string::npos) << log;
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -27,11 +28,13 @@ namespace velmora::test {
 // What the scripted service does for one symbol.
 enum class Script {
   kOk,
-  kNotFound,        // every request: -404
-  kFailed,          // every request: -999
-  kRealTimeProxy,   // history fine, later real-time requests: -502
-  kRealTimeFailed,  // history fine, later real-time requests: -999
-  kHang,            // every request blocks until the thread is stopped, then -400
+  kNotFound,             // every request: -404
+  kFailed,               // every request: -999
+  kRealTimeProxy,        // history fine, later real-time requests: -502
+  kRealTimeFailed,       // history fine, later real-time requests: -999
+  kHang,                 // every request blocks until the thread is stopped, then -400
+  kUnreachable,          // every request: -400, as when the connection is refused
+  kRealTimeUnreachable,  // history fine, later real-time requests: -400
 };
 
 // Scripted answers, with a record of the requests.
@@ -45,6 +48,12 @@ class FakeQuoteService : public QuoteSourceFactory {
   }
   // Rows each history answer carries (120 unless set).
   void setHistoryBars(int n) { historyBars_ = n; }
+  // The "host:port" its sources name for history and real-time requests.
+  void setAddresses(const std::string& history, const std::string& realTime) {
+    std::lock_guard<std::mutex> hold(lock_);
+    historyAddress_ = history;
+    realTimeAddress_ = realTime;
+  }
 
   std::unique_ptr<QuoteSource> Create(const std::atomic<bool>& stop, LoaderListener&) override {
     return std::make_unique<Source>(*this, stop);
@@ -75,6 +84,7 @@ class FakeQuoteService : public QuoteSourceFactory {
     int LoadRealTime(const char* symbol, const RealTimePlaces& places) override {
       return service_.realTime(symbol, places, stop_);
     }
+    std::string ServiceAddress(bool history) const override { return service_.address(history); }
 
    private:
     FakeQuoteService& service_;
@@ -85,6 +95,11 @@ class FakeQuoteService : public QuoteSourceFactory {
     std::lock_guard<std::mutex> hold(lock_);
     auto it = scripts_.find(symbol);
     return it == scripts_.end() ? Script::kOk : it->second;
+  }
+
+  std::string address(bool history) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return history ? historyAddress_ : realTimeAddress_;
   }
 
   int hang(const std::atomic<bool>& stop) {
@@ -112,6 +127,8 @@ class FakeQuoteService : public QuoteSourceFactory {
       result = kQuoteFailed;
     } else if (script == Script::kHang) {
       result = hang(stop);
+    } else if (script == Script::kUnreachable) {
+      result = kQuoteLocalFailure;
     } else {
       // Give other threads a chance to overlap if the turn order were broken.
       std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -146,9 +163,11 @@ class FakeQuoteService : public QuoteSourceFactory {
     if (script == Script::kNotFound) return kQuoteNotFound;
     if (script == Script::kFailed) return kQuoteFailed;
     if (script == Script::kHang) return hang(stop);
+    if (script == Script::kUnreachable) return kQuoteLocalFailure;
     // The first quote of a symbol belongs to its history load.
     if (call > 1 && script == Script::kRealTimeProxy) return kQuoteProxyError;
     if (call > 1 && script == Script::kRealTimeFailed) return kQuoteFailed;
+    if (call > 1 && script == Script::kRealTimeUnreachable) return kQuoteLocalFailure;
     QuoteBar& b = *places.bar;
     const double close = 60.0 + 0.01 * call;
     b.close = close;
@@ -173,6 +192,8 @@ class FakeQuoteService : public QuoteSourceFactory {
   std::atomic<int> maxConcurrentHistory_{0};
   std::atomic<int> hanging_{0};
   std::atomic<int> historyBars_{kHistoryBars};
+  std::string historyAddress_;
+  std::string realTimeAddress_;
 };
 
 // A clock at a fixed moment that moves only by the pauses asked for; each
@@ -182,19 +203,20 @@ class FakeClock : public LoaderClock {
   explicit FakeClock(std::time_t start = 1133895909, int realCapMs = 1)
       : now_(start), realCapMs_(realCapMs) {}
   std::time_t Now() override { return now_.load(); }
-  void Sleep(int ms, StopEvent& stop) override {
+  void Sleep(std::chrono::milliseconds duration, StopEvent& stop) override {
+    const std::int64_t ms = duration.count();
     {
       std::lock_guard<std::mutex> hold(lock_);
       sleeps_.push_back(ms);
     }
-    now_ += ms / 1000;
-    stop.WaitFor(std::chrono::milliseconds(std::min(ms, realCapMs_)));
+    now_ += static_cast<std::time_t>(ms / 1000);
+    stop.WaitFor(std::chrono::milliseconds(std::min<std::int64_t>(ms, realCapMs_)));
   }
-  std::vector<int> sleeps() {
+  std::vector<std::int64_t> sleeps() {
     std::lock_guard<std::mutex> hold(lock_);
     return sleeps_;
   }
-  int countOf(int ms) {
+  int countOf(std::int64_t ms) {
     const auto s = sleeps();
     return static_cast<int>(std::count(s.begin(), s.end(), ms));
   }
@@ -203,7 +225,7 @@ class FakeClock : public LoaderClock {
   std::atomic<std::time_t> now_;
   const int realCapMs_;
   std::mutex lock_;
-  std::vector<int> sleeps_;
+  std::vector<std::int64_t> sleeps_;
 };
 
 class RecordingListener : public LoaderListener {
@@ -228,6 +250,10 @@ class RecordingListener : public LoaderListener {
   bool sawText(const std::string& text) {
     std::lock_guard<std::mutex> hold(lock_);
     return std::find(texts_.begin(), texts_.end(), text) != texts_.end();
+  }
+  int countOf(const std::string& text) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return static_cast<int>(std::count(texts_.begin(), texts_.end(), text));
   }
 
  private:
@@ -272,6 +298,11 @@ inline int LogIndexOf(const std::string& text) {
   const auto texts = LogTexts();
   const auto it = std::find(texts.begin(), texts.end(), text);
   return it == texts.end() ? -1 : static_cast<int>(it - texts.begin());
+}
+
+inline int LogCountOf(const std::string& text) {
+  const auto texts = LogTexts();
+  return static_cast<int>(std::count(texts.begin(), texts.end(), text));
 }
 
 template <typename Predicate>

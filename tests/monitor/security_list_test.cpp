@@ -70,6 +70,20 @@ TEST_F(SecurityList, LineRules) {
   EXPECT_EQ(display(511), "S511");
 }
 
+TEST_F(SecurityList, LeadingByteOrderMarkIsNotPartOfTheFirstSymbol) {
+  const std::string mark = "\xEF\xBB\xBF";
+  EXPECT_EQ(load(mark + "MSFT       -- Microsoft Corporation\r\nIBM\n"), 2);
+  EXPECT_EQ(display(0), "MSFT");
+  EXPECT_EQ(std::string(store_.entry(0).querySymbol()), "MSFT");
+  EXPECT_EQ(display(1), "IBM");
+
+  // A mark alone on the first line leaves a line without a word; a mark
+  // anywhere else is not one and stays.
+  EXPECT_EQ(load(mark + "\n^ixic\nX" + mark + "\n"), 2);
+  EXPECT_EQ(display(0), "NASDAQ");
+  EXPECT_EQ(display(1), "X" + mark);
+}
+
 TEST_F(SecurityList, SymbolsThatCanNotNameAFileAreRefusedWithALogLine) {
   const std::string tooLong(64, 'X');
   EXPECT_EQ(load("MSFT\n" + tooLong +

@@ -4,11 +4,13 @@
 // records every request, never touches the network.
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "quotes/http_transport.h"
@@ -23,6 +25,8 @@ struct FakeResponse {
   std::string sendError;     // non-empty: Send fails with this text
   std::string readError;     // non-empty: the body ends with this error
   std::size_t chunk = 4096;  // bytes handed out per Read
+  std::size_t repeatTo = 0;  // non-zero: the body over and over, this many bytes in all
+  int readDelayMs = 0;       // a pause before each Read: a server that trickles
   std::string user;          // non-empty: only these credentials get the answer,
   std::string password;      // others get 401
 };
@@ -108,6 +112,15 @@ class FakeConnection : public HttpConnection {
   }
 
   long Read(char* buffer, std::size_t size, std::string& error) override {
+    if (response_.readDelayMs > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(response_.readDelayMs));
+    if (response_.repeatTo > 0 && !response_.body.empty()) {
+      if (offset_ >= response_.repeatTo) return 0;
+      const std::size_t n = std::min({size, response_.chunk, response_.repeatTo - offset_});
+      for (std::size_t i = 0; i < n; ++i) buffer[i] = response_.body[(offset_ + i) % response_.body.size()];
+      offset_ += n;
+      return static_cast<long>(n);
+    }
     if (offset_ >= response_.body.size()) {
       if (!response_.readError.empty() && !errorGiven_) {
         errorGiven_ = true;

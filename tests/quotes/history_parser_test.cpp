@@ -80,7 +80,7 @@ TEST_F(HistoryCsvLine, IndexVolumeInTensAndSaturation) {
   EXPECT_EQ(series_[2].volume, 2147483647);
   EXPECT_EQ(Parse("6-Dec-05,20,20,20,20,2000000000,10"), 1);
   EXPECT_EQ(series_[3].volume, 2147483647);
-  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,99999999999999999999999,1"), 1);
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,999999999999,1"), 1);
   EXPECT_EQ(series_[4].volume, 2147483647);
 }
 
@@ -108,10 +108,34 @@ TEST_F(HistoryCsvLine, LongAndHostileFieldsStayBounded) {
   const std::string longDate = "2" + std::string(600, '9') + ",1,1,1,1,10,1";
   EXPECT_EQ(Parse(longDate.c_str()), 1);
   EXPECT_EQ(std::string(series_[1].date), std::string(10, '9').replace(0, 1, "2"));
-  EXPECT_EQ(Parse("1,nan,inf,-inf,0,10,5"), 1);  // zero close: stored as read, no division
+  EXPECT_EQ(Parse("1,1,1,1,0,10,5"), 1);  // zero close: stored as read, no division
+  EXPECT_DOUBLE_EQ(series_[2].close, 0);
   EXPECT_EQ(series_[2].volume, 10);
-  EXPECT_EQ(Parse("1,1,1,1,10,10,0"), 1);  // zero adjusted close: the volume saturates
-  EXPECT_EQ(series_[3].volume, 2147483647);
+}
+
+// Numbers no service can mean make the row unreadable: it is consumed (it
+// was one row of the page, so paging goes on) but nothing of it is stored.
+TEST_F(HistoryCsvLine, UnreadableNumbersAreConsumedButNotStored) {
+  for (const char* hostile : {
+           "6-Dec-05,1e300,1e300,1e300,1e300,1000,1e300",  // far beyond any price
+           "6-Dec-05,10,inf,9,10,1000,10",                 // not finite
+           "6-Dec-05,10,11,nan,10,1000,10", "6-Dec-05,nan,inf,-inf,0,10,5",
+           "6-Dec-05,10,11,9,-10,1000,-10",        // negative prices
+           "6-Dec-05,10,11,9,10,1000,-10",         // negative adjusted close
+           "6-Dec-05,10,11,9,1000000000.01,1000",  // just above 1e9
+           "6-Dec-05,10,11,9,10,1e20,10",          // absurd volume, not a volume of 1
+           "6-Dec-05,10,11,9,10,inf,10", "6-Dec-05,10,11,9,10,nan,10", "6-Dec-05,10,11,9,10,1000,inf",
+           "6-Dec-05,1,1,1,10,10,0",                  // scaled to a zero adjusted close: infinite volume
+           "6-Dec-05,1000,1000,1000,0.0001,10,1000",  // scaled prices beyond 1e9
+       }) {
+    EXPECT_EQ(Parse(hostile), 1) << hostile;
+    EXPECT_EQ(state_.nextSlot, 1) << hostile;
+  }
+  // The limits themselves are still prices and volumes.
+  EXPECT_EQ(Parse("6-Dec-05,1000000000,1000000000,0,1000000000,1000000000000000,1000000000"), 1);
+  EXPECT_EQ(state_.nextSlot, 2);
+  EXPECT_DOUBLE_EQ(series_[1].high, 1e9);
+  EXPECT_EQ(series_[1].volume, 2147483647);
 }
 
 class ConvertedHistoryFile : public test::InTempDir, public ::testing::Test {
@@ -144,6 +168,45 @@ TEST_F(ConvertedHistoryFile, ReadsRowsAfterTheHeaderAlwaysAdjusting) {
   EXPECT_STREQ((*series_)[3].date, "3-Dec-05");
   EXPECT_DOUBLE_EQ((*series_)[3].close, 7);
   EXPECT_EQ((*series_)[3].volume, 300);
+}
+
+// Each row is read on its own: a field that cannot be read is no value of
+// the row before it. Such a row is consumed and not stored, as the
+// spreadsheet path does with the same lines.
+TEST_F(ConvertedHistoryFile, AnUnreadableFieldIsNoValueOfThePreviousRow) {
+  const std::string rows =
+      "6-Dec-05,10,12,8,11,5000,11\n"
+      "5-Dec-05,N/A,12,8,11,6000,11\n"
+      "4-Dec-05,9,10,8,9.5,N/A,9.5\n"
+      "3-Dec-05,7,8,6,7,3000,7\n";
+  EXPECT_EQ(Read("Date,Open,High,Low,Close,Volume\n" + rows), 4);
+  EXPECT_EQ(state_.nextSlot, 3);
+  EXPECT_STREQ((*series_)[1].date, "6-Dec-05");
+  EXPECT_STREQ((*series_)[2].date, "3-Dec-05");
+  EXPECT_DOUBLE_EQ((*series_)[2].open, 7);
+  EXPECT_EQ((*series_)[2].volume, 3000);
+
+  HistoryLoadState csv;
+  auto bars = std::make_unique<QuoteSeries>();
+  int consumed = 0;
+  for (const std::string& line : test::SplitLines(rows))
+    consumed += ParseHistoryCsvLine(line.c_str(), false, kHistoryCapacity, bars->data(), csv);
+  EXPECT_EQ(consumed, 4);
+  EXPECT_EQ(csv.nextSlot, 3);
+  EXPECT_STREQ((*bars)[2].date, "3-Dec-05");
+}
+
+TEST_F(ConvertedHistoryFile, UnreadableNumbersAreCountedButNotStored) {
+  EXPECT_EQ(Read("Date,Open,High,Low,Close,Volume\n"
+                 "6-Dec-05,1e300,1e300,1e300,1e300,7000,1e300\n"
+                 "5-Dec-05,10,11,9,10,1e20,10\n"
+                 "4-Dec-05,10,inf,9,10,7000,10\n"
+                 "3-Dec-05,10,11,9,-10,7000,10\n"
+                 "2-Dec-05,1,1,1,10,10,0\n"  // scaled to a zero adjusted close
+                 "1-Dec-05,7,8,6,7,3000,7\n"),
+            6);
+  EXPECT_EQ(state_.nextSlot, 2);
+  EXPECT_STREQ((*series_)[1].date, "1-Dec-05");
 }
 
 TEST_F(ConvertedHistoryFile, CountsPastAFullArrayAndDividesIndexVolumes) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 
 #include "fake_transport.h"
@@ -76,8 +78,9 @@ TEST_F(FetcherTest, OtherSchemeIsInvalidWithoutTraffic) {
 TEST_F(FetcherTest, LibraryAndConnectionFailuresAre400) {
   net_.server->Route(kA, SendFails("Failed to connect to quotes.example port 80: Connection refused"));
   EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpLocalFailure);
-  EXPECT_EQ(LogTexts(),
-            std::vector<std::string>{"Failed to connect to quotes.example port 80: Connection refused"});
+  EXPECT_EQ(LogTexts(), std::vector<std::string>{std::string("Transfer from '") + kA +
+                                                 "' failed: Failed to connect to quotes.example port 80: "
+                                                 "Connection refused"});
   fetcher_.Close();
 
   net_.server->refuseConnect = true;
@@ -149,7 +152,8 @@ TEST_F(ReadLineTest, LongLinesComeInPiecesOfCapacityLessTwo) {
 TEST_F(ReadLineTest, ReadErrorEndsTheBodyAndIsLogged) {
   const std::vector<std::string> expected{"one\n", "tw"};
   EXPECT_EQ(ReadAll("one\ntw", 512, 4096, "transfer closed with 10 bytes remaining to read"), expected);
-  EXPECT_TRUE(LogHas("transfer closed with 10 bytes remaining to read"));
+  EXPECT_TRUE(LogHas(std::string("Transfer from '") + kA +
+                     "' failed: transfer closed with 10 bytes remaining to read"));
 }
 
 TEST_F(ReadLineTest, IdleFetcherHasNoLines) {
@@ -158,6 +162,74 @@ TEST_F(ReadLineTest, IdleFetcherHasNoLines) {
   fetcher_.Close();
   fetcher_.Close();
   EXPECT_FALSE(fetcher_.ReadLine(16, buffer));
+}
+
+// A server that never stops sending, or trickles for ever, ends at the
+// session's limits; the body then counts as cut.
+class TransferLimitTest : public FetcherTest {
+ protected:
+  // Reads the whole answer; the number of body bytes handed out.
+  std::size_t Drain(const FakeResponse& response) {
+    net_.server->routes[kA] = {response};
+    EXPECT_EQ(fetcher_.Open(kA, net_.session), kHttpOk);
+    std::size_t bytes = 0;
+    char line[512];
+    while (fetcher_.ReadLine(sizeof line, line)) bytes += std::strlen(line);
+    return bytes;
+  }
+  static FakeResponse Endless(std::size_t bytes, int delayMs = 0) {
+    FakeResponse r = Reply(200, "6-Dec-05,10.00,11.00,9.50,10.50,1000,10.50\n");
+    r.repeatTo = bytes;
+    r.readDelayMs = delayMs;
+    return r;
+  }
+};
+
+TEST_F(TransferLimitTest, EndlessBodyEndsAtTheByteLimitAsACutOne) {
+  net_.session.setTransferLimits(64 * 1024, 60000);
+  // 64 MB stands for "for ever": without a limit every byte is read.
+  const std::size_t read = Drain(Endless(64u * 1024 * 1024));
+  EXPECT_TRUE(fetcher_.bodyFailed());
+  EXPECT_LE(read, 64u * 1024);
+  EXPECT_EQ(LogTexts(), std::vector<std::string>{std::string("Transfer from '") + kA +
+                                                 "' failed: the answer is larger than 65536 bytes"});
+  char line[64];
+  EXPECT_FALSE(fetcher_.ReadLine(sizeof line, line));
+}
+
+TEST_F(TransferLimitTest, BodyOfExactlyTheLimitIsWhole) {
+  net_.session.setTransferLimits(8192, 60000);
+  EXPECT_EQ(Drain(Endless(8192)), 8192u);
+  EXPECT_FALSE(fetcher_.bodyFailed());
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+TEST_F(TransferLimitTest, TrickleEndsAtTheTimeLimit) {
+  net_.session.setTransferLimits(kTransferByteLimit, 200);
+  // 100 pieces of 16 bytes, one each 20 ms: two seconds in all.
+  FakeResponse slow = Endless(1600, 20);
+  slow.chunk = 16;
+  const auto start = std::chrono::steady_clock::now();
+  const std::size_t read = Drain(slow);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_TRUE(fetcher_.bodyFailed());
+  EXPECT_LT(read, 1600u);
+  EXPECT_EQ(LogTexts(), std::vector<std::string>{std::string("Transfer from '") + kA +
+                                                 "' failed: no complete answer within 200 ms"});
+}
+
+TEST_F(TransferLimitTest, LimitsApplyToEachRequestAndDefaultToSixteenMegabytesAndTwoMinutes) {
+  InternetSession plain;
+  EXPECT_EQ(plain.transferByteLimit(), 16u * 1024 * 1024);
+  EXPECT_EQ(plain.transferTimeLimitMs(), 120000);
+
+  // The next request on the same fetcher starts with a fresh count.
+  net_.session.setTransferLimits(4096, 60000);
+  Drain(Endless(64u * 1024 * 1024));
+  EXPECT_TRUE(fetcher_.bodyFailed());
+  fetcher_.Close();
+  EXPECT_EQ(Drain(Endless(4000)), 4000u);
+  EXPECT_FALSE(fetcher_.bodyFailed());
 }
 
 TEST_F(FetcherTest, TemporaryFileIsCreatedEmptyOnceAndDeletedWithTheFetcher) {

@@ -160,8 +160,34 @@ TEST(ParseLocalHistoryLine, LongDateIsCutAndHugeVolumeSaturates) {
   EXPECT_STREQ(bar.date, "2020-01-02");
   EXPECT_EQ(bar.open, 1);  // the rest of the date token is not read as a number
   EXPECT_EQ(bar.volume, INT_MAX);
-  ParseLocalHistoryLine("1/2/2020,1,2,0.5,1.5,-99999999999", bar);
-  EXPECT_EQ(bar.volume, INT_MIN);
+}
+
+TEST(ParseLocalHistoryLine, UnreadableLinesLeaveTheBarUntouched) {
+  QuoteBar bar;
+  ASSERT_TRUE(ParseLocalHistoryLine("1/2/2020,1,2,0.5,1.5,100", bar));
+  for (const char* hostile :
+       {"1/3/2020,1e300,1e300,1e300,1e300,100", "1/3/2020,inf,2,0.5,1.5,100", "1/3/2020,1,nan,0.5,1.5,100",
+        "1/3/2020,1,2,-0.5,1.5,100", "1/3/2020,1,2,0.5,1000000001,100", "1/3/2020,1,2,0.5,1.5,1e20",
+        "1/3/2020,1,2,0.5,1.5,-99999999999", "1/3/2020,1,2,0.5,1.5,nan", "1/3/2020,-inf"}) {
+    EXPECT_FALSE(ParseLocalHistoryLine(hostile, bar)) << hostile;
+    EXPECT_STREQ(bar.date, "1/2/2020") << hostile;
+    EXPECT_EQ(bar.close, 1.5) << hostile;
+    EXPECT_EQ(bar.volume, 100) << hostile;
+  }
+}
+
+TEST(LocalHistoryReader, UnreadableLinesAreSkippedInEitherOrder) {
+  TempFolder dir;
+  const std::string bad = "1/6/2000,inf,1e300,1,nan,1e20\n";
+  WriteFile(dir.file("down.csv"), bad + rows(4, 5, true) + bad + rows(1, 3, true));
+  const Read down = readFile(dir.file("down.csv"));
+  EXPECT_EQ(down.result, 4);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ((*down.series)[i].close, 5 - i) << i;
+
+  WriteFile(dir.file("up.csv"), rows(1, 3, false) + bad + rows(4, 5, false) + bad);
+  const Read up = readFile(dir.file("up.csv"));
+  EXPECT_EQ(up.result, 4);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ((*up.series)[i].close, 5 - i) << i;
 }
 
 }  // namespace

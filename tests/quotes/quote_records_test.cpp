@@ -66,14 +66,72 @@ TEST(RealTimeRecordRead, BlanksInsideFieldsSurvive) {
 TEST(ShortDayWatchRead, TakesTheIntegerPartOfTheLastPrice) {
   std::int32_t volume = 7;
   char symbol[64];
-  EXPECT_TRUE(ParseShortDayWatchVolume("\"^TV.O\",1987654321.75,\"12/3/2004\",\"4:00pm\"", symbol, volume));
+  EXPECT_EQ(ParseShortDayWatchVolume("\"^TV.O\",1987654321.75,\"12/3/2004\",\"4:00pm\"", symbol, volume),
+            ShortVolumeRead::Read);
   EXPECT_EQ(volume, 1987654321);
   EXPECT_STREQ(symbol, "^TV.O");
-  EXPECT_TRUE(ParseShortDayWatchVolume("\"^TV.O\",2987654321.00", symbol, volume));
+  EXPECT_EQ(ParseShortDayWatchVolume("\"^TV.O\",2987654321.00", symbol, volume), ShortVolumeRead::Read);
   EXPECT_EQ(volume, 2147483647);
   volume = 7;
-  EXPECT_FALSE(ParseShortDayWatchVolume("\"^TV.O\"", symbol, volume));
+  EXPECT_EQ(ParseShortDayWatchVolume("\"^TV.O\"", symbol, volume), ShortVolumeRead::Missing);
   EXPECT_EQ(volume, 7);
+  for (const char* hostile : {"\"^TV.O\",1e20", "\"^TV.O\",inf", "\"^TV.O\",nan", "\"^TV.O\",-5"}) {
+    EXPECT_EQ(ParseShortDayWatchVolume(hostile, symbol, volume), ShortVolumeRead::Unreadable) << hostile;
+    EXPECT_EQ(volume, 7) << hostile;
+  }
+}
+
+// A record holding a number no service can mean is no quote: it is marked
+// unreadable and applying it changes nothing.
+TEST(RecordPlausibility, NonFiniteNegativeOrAbsurdNumbersMakeARecordUnreadable) {
+  const std::string good = "\"MSFT\",20.80,\"12/3/2004\",\"4:00pm\",-0.30,20.60,20.90,20.40,3000000000";
+  DayWatchRecord day;
+  ParseDayWatchRecord(good.c_str(), day);
+  EXPECT_TRUE(day.readable);  // a negative change is a change
+  EXPECT_EQ(day.volume, 2147483647);
+  for (const char* hostile : {
+           "\"MSFT\",1e300,\"12/3/2004\",\"4:00pm\",0,1,1,1,5000",  // last
+           "\"MSFT\",inf,\"12/3/2004\",\"4:00pm\",0,1,1,1,5000",
+           "\"MSFT\",20,\"12/3/2004\",\"4:00pm\",nan,1,1,1,5000",  // change
+           "\"MSFT\",20,\"12/3/2004\",\"4:00pm\",-1e300,1,1,1,5000",
+           "\"MSFT\",20,\"12/3/2004\",\"4:00pm\",0,-1,1,1,5000",          // open
+           "\"MSFT\",20,\"12/3/2004\",\"4:00pm\",0,1,1000000001,1,5000",  // high
+           "\"MSFT\",20,\"12/3/2004\",\"4:00pm\",0,1,1,-inf,5000",        // low
+           "\"MSFT\",20,\"12/3/2004\",\"4:00pm\",0,1,1,1,1e20",           // volume
+           "\"MSFT\",20,\"12/3/2004\",\"4:00pm\",0,1,1,1,-5",
+       }) {
+    ParseDayWatchRecord(hostile, day);
+    EXPECT_FALSE(day.readable) << hostile;
+  }
+
+  RealTimeRecord real;
+  ParseRealTimeRecord("\"MSFT\",\"4:00pm\",21.00,\"-0.50\",\"-2.3%\",20.99,21.01", real);
+  EXPECT_TRUE(real.readable);
+  for (const char* hostile : {
+           "\"MSFT\",\"4:00pm\",1e300,\"+0.50\",\"x\",20.99,21.01",
+           "\"MSFT\",\"4:00pm\",21,\"+1e300\",\"x\",20.99,21.01",
+           "\"MSFT\",\"4:00pm\",21,\"inf\",\"x\",20.99,21.01",
+           "\"MSFT\",\"4:00pm\",21,\"+0.50\",\"x\",nan,21.01",  // bid
+           "\"MSFT\",\"4:00pm\",21,\"+0.50\",\"x\",20.99,-21",  // ask
+       }) {
+    ParseRealTimeRecord(hostile, real);
+    EXPECT_FALSE(real.readable) << hostile;
+  }
+
+  QuoteBar bar;
+  bar.close = 20.5;
+  bar.volume = 100;
+  double extra1 = 1, extra2 = 2;
+  ParseDayWatchRecord("\"MSFT\",inf,\"12/3/2004\",\"4:00pm\",inf,inf,inf,inf,1e20", day);
+  ApplyDayWatchRecord(day, bar);
+  ParseDayWatchRecord(good.c_str(), day);
+  ParseRealTimeRecord("\"MSFT\",\"4:00pm\",1e300,\"+1e300\",\"x\",nan,nan", real);
+  ApplyRealTimeRecord(real, day, LocalDate{2004, 12, 3}, bar, &extra1, &extra2);
+  EXPECT_DOUBLE_EQ(bar.close, 20.5);
+  EXPECT_DOUBLE_EQ(bar.change, 0);
+  EXPECT_EQ(bar.volume, 100);
+  EXPECT_DOUBLE_EQ(extra1, 1);
+  EXPECT_DOUBLE_EQ(extra2, 2);
 }
 
 class ApplyRecords : public ::testing::Test {

@@ -79,7 +79,9 @@ TEST_F(HistoryLoad, PageCutShortByTheTransferCountsAsFailed) {
   cut.readError = "transfer closed with 4000 bytes remaining to read";
   net_.server->Route(CsvQuery("MSFT", 0), cut);
   EXPECT_EQ(Load("MSFT", TestConfig()), kQuoteLocalFailure);
-  EXPECT_TRUE(LogHas("transfer closed with 4000 bytes remaining to read"));
+  EXPECT_TRUE(LogHas(
+      "Transfer from 'http://q.example/table.csv?s=MSFT&d=11&e=6&f=2005&g=d&a=11&b=6&c=2002&z=1095&y=0&"
+      "ignore=.csv' failed: transfer closed with 4000 bytes remaining to read"));
 
   FakeNet later;
   later.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(200)));
@@ -87,6 +89,43 @@ TEST_F(HistoryLoad, PageCutShortByTheTransferCountsAsFailed) {
   EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, later.session, kHistoryCapacity,
                              series_->data(), TestConfig()),
             201);
+}
+
+// A page that would never end (or never finish) fails as a cut one, on
+// either service, and the log names the symbol's request.
+TEST_F(HistoryLoad, EndlessPageFailsLikeACutOne) {
+  net_.session.setTransferLimits(64 * 1024, 60000);
+  FakeResponse endless = Reply(200, "6-Dec-05,10.00,11.00,9.50,10.50,1000,10.50\n");
+  endless.repeatTo = 64u * 1024 * 1024;
+  net_.server->Route(CsvQuery("MSFT", 0), endless);
+  EXPECT_EQ(Load("MSFT", TestConfig()), kQuoteLocalFailure);
+  EXPECT_TRUE(LogHas(
+      "Transfer from 'http://q.example/table.csv?s=MSFT&d=11&e=6&f=2005&g=d&a=11&b=6&c=2002&z=1095&y=0&"
+      "ignore=.csv' failed: the answer is larger than 65536 bytes"));
+
+  endless.body = "<tr><td>6-Dec-05</td><td>10.00</td></tr>\n";
+  const std::string page = "http://q.example:80/q/hp?s=IBM&a=11&b=6&c=2002&d=11&e=6&f=2005&g=d&z=1095&y=0";
+  net_.server->Route(page, endless);
+  EXPECT_EQ(Load("IBM", TestConfig(kHistoryYahooHtml)), kQuoteLocalFailure);
+  EXPECT_TRUE(
+      LogHas("Transfer from 'http://q.example/q/hp?s=IBM&a=11&b=6&c=2002&d=11&e=6&f=2005&g=d&z=1095&y=0' "
+             "failed: the answer is larger than 65536 bytes"));
+}
+
+// An unreadable row still was one row of the page: a full page with one
+// asks for the next, which keeps the rows after it.
+TEST_F(HistoryLoad, UnreadableRowsAreSkippedButCountForPaging) {
+  std::string first = CsvPage(200);
+  const std::string::size_type row = first.find("3-Jan-05");
+  first.replace(row, first.find('\n', row) - row, "3-Jan-05,inf,1e300,nan,-1,1e20,1");
+  net_.server->Route(CsvQuery("MSFT", 0), Reply(200, first));
+  net_.server->Route(CsvQuery("MSFT", 200), Reply(200, CsvPage(10, 200)));
+  EXPECT_EQ(Load("MSFT", TestConfig()), 1 + 199 + 10);
+  EXPECT_EQ(net_.server->requests.size(), 2u);
+  for (int i = 1; i < 210; ++i) {
+    EXPECT_GE((*series_)[i].close, 0) << i;
+    EXPECT_LE((*series_)[i].close, 1e9) << i;
+  }
 }
 
 TEST_F(HistoryLoad, IndexVolumesAndRowsWithoutVolume) {
@@ -195,6 +234,32 @@ TEST_F(RealTimeLoad, FailuresAndMissingRecords) {
   net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"), Reply(200, ""));
   EXPECT_EQ(Load("^IXIC"), kQuoteFailed);
   EXPECT_TRUE(LogHas("Can not find day watch quote for symbol '^TV.O'"));
+}
+
+TEST_F(RealTimeLoad, ImplausibleRecordsFailWithTheirUsualLines) {
+  bar_.close = 7;
+  net_.server->Route(Url("MSFT", "sl1d1t1c1ohgv"),
+                     Reply(200, "\"MSFT\",1e300,\"12/3/2004\",\"4:00pm\",inf,nan,1e300,-5,1e20\n"));
+  EXPECT_EQ(Load("MSFT"), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find day watch quote for symbol 'MSFT'"));
+  EXPECT_DOUBLE_EQ(bar_.close, 7);
+  EXPECT_DOUBLE_EQ(bar_.high, 21);
+
+  net_.server->Route(Url("IBM", "sl1d1t1c1ohgv"),
+                     Reply(200, "\"IBM\",20.80,\"12/3/2004\",\"3:59pm\",-0.30,20.60,20.90,20.40,5000\n"));
+  net_.server->Route(Url("IBM", "st5l9c6p4b1a3"),
+                     Reply(200, "\"IBM\",\"4:00pm\",inf,\"+1e300\",\"x\",nan,1e300\n"));
+  EXPECT_EQ(Load("IBM"), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find real time quote for symbol 'IBM'"));
+  EXPECT_DOUBLE_EQ(bar_.close, 20.80);  // the day-watch record stands; nothing of the other
+  EXPECT_DOUBLE_EQ(extra1_, 0);
+
+  net_.server->Route(Url("^IXIC", "sl1d1t1c1ohgv"), Reply(200, "\"^IXIC\",1,\"1/1/2005\",\"1:00pm\"\n"));
+  net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"), Reply(200, "\"^TV.O\",1e20\n"));
+  bar_.volume = 5;
+  EXPECT_EQ(Load("^IXIC"), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find day watch quote for symbol '^TV.O'"));
+  EXPECT_EQ(bar_.volume, 5);
 }
 
 TEST_F(RealTimeLoad, RecordsOfAnotherSymbolOrGarbageAreNotTaken) {

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 
@@ -169,6 +170,37 @@ TEST_F(VelmoraAppSequence, SettingsRoundTripUnderAGermanLocale) {
   ASSERT_FALSE(logLines().empty());
   EXPECT_EQ(logLines().back().find("Montag"), std::string::npos);
   EXPECT_EQ(logLines().back().find("Dezember"), std::string::npos);
+}
+
+// Save in System Parameters keeps the quote-service addresses the file set:
+// the next start (here the headless program in the same folder) still
+// loads from that service.
+TEST_F(VelmoraAppSequence, SavedParametersKeepTheQuoteServiceAddresses) {
+  test::StandinServer standin;
+  ASSERT_TRUE(standin.ok());
+  const std::string base = standin.baseUrl();
+  WriteFile(folder_.file("Config.ini"),
+            "StartRealTimeQuoteLoader=No\r\nYahooHistoryQuoteSpreadSheetURL=" + base +
+                "/table.csv\r\nYahooRealTimeQuoteSpreadSheetURL=" + base + "/d/quotes.csv\r\n");
+  WriteFile(folder_.file("List.dat"), "MSFT\n");
+  {
+    auto app = makeApp();
+    ASSERT_TRUE(app->InitInstance());
+    test::WhenModalShown([](QWidget* modal) {
+      for (QPushButton* b : modal->findChildren<QPushButton*>())
+        if (b->text() == "Save") b->click();
+    });
+    app->monitorView()->systemParameter();
+    app->ExitInstance();
+  }
+  const std::string saved = ReadFile(folder_.file("Config.ini"));
+  EXPECT_NE(saved.find("YahooRealTimeQuoteSpreadSheetURL=" + base + "/d/quotes.csv\r\n"), std::string::npos)
+      << saved;
+
+  WriteFile(folder_.file("Config.ini"), saved + "StartRealTimeQuoteLoader=Yes\r\n");
+  test::ChildProcess monitor({test::BinPath("velmora-monitor"), "--passes", "1"}, folder_.path());
+  ASSERT_EQ(monitor.Wait(std::chrono::seconds(60)), 0) << monitor.DrainStderr();
+  EXPECT_GT(SplitLines(ReadFile(folder_.file("MSFT.csv"))).size(), 100u) << "loaded from the saved address";
 }
 
 TEST(WebChartPage, AtTheConfiguredQuoteHost) {

@@ -89,7 +89,7 @@ bool CVelmoraApp::InitInstance() {
   // The maker's name keys the framework's per-user settings.
   QCoreApplication::setOrganizationName(QStringLiteral("Trevanta"));
   QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-  LogStartLine();
+  StartProcess();
   openWebChartPage();
   ReadConfig();
   // The pages read the indicator switches of the configuration just read,
