@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "bench_support.h"
-#include "chart/surface.h"
+#include "draw/surface.h"
 #include "monitor/security_store.h"
 #include "monitor/ui/monitor_list_painter.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "chart/surface.h"
+#include "draw/surface.h"
 
 namespace velmora {
 namespace {

@@ -43,6 +43,14 @@ else
   status=1
 fi
 
+echo "== layers (no include reaches a higher layer)"
+if bash scripts/check-layers.sh; then
+  summary+=("layers: clean")
+else
+  summary+=("layers: includes that reach a higher layer")
+  status=1
+fi
+
 echo "== build: main"
 bash scripts/build.sh build/main -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=$werror
 run_ctest main build/main

@@ -1,7 +1,6 @@
 #pragma once
 
-// What the chart view's clicks and the monitor's double click open: the
-// Detail Quote dialog for a bar of a chart or for a monitored security.
+// What the chart view's clicks open: the Detail Quote dialog for a bar.
 
 #include "chart/chart_model.h"
 
@@ -9,12 +8,10 @@ class QWidget;
 
 namespace velmora {
 
-class SecurityStore;
-
 // The bar a click or double click at x names: only inside the plot
 // (leftMargin <= x <= clientWidth - axisWidth) and only a visible bar of
 // the series; -1 otherwise.
-int detailQuoteBarAt(const ChartViewModel& model, int x);
+int DetailQuoteBarAt(const ChartViewModel& model, int x);
 
 // What the Detail Quote dialog is opened with for chart bar i: the bars
 // from i backwards (bar i is the dialog's bar 0), a full computation over
@@ -27,17 +24,10 @@ struct DetailQuoteRequest {
   int start = 0;
   int end = 0;
 };
-DetailQuoteRequest chartDetailQuoteRequest(const ChartViewModel& model, int bar);
+DetailQuoteRequest ChartDetailQuoteRequest(const ChartViewModel& model, int bar);
 
 // A click or double click at x on a chart: the modal Detail Quote dialog
 // for the bar there; false (nothing shown) when x names no bar.
 bool OpenChartDetailQuote(QWidget* owner, const ChartViewModel& model, int x);
-
-// The monitor's double click: the dialog for security `index` of `store`,
-// on a copy of its 32 kept bars and its own trend state, recomputed
-// incrementally from bar `confirmDays` (the newest bars a real-time update
-// recomputes). The store's entry is never changed. False for an index the
-// store does not hold.
-bool OpenMonitorDetailQuote(QWidget* owner, const SecurityStore& store, int index, int confirmDays);
 
 }  // namespace velmora

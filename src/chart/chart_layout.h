@@ -6,7 +6,7 @@
 // price grid with its labels and the month axis along the bottom.
 
 #include "chart/chart_model.h"
-#include "chart/surface.h"
+#include "draw/surface.h"
 
 namespace velmora {
 

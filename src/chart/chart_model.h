@@ -12,10 +12,10 @@
 #include <array>
 #include <string>
 
-#include "chart/surface_types.h"
 #include "core/chart_data.h"
 #include "core/chart_settings.h"
 #include "core/quote_bar.h"
+#include "draw/surface_types.h"
 
 namespace velmora {
 

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "chart/chart_model.h"
-#include "chart/surface.h"
+#include "draw/surface.h"
 
 namespace velmora {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "chart/chart_model.h"
-#include "chart/surface.h"
+#include "draw/surface.h"
 
 namespace velmora {
 

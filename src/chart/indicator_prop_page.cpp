@@ -8,8 +8,8 @@
 #include <array>
 #include <cstdio>
 
-#include "app/ui/system_parameters_dialog.h"
 #include "base/text_helpers.h"
+#include "chart/number_text.h"
 
 namespace velmora {
 

@@ -27,7 +27,7 @@
 #include <string>
 
 #include "chart/chart_model.h"
-#include "chart/surface.h"
+#include "draw/surface.h"
 
 namespace velmora {
 

@@ -7,7 +7,7 @@
 // and leaves the surface's selections as it found them, except where noted.
 
 #include "chart/chart_model.h"
-#include "chart/surface.h"
+#include "draw/surface.h"
 
 namespace velmora {
 

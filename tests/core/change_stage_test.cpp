@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 namespace velmora {
 namespace {

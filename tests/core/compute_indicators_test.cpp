@@ -8,7 +8,7 @@
 #include <new>
 
 #include "base/system_config.h"
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 namespace {
 std::atomic<long> allocations{0};

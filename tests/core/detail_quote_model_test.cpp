@@ -5,7 +5,7 @@
 
 #include "core/compute_indicators.h"
 #include "core/signal_engine.h"
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 namespace velmora {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 namespace velmora {
 namespace {

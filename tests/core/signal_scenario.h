@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/signal_engine.h"
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 namespace velmora::test {
 

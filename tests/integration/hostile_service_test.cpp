@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "app/headless_options.h"
-#include "monitor/monitor_process_helpers.h"
 #include "quotes/http_fetcher.h"
-#include "quotes/log_lines.h"
 #include "quotes/quote_result.h"
+#include "support/log_lines.h"
+#include "support/monitor_process_helpers.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -209,7 +209,7 @@ TEST(HostileService, MonitorPassEndsAgainstAnEndlessService) {
   test::TempFolder folder;
   test::WriteFile(folder.file("List.dat"), "MSFT\n");
   test::WriteMonitorConfig(folder, server.port(), "ThreadLoadQuoteNum=1");
-  test::ScopedEnv retry("VELMORA_RETRY_PAUSE_MS", "10");
+  test::ScopedVariable retry("VELMORA_RETRY_PAUSE_MS", "10");
   test::ChildProcess monitor({test::BinPath("velmora-monitor"), "--passes", "1"}, folder.path());
   ASSERT_TRUE(monitor.started());
   std::vector<std::string> output;

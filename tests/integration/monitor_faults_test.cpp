@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "monitor/monitor_process_helpers.h"
+#include "support/monitor_process_helpers.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -36,7 +36,7 @@ TEST(MonitorFaults, ProxyErrorPausesTheThreadForTheConfiguredPause) {
   ASSERT_TRUE(healthy->ok());
   const int port = healthy->port();
   test::WriteMonitorConfig(folder, port, "ThreadLoadQuoteNum=1\nQuoteInterval=0");
-  test::ScopedEnv pause("VELMORA_FAILURE_PAUSE_MS", "1500");
+  test::ScopedVariable pause("VELMORA_FAILURE_PAUSE_MS", "1500");
   ChildProcess monitor({BinPath("velmora-monitor"), "--progress"}, folder.path());
   ASSERT_TRUE(test::ReadUntil(monitor, "Securities loaded: 3 of 3"));
 
@@ -143,7 +143,7 @@ TEST(MonitorFaults, EveryThreadGivingUpEndsAPassesRunWithItsOwnStatus) {
   StandinServer standin({"--fault", "EA=empty", "--fault", "EB=empty", "--fault", "EC=empty"});
   ASSERT_TRUE(standin.ok());
   test::WriteMonitorConfig(folder, standin.port(), "ThreadLoadQuoteNum=1");
-  test::ScopedEnv retry("VELMORA_RETRY_PAUSE_MS", "10");
+  test::ScopedVariable retry("VELMORA_RETRY_PAUSE_MS", "10");
   ChildProcess monitor({BinPath("velmora-monitor"), "--passes", "1"}, folder.path());
   EXPECT_EQ(monitor.Wait(15s), 4);
   EXPECT_NE(monitor.DrainStderr().find("every loader thread gave up"), std::string::npos);
@@ -173,7 +173,7 @@ TEST(MonitorFaults, PassesThatLoadNothingEndWithTheirOwnStatusAndSayWhy) {
   const int port = unusedLoopbackPort();
   ASSERT_GT(port, 0);
   test::WriteMonitorConfig(folder, port, "ThreadLoadQuoteNum=1\nQuoteInterval=0");
-  test::ScopedEnv retry("VELMORA_RETRY_PAUSE_MS", "10");
+  test::ScopedVariable retry("VELMORA_RETRY_PAUSE_MS", "10");
   ChildProcess monitor({BinPath("velmora-monitor"), "--passes", "1", "--progress"}, folder.path());
   std::vector<std::string> out;
   EXPECT_EQ(test::RunToEnd(monitor, out), 5);
@@ -208,7 +208,7 @@ TEST(MonitorFaults, CommandLineAndEnvironmentMistakes) {
     EXPECT_NE(bad.DrainStderr().find("--passes needs a number"), std::string::npos);
   }
 
-  test::ScopedEnv pause("VELMORA_FAILURE_PAUSE_MS", "soon");
+  test::ScopedVariable pause("VELMORA_FAILURE_PAUSE_MS", "soon");
   ChildProcess badPause({BinPath("velmora-monitor")});
   EXPECT_EQ(badPause.Wait(10s), 2);
   EXPECT_NE(badPause.DrainStderr().find("VELMORA_FAILURE_PAUSE_MS must be a number of milliseconds"),

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/monitor_process_helpers.h"
+#include "support/monitor_process_helpers.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -129,7 +129,7 @@ TEST(MonitorLoading, ThreeFailedSecuritiesEndOneThreadWhileTheOtherGoesOn) {
   StandinServer standin({"--fault", "AB11=empty", "--fault", "AB14=empty", "--fault", "AB17=empty"});
   ASSERT_TRUE(standin.ok());
   test::WriteMonitorConfig(folder, standin.port(), "ThreadLoadQuoteNum=2\nQuoteInterval=0");
-  test::ScopedEnv retry("VELMORA_RETRY_PAUSE_MS", "20");
+  test::ScopedVariable retry("VELMORA_RETRY_PAUSE_MS", "20");
   ChildProcess monitor({BinPath("velmora-monitor"), "--passes", "3"}, folder.path());
   std::vector<std::string> out;
   ASSERT_EQ(test::RunToEnd(monitor, out), 0);

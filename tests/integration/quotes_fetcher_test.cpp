@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "quotes/http_fetcher.h"
-#include "quotes/log_lines.h"
 #include "quotes/quote_result.h"
 #include "quotes/raw_http_server.h"
+#include "support/log_lines.h"
 #include "support/test_support.h"
 
 namespace velmora {

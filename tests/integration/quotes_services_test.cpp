@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "base/text_helpers.h"
-#include "quotes/log_lines.h"
 #include "quotes/quote_result.h"
 #include "quotes/quote_services.h"
 #include "quotes/raw_http_server.h"
+#include "support/log_lines.h"
 #include "support/test_support.h"
 
 namespace velmora {

@@ -6,7 +6,7 @@
 
 #include "monitor/loader_pool.h"
 #include "monitor/loader_statistics.h"
-#include "monitor_fakes.h"
+#include "support/monitor_fakes.h"
 
 namespace velmora {
 namespace {

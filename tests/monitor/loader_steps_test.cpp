@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/signal_state.h"
-#include "monitor_fakes.h"
+#include "support/monitor_fakes.h"
 
 namespace velmora {
 namespace {

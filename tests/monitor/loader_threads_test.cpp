@@ -10,7 +10,7 @@
 #include "monitor/loader_pool.h"
 #include "monitor/loader_statistics.h"
 #include "monitor/report_writer.h"
-#include "monitor_fakes.h"
+#include "support/monitor_fakes.h"
 
 namespace velmora {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "monitor_fakes.h"
+#include "support/monitor_fakes.h"
 
 namespace velmora {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "monitor/security_store.h"
-#include "monitor_fakes.h"
+#include "support/monitor_fakes.h"
 
 namespace velmora {
 namespace {

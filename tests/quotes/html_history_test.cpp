@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "log_lines.h"
+#include "support/log_lines.h"
 
 namespace velmora {
 namespace {

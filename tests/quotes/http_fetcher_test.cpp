@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "fake_transport.h"
-#include "log_lines.h"
 #include "quotes/quote_result.h"
 #include "quotes/url_parts.h"
+#include "support/log_lines.h"
 
 namespace velmora {
 namespace {

@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "fake_transport.h"
-#include "log_lines.h"
 #include "quotes/quote_records.h"
 #include "quotes/quote_result.h"
+#include "support/log_lines.h"
 
 namespace velmora {
 namespace {

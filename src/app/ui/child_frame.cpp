@@ -13,7 +13,7 @@ CChildFrame::CChildFrame(QWidget* view, QWidget* parent) : QMdiSubWindow(parent)
 
 void CChildFrame::closeEvent(QCloseEvent* event) {
   const auto* view = dynamic_cast<const ChildView*>(widget());
-  if (closingForExit_ || (view != nullptr && view->currentViewMode() == 1)) {
+  if (closingForExit_ || (view != nullptr && view->currentViewMode() == ChildView::kChartMode)) {
     QMdiSubWindow::closeEvent(event);
     return;
   }

@@ -5,8 +5,10 @@ namespace velmora {
 // What the shell needs to know of the view inside a child window.
 class ChildView {
  public:
+  static constexpr unsigned kMonitorMode = 0;  // the real-time monitor
+  static constexpr unsigned kChartMode = 1;
+
   virtual ~ChildView() = default;
-  // 0 the real-time monitor, 1 a chart.
   virtual unsigned currentViewMode() const = 0;
 };
 

@@ -13,16 +13,6 @@ class QLineEdit;
 
 namespace velmora {
 
-// The standard checks of a number box, shared by the dialogs and the
-// chart-setting sheet. Each reads `text` (blanks around it ignored): when it
-// holds a number from `low` to `high` that number goes into `value` and the
-// result is empty; otherwise `value` is left alone and the result is the
-// message to show: "Please enter an integer.", "Please enter an integer
-// between %1 and %2.", "Please enter a number." or "Please enter a number
-// between %1 and %2.".
-QString CheckIntegerText(const QString& text, int low, int high, int& value);
-QString CheckNumberText(const QString& text, double low, double high, double& value);
-
 // Browse for the text editor: the open-file dialog it shows, listing every
 // file of `startFolder`, and that folder: SYSTEMROOT where it is set, else
 // /usr/bin, where the programs are.

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <cstdlib>
 
+#include "app/ui/velmora_view.h"
 #include "base/atomic_file.h"
-#include "chart/velmora_view.h"
 
 namespace velmora {
 

@@ -11,7 +11,7 @@
 // of the line to the right.
 
 #include "base/system_config.h"
-#include "chart/surface.h"
+#include "draw/surface.h"
 #include "monitor/security_entry.h"
 #include "monitor/security_store.h"
 

@@ -1,0 +1,82 @@
+#include "app/ui/open_chart.h"
+
+#include <strings.h>
+
+#include <cctype>
+
+#include "app/ui/child_frame.h"
+#include "app/ui/main_frame.h"
+#include "chart/chart_setting_sheet.h"
+#include "monitor/security_store.h"
+
+namespace velmora {
+
+namespace {
+
+// A symbol that a monitored security is requested by takes that security's
+// name and index flag, whichever way the chart was opened.
+void nameAfterMonitoredSecurity(const SecurityStore& store, ChartSettings& settings) {
+  for (int i = 0; i < store.count(); ++i) {
+    const SecurityEntry& entry = store.entry(i);
+    if (strcasecmp(entry.querySymbol(), settings.symbol.c_str()) == 0) {
+      settings.displayName = entry.displaySymbol();
+      settings.isIndex = entry.isIndex() ? 1 : 0;
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+CVelmoraView* OpenChartWindow(CMainFrame& frame, const ViewContext& context, int securityIndex,
+                              const ChartSettings& settings) {
+  auto* view = new CVelmoraView(context);
+  view->viewMode = CVelmoraView::kChartMode;
+  view->selectedRow = securityIndex;
+  view->loaded = 0;
+  view->chart.settings = settings;
+  view->chart.settings.displayName.clear();
+  view->chart.settings.isIndex = -1;
+  nameAfterMonitoredSecurity(context.store != nullptr ? *context.store : securityStore(),
+                             view->chart.settings);
+  if (frame.openChild(view) == nullptr) {
+    delete view;
+    return nullptr;
+  }
+  return view;
+}
+
+CVelmoraView* OpenChart(CMainFrame& frame, const ViewContext& context, ChartSettingPages& pages,
+                        int securityIndex, const std::string& symbol) {
+  if (!symbol.empty()) pages.symbolPage().SetSymbol(symbol);
+  return OpenChartWindow(frame, context, securityIndex, pages.settings());
+}
+
+CVelmoraView* OpenChartSettings(CMainFrame& frame, const ViewContext& context, ChartSettingPages& pages,
+                                int securityIndex, const std::string& symbol, QWidget* sheetParent) {
+  SystemConfig& config = context.config != nullptr ? *context.config : systemConfig();
+  const std::optional<ChartSettings> chosen = OpenChartSettings(pages, symbol, sheetParent, config);
+  if (!chosen) return nullptr;
+  return OpenChartWindow(frame, context, securityIndex, *chosen);
+}
+
+std::string ChartWindowTitle(const ChartSettings& settings) {
+  std::string period = settings.period;
+  for (char& c : period) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ChartShownName(settings) + " - " + settings.duration + " " + period + " chart";
+}
+
+std::string ChartShownName(const ChartSettings& settings) {
+  return settings.displayName.empty() ? settings.symbol : settings.displayName;
+}
+
+std::string ChartLoadingText(const std::string& symbol) {
+  return "Loading quote for " + symbol + ", please wait ......";
+}
+
+std::string ChartLoadFailureText(const std::string& symbol) {
+  return "Can not load history quote for '" + symbol +
+         "'.\n\nCheck whether it is a valid symbol or reload it.";
+}
+
+}  // namespace velmora

@@ -1,0 +1,44 @@
+#pragma once
+
+// Opening chart windows: the chart-setting command and the direct chart of
+// a listed security, and the texts a chart window shows while it loads.
+
+#include <string>
+
+#include "app/ui/velmora_view.h"
+#include "core/chart_settings.h"
+
+class QWidget;
+
+namespace velmora {
+
+class CMainFrame;
+class ChartSettingPages;
+
+// A new child window of `frame` whose view is in chart mode with
+// `settings`; it loads its data on its first paint. `securityIndex` is the
+// monitored security it was opened for (-1 for none). Null when the window
+// could not be made.
+CVelmoraView* OpenChartWindow(CMainFrame& frame, const ViewContext& context, int securityIndex,
+                              const ChartSettings& settings);
+
+// A chart of the pages' current choices without showing the sheet; a given
+// symbol becomes the Symbol page's symbol first.
+CVelmoraView* OpenChart(CMainFrame& frame, const ViewContext& context, ChartSettingPages& pages,
+                        int securityIndex, const std::string& symbol);
+
+// The "Chart Setting" sheet (a given symbol preset), and on OK a chart of
+// what it ends with; null when cancelled.
+CVelmoraView* OpenChartSettings(CMainFrame& frame, const ViewContext& context, ChartSettingPages& pages,
+                                int securityIndex, const std::string& symbol, QWidget* sheetParent);
+
+// The security's name as the monitor shows it: DJIA for ^DJI.
+std::string ChartShownName(const ChartSettings& settings);
+// "MSFT - 1 year daily chart": name, duration, period in lower case.
+std::string ChartWindowTitle(const ChartSettings& settings);
+// "Loading quote for MSFT, please wait ......"
+std::string ChartLoadingText(const std::string& symbol);
+// The message of a chart whose data could not be loaded.
+std::string ChartLoadFailureText(const std::string& symbol);
+
+}  // namespace velmora

@@ -1,0 +1,135 @@
+// The chart-mode members of CVelmoraView: the loading step of the first
+// paint, the chart paint with the pointer overlays at its end, pointer
+// moves, the range selection and the clicks that open the Detail Quote
+// dialog.
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <memory>
+
+#include "app/ui/message_helpers.h"
+#include "app/ui/notice_dialog.h"
+#include "app/ui/open_chart.h"
+#include "app/ui/velmora_view.h"
+#include "chart/chart_commands.h"
+#include "chart/chart_painter.h"
+#include "chart/chart_setting_sheet.h"
+#include "chart/data/chart_data_prep.h"
+#include "chart/selection_band.h"
+#include "core/chart_dates.h"
+
+namespace velmora {
+
+void CVelmoraView::paintChart(Surface& surface) {
+  chart.clientWidth = clientWidth;
+  chart.clientHeight = clientHeight;
+  if (loaded == 0) {
+    chart.repainted = 1;
+    // A window whose load failed is closing; it never asks again.
+    if (!loadFailed_) loadPending_ = true;
+    return;
+  }
+  velmora::paintChart(surface, chart,
+                      [this](Surface& s, ChartViewModel& m) { drawOverlaysAfterPaint(s, m, overlays_); });
+}
+
+void CVelmoraView::loadChart() {
+  const ChartSettings& settings = chart.settings;
+  auto notice =
+      std::make_unique<CNoticeDialog>(QString::fromLatin1(ChartLoadingText(ChartShownName(settings))), this);
+  notice->show();
+  PumpMessages();
+  setWindowTitle(QString::fromLatin1(ChartWindowTitle(settings)));
+
+  InternetSession session;
+  if (context_.credentials) session.setCredentialPrompt(context_.credentials);
+  ChartQuoteSource source(config());
+  // The size may have changed while the notice was painted.
+  const int plotWidth = clientWidth - chart.axisWidth - chart.leftMargin;
+  if (PrepareChartData(settings, session, plotWidth, chart.data, chart.barSpacing, source)) {
+    loaded = 1;
+    invalidate();
+  } else {
+    loadFailed_ = true;
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"),
+                    QString::fromLatin1(ChartLoadFailureText(ChartShownName(settings))), QMessageBox::Ok,
+                    this);
+    box.exec();
+    closeChartWindow();
+  }
+  notice.reset();
+}
+
+void CVelmoraView::closeChartWindow() {
+  // A close request to the child frame, handled once this paint is over.
+  QWidget* target = this;
+  for (QWidget* w = parentWidget(); w != nullptr; w = w->parentWidget()) {
+    if (qobject_cast<QMdiSubWindow*>(w) != nullptr) {
+      target = w;
+      break;
+    }
+  }
+  QMetaObject::invokeMethod(target, &QWidget::close, Qt::QueuedConnection);
+}
+
+void CVelmoraView::chartResized() {
+  chart.clientWidth = clientWidth;
+  chart.clientHeight = clientHeight;
+  chart.updateBarSpacing();
+  // The new canvas holds none of the old overlays.
+  chart.repainted = 1;
+}
+
+void CVelmoraView::chartFocusIn() { invalidate(); }
+
+void CVelmoraView::chartPointerMove(int x, int y) {
+  Surface surface(canvas_);
+  const OverlayDamage damage = onPointerMove(surface, chart, overlays_, x, y, loaded != 0);
+  if (loaded != 0 && chart.selecting != 0) updateSelectionBand(surface, chart, x, y);
+  surface.flush();
+  // Only what changed is shown: the hairs, the label areas, the
+  // information lines and the band, each on its own.
+  for (const Rect& r : damage) update(r.toQRect());
+  const Rect band = surface.takeDirtyRect();
+  if (!band.isEmpty()) update(band.toQRect());
+  if (damage.size() > 0 || !band.isEmpty()) ++canvasSerial_;
+}
+
+void CVelmoraView::chartButtonDown(int x, int y) {
+  // Nothing to select on a chart without data.
+  if (loaded == 0) return;
+  Surface surface(canvas_);
+  // No price label is shown while selecting.
+  restorePriceLabel(surface, chart, overlays_);
+  startSelection(chart, x, y);
+  showChanged(surface);
+}
+
+void CVelmoraView::chartButtonUp(int x, int) {
+  if (chart.selecting == 0) return;
+  // The view is idle again before a dialog runs its own event loop.
+  if (!selectionIsDrag(chart)) {
+    chart.selecting = 0;
+    // A click, or a drag within one bar slot: the band, if any, stays.
+    OpenChartDetailQuote(this, chart, x);
+    return;
+  }
+  {
+    Surface surface(canvas_);
+    drawSelectionBand(surface, chart);
+    showChanged(surface);
+  }
+  chart.selecting = 0;
+  std::string startDate, endDate;
+  if (!selectionDates(chart, startDate, endDate)) return;
+  // The sheet opens with what its pages hold (not necessarily this chart's
+  // symbol) and the selected range; confirming it opens a new chart.
+  if (ChartSettingPages* pages = chartSettingPages())
+    pages->symbolPage().SetDurationAndDates(kCustomizeDuration, startDate, endDate);
+  if (context_.openChartSettings) context_.openChartSettings(-1, std::string());
+}
+
+void CVelmoraView::chartDoubleClick(int x, int) {
+  if (loaded != 0) OpenChartDetailQuote(this, chart, x);
+}
+
+}  // namespace velmora

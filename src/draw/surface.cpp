@@ -1,0 +1,384 @@
+#include "draw/surface.h"
+
+#include <QPainterPath>
+#include <climits>
+#include <cmath>
+#include <numbers>
+
+#include "draw/surface_font.h"
+
+namespace velmora {
+
+namespace {
+
+// Dash patterns of one-pixel pens, in pixels along the line: on, period.
+struct DashPattern {
+  int on = 0;
+  int period = 0;  // 0: solid
+};
+
+DashPattern patternOf(PenStyle style) {
+  switch (style) {
+    case PenStyle::Dash:
+      return {18, 24};
+    case PenStyle::Dot:
+      return {3, 6};
+    default:
+      return {};
+  }
+}
+
+Qt::PenStyle qtStyleOf(PenStyle style) {
+  switch (style) {
+    case PenStyle::Dash:
+      return Qt::DashLine;
+    case PenStyle::Dot:
+      return Qt::DotLine;
+    case PenStyle::Null:
+      return Qt::NoPen;
+    default:
+      return Qt::SolidLine;
+  }
+}
+
+// Bounds of points taken as pixels, widened by `margin` on every side.
+Rect boundsOf(std::span<const QPoint> points, int margin) {
+  if (points.empty()) return {};
+  int l = INT_MAX, t = INT_MAX, r = INT_MIN, b = INT_MIN;
+  for (const QPoint& p : points) {
+    const int x = raster::clampCoordinate(p.x()), y = raster::clampCoordinate(p.y());
+    l = std::min(l, x), t = std::min(t, y), r = std::max(r, x), b = std::max(b, y);
+  }
+  return {l - margin, t - margin, r + 1 + margin, b + 1 + margin};
+}
+
+}  // namespace
+
+Surface::Surface(QImage& canvas) : canvas_(canvas) {
+  if (!canvas_.isNull() && canvas_.format() != QImage::Format_RGB32) canvas_.convertTo(QImage::Format_RGB32);
+  if (!canvas_.isNull()) {
+    // Taking the pointer detaches a shared canvas once, here, so that the
+    // direct writes and a later QPainter meet in the same memory.
+    pixels_ = {reinterpret_cast<QRgb*>(canvas_.bits()), canvas_.bytesPerLine() / 4, canvas_.width(),
+               canvas_.height()};
+  }
+}
+
+Surface::~Surface() { flush(); }
+
+void Surface::flush() { painter_.reset(); }
+
+Pen Surface::selectPen(const Pen& pen) { return std::exchange(state_.pen, pen); }
+Brush Surface::selectBrush(const Brush& brush) { return std::exchange(state_.brush, brush); }
+QRgb Surface::setTextColour(QRgb colour) { return std::exchange(state_.textColour, colour); }
+QRgb Surface::setBackgroundColour(QRgb colour) { return std::exchange(state_.backgroundColour, colour); }
+BackgroundMode Surface::setBackgroundMode(BackgroundMode mode) {
+  return std::exchange(state_.backgroundMode, mode);
+}
+RasterMode Surface::setRasterMode(RasterMode mode) { return std::exchange(state_.rasterMode, mode); }
+
+FontSpec Surface::selectFont(const FontSpec& font) {
+  if (!(font == state_.font)) font_ = nullptr;
+  return std::exchange(state_.font, font);
+}
+
+void Surface::restore(const SurfaceState& state) {
+  if (!(state.font == state_.font)) font_ = nullptr;
+  state_ = state;
+}
+
+Rect Surface::takeDirtyRect() { return std::exchange(dirty_, Rect{}); }
+
+void Surface::markDirty(const Rect& r) { dirty_ = dirty_.united(r.intersected(pixels_.bounds())); }
+
+ResolvedFont& Surface::currentFont() {
+  if (font_ == nullptr) font_ = &resolveFont(state_.font);
+  return *font_;
+}
+
+QPainter& Surface::painter() {
+  if (!painter_) {
+    painter_ = std::make_unique<QPainter>(&canvas_);
+    painter_->setRenderHint(QPainter::Antialiasing, false);
+  }
+  return *painter_;
+}
+
+// ---- lines -----------------------------------------------------------------
+
+void Surface::moveTo(int x, int y) {
+  position_ = {x, y};
+  dashPhase_ = 0;
+}
+
+void Surface::thinLine(int x0, int y0, int x1, int y1) {
+  const DashPattern dash = patternOf(state_.pen.style);
+  const raster::Ink on = penInk();
+  if (dash.period == 0) {
+    raster::walkLine(pixels_, x0, y0, x1, y1, [&](int x, int y, int) { on.apply(pixels_.at(x, y)); });
+  } else {
+    // The gaps of a styled pen take the background colour when it is opaque.
+    const raster::Ink gap{state_.backgroundColour, on.xorMode};
+    const bool fillGaps = state_.backgroundMode == BackgroundMode::Opaque;
+    const int phase = dashPhase_;
+    raster::walkLine(pixels_, x0, y0, x1, y1, [&](int x, int y, int step) {
+      if ((phase + step) % dash.period < dash.on)
+        on.apply(pixels_.at(x, y));
+      else if (fillGaps)
+        gap.apply(pixels_.at(x, y));
+    });
+    const int length = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
+    dashPhase_ = (phase + length % dash.period) % dash.period;
+  }
+  const QPoint ends[] = {{x0, y0}, {x1, y1}};
+  markDirty(boundsOf(ends, 0));
+}
+
+void Surface::strokeWide(const QPainterPath& path, const Rect& bounds) {
+  if (pixels_.width == 0) return;
+  QPainter& p = painter();
+  const Pen& pen = state_.pen;
+  p.setPen(QPen(QColor::fromRgb(pen.colour), pen.width, qtStyleOf(pen.style), Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  p.setCompositionMode(state_.rasterMode == RasterMode::Xor ? QPainter::RasterOp_SourceXorDestination
+                                                            : QPainter::CompositionMode_SourceOver);
+  p.drawPath(path);
+  markDirty(bounds);
+}
+
+namespace {
+
+// A wide pen is centred on the pixel centres of its points; an even width
+// puts its extra row above (or left of) the line.
+QPointF wideAt(int x, int y, int width) {
+  const double offset = (width % 2) * 0.5;
+  return {x + offset, y + offset};
+}
+
+}  // namespace
+
+void Surface::lineTo(int x, int y) {
+  if (!state_.pen.isNull()) {
+    if (widePen()) {
+      QPainterPath path(wideAt(position_.x(), position_.y(), state_.pen.width));
+      path.lineTo(wideAt(x, y, state_.pen.width));
+      const QPoint ends[] = {position_, {x, y}};
+      strokeWide(path, boundsOf(ends, state_.pen.width));
+    } else {
+      thinLine(position_.x(), position_.y(), x, y);
+    }
+  }
+  position_ = {x, y};
+}
+
+void Surface::polyline(std::span<const QPoint> points) {
+  if (points.empty()) return;
+  moveTo(points[0].x(), points[0].y());
+  if (widePen() && points.size() > 1) {
+    // One path, so joints are drawn once (this matters in xor mode).
+    QPainterPath path(wideAt(points[0].x(), points[0].y(), state_.pen.width));
+    for (size_t i = 1; i < points.size(); ++i)
+      path.lineTo(wideAt(points[i].x(), points[i].y(), state_.pen.width));
+    strokeWide(path, boundsOf(points, state_.pen.width));
+    position_ = points.back();
+    return;
+  }
+  for (size_t i = 1; i < points.size(); ++i) lineTo(points[i].x(), points[i].y());
+}
+
+// ---- shapes ----------------------------------------------------------------
+
+void Surface::rectangle(const Rect& rIn) {
+  const Rect r = rIn.normalized();
+  if (r.isEmpty()) return;
+  if (state_.pen.isNull()) {
+    if (!state_.brush.isNull()) raster::fillRect(pixels_, r, brushInk());
+    markDirty(r);
+    return;
+  }
+  if (!state_.brush.isNull())
+    raster::fillRect(pixels_, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, brushInk());
+  const QPoint corners[] = {
+      {r.left, r.top}, {r.right - 1, r.top}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}};
+  if (widePen()) {
+    const int w = state_.pen.width;
+    QPainterPath path(wideAt(r.left, r.top, w));
+    for (int i = 1; i < 4; ++i) path.lineTo(wideAt(corners[i].x(), corners[i].y(), w));
+    path.closeSubpath();
+    strokeWide(path, boundsOf(corners, w));
+  } else if (r.width() <= 2 || r.height() <= 2) {
+    raster::fillRect(pixels_, r, penInk());  // all border, no inside
+  } else {
+    // The rectangle leaves the pen position alone.
+    const QPoint savedPosition = position_;
+    const int savedPhase = dashPhase_;
+    dashPhase_ = 0;
+    for (int i = 0; i < 4; ++i)
+      thinLine(corners[i].x(), corners[i].y(), corners[(i + 1) % 4].x(), corners[(i + 1) % 4].y());
+    position_ = savedPosition;
+    dashPhase_ = savedPhase;
+  }
+  markDirty(r);
+}
+
+void Surface::fillRect(const Rect& r, QRgb colour) {
+  raster::fillRect(pixels_, r, {colour, false});
+  if (!r.isEmpty()) markDirty(r);
+}
+
+void Surface::frameRect(const Rect& r, QRgb colour) {
+  if (r.isEmpty()) return;
+  const raster::Ink ink{colour, false};
+  raster::fillRect(pixels_, {r.left, r.top, r.right, r.top + 1}, ink);
+  raster::fillRect(pixels_, {r.left, r.bottom - 1, r.right, r.bottom}, ink);
+  raster::fillRect(pixels_, {r.left, r.top, r.left + 1, r.bottom}, ink);
+  raster::fillRect(pixels_, {r.right - 1, r.top, r.right, r.bottom}, ink);
+  markDirty(r);
+}
+
+void Surface::polygon(std::span<const QPoint> pointsIn) {
+  if (pointsIn.size() < 2) return;
+  std::vector<QPoint> points(pointsIn.begin(), pointsIn.end());
+  for (QPoint& p : points) p = {raster::clampCoordinate(p.x()), raster::clampCoordinate(p.y())};
+  if (!state_.brush.isNull()) raster::fillPolygon(pixels_, points, brushInk());
+  if (!state_.pen.isNull()) {
+    if (widePen()) {
+      const int w = state_.pen.width;
+      QPainterPath path(wideAt(points[0].x(), points[0].y(), w));
+      for (size_t i = 1; i < points.size(); ++i) path.lineTo(wideAt(points[i].x(), points[i].y(), w));
+      path.closeSubpath();
+      strokeWide(path, boundsOf(points, w));
+    } else {
+      const QPoint savedPosition = position_;
+      const int savedPhase = dashPhase_;
+      dashPhase_ = 0;
+      for (size_t i = 0; i < points.size(); ++i) {
+        const QPoint& a = points[i];
+        const QPoint& b = points[(i + 1) % points.size()];
+        thinLine(a.x(), a.y(), b.x(), b.y());
+      }
+      position_ = savedPosition;
+      dashPhase_ = savedPhase;
+    }
+  }
+  markDirty(boundsOf(points, 0));
+}
+
+void Surface::plotPoints(std::span<const QPoint> points, raster::Ink ink) {
+  for (const QPoint& p : points) ink.apply(pixels_.at(p.x(), p.y()));
+}
+
+void Surface::ellipse(const Rect& boxIn) {
+  const Rect box = boxIn.normalized();
+  if (box.isEmpty()) return;
+  const std::vector<QPoint> outline = raster::ellipseOutline(box, pixels_.bounds());
+  if (!state_.brush.isNull()) {
+    raster::fillEllipseInterior(pixels_, box, outline, brushInk());
+    if (state_.pen.isNull()) plotPoints(outline, brushInk());
+  }
+  if (widePen()) {
+    const int w = state_.pen.width;
+    const QPointF a = wideAt(box.left, box.top, w), b = wideAt(box.right - 1, box.bottom - 1, w);
+    QPainterPath path;
+    path.addEllipse(QRectF(a, b));
+    strokeWide(path, {box.left - w, box.top - w, box.right + w, box.bottom + w});
+  } else if (!state_.pen.isNull()) {
+    plotPoints(outline, penInk());
+  }
+  markDirty(box);
+}
+
+void Surface::arc(const Rect& boxIn, QPoint start, QPoint end) {
+  const Rect box = boxIn.normalized();
+  if (box.isEmpty() || state_.pen.isNull()) return;
+  if (widePen()) {
+    const int w = state_.pen.width;
+    const QRectF bounds(wideAt(box.left, box.top, w), wideAt(box.right - 1, box.bottom - 1, w));
+    const QPointF c = bounds.center();
+    const double a0 = std::atan2(c.y() - start.y(), start.x() - c.x()) * 180 / std::numbers::pi;
+    const double a1 = std::atan2(c.y() - end.y(), end.x() - c.x()) * 180 / std::numbers::pi;
+    double sweep = std::fmod(a1 - a0 + 720.0, 360.0);
+    if (sweep == 0.0) sweep = 360.0;
+    QPainterPath path;
+    path.arcMoveTo(bounds, a0);
+    path.arcTo(bounds, a0, sweep);
+    strokeWide(path, {box.left - w, box.top - w, box.right + w, box.bottom + w});
+    return;
+  }
+  const std::vector<QPoint> outline = raster::ellipseOutline(box, pixels_.bounds());
+  plotPoints(raster::arcPoints(box, outline, start, end), penInk());
+  markDirty(box);
+}
+
+// ---- text ------------------------------------------------------------------
+
+void Surface::drawText(int x, int y, ResolvedFont& font, std::string_view latin1) {
+  const int width = font.textWidth(latin1);
+  const Rect box{x, y, x + width, y + font.cellHeight()};
+  if (state_.backgroundMode == BackgroundMode::Opaque)
+    raster::fillRect(pixels_, box, {state_.backgroundColour, false});
+  Rect touched = box;
+  const QRgb ink = state_.textColour | 0xff000000u;
+  int penX = x;
+  for (char ch : latin1) {
+    const Glyph& g = font.glyph(static_cast<unsigned char>(ch));
+    for (const GlyphRun& run : g.runs) {
+      const int row = y + run.dy;
+      if (row < 0 || row >= pixels_.height) continue;
+      const int from = std::max(penX + run.dx, 0);
+      const int to = std::min(penX + run.dx + run.length, pixels_.width);
+      if (from < to) std::fill_n(&pixels_.at(from, row), to - from, ink);
+    }
+    if (!g.runs.empty())
+      touched = touched.united(
+          {penX + g.bounds.left, y + g.bounds.top, penX + g.bounds.right, y + g.bounds.bottom});
+    penX += g.advance;
+  }
+  markDirty(touched);
+}
+
+void Surface::textOut(int x, int y, std::string_view text) { drawText(x, y, currentFont(), text); }
+
+void Surface::textOut(int x, int y, const QString& text) {
+  const QByteArray latin1 = text.toLatin1();
+  drawText(x, y, currentFont(), {latin1.constData(), static_cast<size_t>(latin1.size())});
+}
+
+TextExtent Surface::textExtent(std::string_view text) {
+  ResolvedFont& font = currentFont();
+  return {font.textWidth(text), font.cellHeight()};
+}
+
+TextExtent Surface::textExtent(const QString& text) {
+  const QByteArray latin1 = text.toLatin1();
+  return textExtent(std::string_view(latin1.constData(), static_cast<size_t>(latin1.size())));
+}
+
+// ---- copies ----------------------------------------------------------------
+
+void Surface::copyToImage(const Rect& from, QImage& memory, QPoint to) {
+  if (memory.isNull() || from.isEmpty()) return;
+  if (memory.format() != QImage::Format_RGB32) memory.convertTo(QImage::Format_RGB32);
+  const raster::PixelTarget target{reinterpret_cast<QRgb*>(memory.bits()), memory.bytesPerLine() / 4,
+                                   memory.width(), memory.height()};
+  raster::copyPixels(pixels_, from.left, from.top, target, to.x(), to.y(), from.width(), from.height());
+}
+
+void Surface::copyFromImage(const QImage& memory, QPoint from, const Rect& to) {
+  if (memory.isNull() || to.isEmpty()) return;
+  const QImage source =
+      memory.format() == QImage::Format_RGB32 ? memory : memory.convertToFormat(QImage::Format_RGB32);
+  // Read only: the const pixels are never written through this target.
+  const raster::PixelTarget origin{const_cast<QRgb*>(reinterpret_cast<const QRgb*>(source.constBits())),
+                                   source.bytesPerLine() / 4, source.width(), source.height()};
+  raster::copyPixels(origin, from.x(), from.y(), pixels_, to.left, to.top, to.width(), to.height());
+  markDirty(to);
+}
+
+QImage Surface::compatibleImage(int width, int height) {
+  QImage image(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
+  image.fill(0xff000000u);
+  return image;
+}
+
+}  // namespace velmora
