@@ -20,8 +20,8 @@ void BM_ChartFullPaint(benchmark::State& state) {
   QImage canvas(1920, 1080, QImage::Format_RGB32);
   for (auto _ : state) {
     Surface surface(canvas);
-    beginChartPaint(surface, *m);
-    paintChart(surface, *m);
+    BeginChartPaint(surface, *m);
+    PaintChart(surface, *m);
     surface.flush();
     benchmark::DoNotOptimize(canvas.constBits());
   }

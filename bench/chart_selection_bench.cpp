@@ -23,8 +23,8 @@ struct PaintedChart {
 
   PaintedChart() {
     Surface surface(canvas);
-    beginChartPaint(surface, *model);
-    paintChart(surface, *model);
+    BeginChartPaint(surface, *model);
+    PaintChart(surface, *model);
   }
 };
 
@@ -36,12 +36,12 @@ void BM_SelectionBandMove(benchmark::State& state) {
   ChartViewModel& m = *chart.model;
   const int y = m.priceTop + 200;
   const int reach = static_cast<int>(state.range(0));
-  startSelection(m, 200, y);
+  StartSelection(m, 200, y);
   bool odd = false;
   for (auto _ : state) {
     Surface surface(chart.canvas);
     odd = !odd;
-    updateSelectionBand(surface, m, 200 + reach + (odd ? 0 : 7), y + (odd ? 0 : 40));
+    UpdateSelectionBand(surface, m, 200 + reach + (odd ? 0 : 7), y + (odd ? 0 : 40));
     benchmark::DoNotOptimize(surface.dirtyRect());
   }
 }

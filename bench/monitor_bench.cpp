@@ -57,7 +57,7 @@ void fillStore(SecurityStore& store, int count, bool withBars) {
   store.Clear();
   for (int i = 0; i < count; ++i) {
     SecurityData data;
-    InitSecurityEntry(data, symbolOf(i).c_str(), kRealTimeYahoo);
+    (void)InitSecurityEntry(data, symbolOf(i).c_str(), kRealTimeYahoo);  // fixed, well-formed test symbols
     if (withBars) {
       for (int b = 0; b < kMonitoredBars; ++b) {
         QuoteBar& bar = data.bars[b];
@@ -74,7 +74,7 @@ void fillStore(SecurityStore& store, int count, bool withBars) {
       data.bars.count = kMonitoredBars;
       data.historyLoaded = 1;
     }
-    store.Append(data);
+    (void)store.Append(data);  // fixed, well-formed test symbols
   }
 }
 

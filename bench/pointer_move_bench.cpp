@@ -25,9 +25,9 @@ struct PaintedChart {
 
   PaintedChart() {
     Surface surface(canvas);
-    beginChartPaint(surface, *model);
-    paintChart(surface, *model,
-               [this](Surface& sf, ChartViewModel& mm) { drawOverlaysAfterPaint(sf, mm, overlays); });
+    BeginChartPaint(surface, *model);
+    PaintChart(surface, *model,
+               [this](Surface& sf, ChartViewModel& mm) { DrawOverlaysAfterPaint(sf, mm, overlays); });
   }
 };
 
@@ -42,7 +42,7 @@ void BM_PointerMove(benchmark::State& state) {
     Surface surface(chart.canvas);
     odd = !odd;
     const OverlayDamage damage =
-        onPointerMove(surface, *chart.model, chart.overlays, odd ? 700 : 1100, odd ? y0 : y1, true);
+        OnPointerMove(surface, *chart.model, chart.overlays, odd ? 700 : 1100, odd ? y0 : y1, true);
     benchmark::DoNotOptimize(damage.size());
   }
 }
@@ -60,15 +60,15 @@ void BM_PointerMovePieces(benchmark::State& state) {
   for (auto _ : state) {
     switch (piece) {
       case 0:
-        drawCrossHair(surface, m, 700, y);
-        drawCrossHair(surface, m, 700, y);
+        DrawCrossHair(surface, m, 700, y);
+        DrawCrossHair(surface, m, 700, y);
         break;
       case 1:
-        restorePriceLabel(surface, m, chart.overlays);
-        drawPriceLabel(surface, m, chart.overlays, 700, y);
+        RestorePriceLabel(surface, m, chart.overlays);
+        DrawPriceLabel(surface, m, chart.overlays, 700, y);
         break;
       default:
-        drawBarInfo(surface, m, 700);
+        DrawBarInfo(surface, m, 700);
         break;
     }
   }

@@ -19,7 +19,8 @@ struct AnalyzeOptions {
 };
 
 // False with a one-line reason in `error` when the arguments are not usable.
-bool ParseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& options, std::string& error);
+[[nodiscard]] bool ParseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& options,
+                                       std::string& error);
 
 // The two usage lines shown with an error.
 const char* AnalyzeUsageText();

@@ -85,7 +85,8 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
   }
 
   StartProcess();
-  ReadConfig();
+  // No file is no error: the defaults stand.
+  (void)ReadConfig(systemConfig());
   SecurityStore& store = securityStore();
   LoaderPool& pool = loaderPool();
   pool.setTiming(options.timing);

@@ -14,7 +14,7 @@ namespace velmora {
 inline constexpr const char* kWriteCheckPrefix = ".velmora-write-check-";
 
 // Whether files can be created in `folder`; the reason when not.
-bool CheckFolderWritable(const std::string& folder, std::string& reason);
+[[nodiscard]] bool CheckFolderWritable(const std::string& folder, std::string& reason);
 
 // Securities of the store whose history is loaded.
 int LoadedSecurityCount(const SecurityStore& store);

@@ -28,7 +28,8 @@ inline constexpr const char* kRetryPauseVariable = "VELMORA_RETRY_PAUSE_MS";
 
 // Reads the command line and the pause variables; false with a message in
 // `error` for an unknown option or a bad value.
-bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& options, std::string& error);
+[[nodiscard]] bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& options,
+                                        std::string& error);
 
 // The text of --help.
 const char* HeadlessUsage();

@@ -8,10 +8,10 @@ namespace velmora {
 // Starts argv[0] (searched in PATH when it has no '/') with the given
 // arguments and waits for it. Returns its exit status, or -1 when it could
 // not be started or was ended by a signal.
-int RunProgramAndWait(const std::vector<std::string>& argv);
+[[nodiscard]] int RunProgramAndWait(const std::vector<std::string>& argv);
 
 // Opens a file or web address with the desktop's default program
 // ("xdg-open"); true when the opener reports success.
-bool OpenWithDesktop(const std::string& fileOrUrl);
+[[nodiscard]] bool OpenWithDesktop(const std::string& fileOrUrl);
 
 }  // namespace velmora

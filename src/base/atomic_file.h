@@ -12,7 +12,8 @@ namespace velmora {
 // files rebuilt every pass (reports, local history) can skip that cost.
 // The temporary file is `path` + "." + six characters chosen by mkstemp,
 // locked (flock) while it exists under that name.
-bool WriteFileAtomically(const std::string& path, std::string_view content, bool durable = true);
+[[nodiscard]] bool WriteFileAtomically(const std::string& path, std::string_view content,
+                                       bool durable = true);
 
 // What WriteFileAtomically appends to `path` for its temporary file.
 inline constexpr const char* kTemporarySuffixTemplate = ".XXXXXX";

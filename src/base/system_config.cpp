@@ -43,115 +43,178 @@ void applyEditorDefault(SystemConfig& config) {
   }
 }
 
-int flagOf(const std::string& value) { return value.find("Yes") != std::string::npos ? 1 : 0; }
 bool has(const std::string& value, const char* word) { return value.find(word) != std::string::npos; }
 
-enum class Kind { Text, Int, Double, Flag, RealTimeServer, HistoryServer };
+// How a key's value is read and written.
+enum class Kind {
+  kText,            // copied as it is, cut to `capacity`
+  kUrl,             // text whose default is the stand-in service's address with `path`
+  kInt,             // the leading integer, as atoi reads it
+  kDouble,          // the leading number, as atof reads it; written "%.2lf"
+  kFlag,            // on when the value contains "Yes"; written "Yes" / "No"
+  kRealTimeServer,  // "MyTrack" / "Yahoo"
+  kHistoryServer,   // "Yahoo_Spread_Sheet" / "Yahoo_Html" / "Edreyfus"
+};
 
+// When the writer puts a key into the file.
+enum class Written {
+  kAlways,     // one of the lines of a new file; updated where it stands
+  kIfChanged,  // updated where it stands; added only when it is not its default
+  kNever,      // read only: its line stays as the user wrote it
+};
+
+// One setting: its key, where it lives, how it reads and writes, its
+// default and the range it is kept to where it is used.
 struct Key {
   const char* name;  // including its "="
   Kind kind;
-  std::size_t capacity;  // for text values
+  Written written;
+  bool blankBefore;  // an empty line before it in a new file
+  std::string SystemConfig::*text;
+  int SystemConfig::*integer;
+  double SystemConfig::*number;
+  double defaultValue;      // numbers and flags
+  const char* defaultPath;  // URLs
+  std::size_t capacity;     // texts
+  int low;                  // kept to [low, high] where used; both 0 when unlimited
+  int high;
 };
 
-// Table order decides which key wins when a line begins with several names.
+constexpr Key text(const char* name, std::string SystemConfig::*field, std::size_t capacity, bool blank) {
+  return {name, Kind::kText, Written::kAlways, blank, field, nullptr, nullptr, 0, nullptr, capacity, 0, 0};
+}
+constexpr Key url(const char* name, std::string SystemConfig::*field, const char* path) {
+  return {name, Kind::kUrl, Written::kIfChanged, false, field, nullptr, nullptr, 0, path, kUrlCapacity, 0, 0};
+}
+constexpr Key integer(const char* name, int SystemConfig::*field, int value, bool blank, int low = 0,
+                      int high = 0) {
+  return {name,    Kind::kInt,    Written::kAlways, blank, nullptr, field,
+          nullptr, double(value), nullptr,          0,     low,     high};
+}
+constexpr Key number(const char* name, double SystemConfig::*field, double value, bool blank) {
+  return {name, Kind::kDouble, Written::kAlways, blank, nullptr, nullptr, field, value, nullptr, 0, 0, 0};
+}
+constexpr Key flag(const char* name, int SystemConfig::*field, bool blank) {
+  return {name, Kind::kFlag, Written::kAlways, blank, nullptr, field, nullptr, 1, nullptr, 0, 0, 0};
+}
+constexpr Key server(const char* name, Kind kind, int SystemConfig::*field) {
+  return {name, kind, Written::kNever, false, nullptr, field, nullptr, 0, nullptr, 0, 0, 0};
+}
+
+// Every key of Config.ini, in the order of a new file. No name is the
+// beginning of another, so the order does not decide which key a line sets.
 constexpr Key kKeys[] = {
-    {"Editor=", Kind::Text, kEditorCapacity},
-    {"ScreenWidth=", Kind::Int, 0},
-    {"ScreenHeight=", Kind::Int, 0},
-    {"StartRealTimeQuoteLoader=", Kind::Flag, 0},
-    {"RealTimeQuoteServer=", Kind::RealTimeServer, 0},
-    {"HistoryQuoteServer=", Kind::HistoryServer, 0},
-    {"YahooHistoryQuoteURL=", Kind::Text, kUrlCapacity},
-    {"YahooHistoryQuoteSpreadSheetURL=", Kind::Text, kUrlCapacity},
-    {"YahooRealTimeQuoteSpreadSheetURL=", Kind::Text, kUrlCapacity},
-    {"ShowVolume=", Kind::Flag, 0},
-    {"ShowMA=", Kind::Flag, 0},
-    {"ShowBS=", Kind::Flag, 0},
-    {"ShowRSI=", Kind::Flag, 0},
-    {"TrendChangeConfirmDays=", Kind::Int, 0},
-    {"ThresholdToEMA10=", Kind::Double, 0},
-    {"ThreadLoadQuoteNum=", Kind::Int, 0},
-    {"QuoteInterval=", Kind::Int, 0},
-    {"bCheckVolume=", Kind::Flag, 0},
-    {"bCheckRSI=", Kind::Flag, 0},
-    {"bCheckStochastics=", Kind::Flag, 0},
+    text("Editor=", &SystemConfig::Editor, kEditorCapacity, true),
+    integer("ScreenWidth=", &SystemConfig::ScreenWidth, 0, true),
+    integer("ScreenHeight=", &SystemConfig::ScreenHeight, 0, false),
+    flag("StartRealTimeQuoteLoader=", &SystemConfig::StartRealTimeQuoteLoader, true),
+    flag("ShowVolume=", &SystemConfig::ShowVolume, true),
+    flag("ShowMA=", &SystemConfig::ShowMA, false),
+    flag("ShowBS=", &SystemConfig::ShowBS, false),
+    flag("ShowRSI=", &SystemConfig::ShowRSI, false),
+    integer("QuoteInterval=", &SystemConfig::QuoteInterval, 0, true, 0, kMaxQuoteIntervalSeconds),
+    integer("TrendChangeConfirmDays=", &SystemConfig::TrendChangeConfirmDays, 2, true, 0, 5),
+    number("ThresholdToEMA10=", &SystemConfig::ThresholdToEMA10, 20.0, true),
+    integer("ThreadLoadQuoteNum=", &SystemConfig::ThreadLoadQuoteNum, 1, true, 1, 16),
+    flag("bCheckVolume=", &SystemConfig::bCheckVolume, false),
+    flag("bCheckRSI=", &SystemConfig::bCheckRSI, false),
+    flag("bCheckStochastics=", &SystemConfig::bCheckStochastics, false),
+    url("YahooHistoryQuoteURL=", &SystemConfig::YahooHistoryQuoteURL, "/q/hp"),
+    url("YahooHistoryQuoteSpreadSheetURL=", &SystemConfig::YahooHistoryQuoteSpreadSheetURL, "/table.csv"),
+    url("YahooRealTimeQuoteSpreadSheetURL=", &SystemConfig::YahooRealTimeQuoteSpreadSheetURL,
+        "/d/quotes.csv"),
+    server("RealTimeQuoteServer=", Kind::kRealTimeServer, &SystemConfig::RealTimeQuoteServer),
+    server("HistoryQuoteServer=", Kind::kHistoryServer, &SystemConfig::HistoryQuoteServer),
 };
 
-// Where each key's value goes; same order as kKeys.
-void store(SystemConfig& c, std::size_t keyIndex, const std::string& v) {
-  switch (keyIndex) {
-    case 0:
-      c.Editor = cut(v, kEditorCapacity);
+const Key* keyOf(const std::string& line) {
+  for (const Key& key : kKeys)
+    if (line.compare(0, std::strlen(key.name), key.name) == 0) return &key;
+  return nullptr;
+}
+
+const Key& keyOfField(const int SystemConfig::*field) {
+  for (const Key& key : kKeys)
+    if (key.integer == field) return key;
+  return kKeys[0];  // every caller names a field of the table
+}
+
+void setDefault(SystemConfig& c, const Key& key) {
+  switch (key.kind) {
+    case Kind::kText:
+      c.*key.text = std::string();
       break;
-    case 1:
-      c.ScreenWidth = std::atoi(v.c_str());
+    case Kind::kUrl:
+      c.*key.text = DefaultQuoteUrl(key.defaultPath);
       break;
-    case 2:
-      c.ScreenHeight = std::atoi(v.c_str());
-      break;
-    case 3:
-      c.StartRealTimeQuoteLoader = flagOf(v);
-      break;
-    case 4:
-      if (has(v, "MyTrack"))
-        c.RealTimeQuoteServer = kRealTimeMyTrack;
-      else if (has(v, "Yahoo"))
-        c.RealTimeQuoteServer = kRealTimeYahoo;
-      break;
-    case 5:
-      if (has(v, "Yahoo_Spread_Sheet"))
-        c.HistoryQuoteServer = kHistoryYahooSpreadSheet;
-      else if (has(v, "Yahoo_Html"))
-        c.HistoryQuoteServer = kHistoryYahooHtml;
-      else if (has(v, "Edreyfus"))
-        c.HistoryQuoteServer = kHistoryEdreyfus;
-      break;
-    case 6:
-      c.YahooHistoryQuoteURL = cut(v, kUrlCapacity);
-      break;
-    case 7:
-      c.YahooHistoryQuoteSpreadSheetURL = cut(v, kUrlCapacity);
-      break;
-    case 8:
-      c.YahooRealTimeQuoteSpreadSheetURL = cut(v, kUrlCapacity);
-      break;
-    case 9:
-      c.ShowVolume = flagOf(v);
-      break;
-    case 10:
-      c.ShowMA = flagOf(v);
-      break;
-    case 11:
-      c.ShowBS = flagOf(v);
-      break;
-    case 12:
-      c.ShowRSI = flagOf(v);
-      break;
-    case 13:
-      c.TrendChangeConfirmDays = std::atoi(v.c_str());
-      break;
-    case 14:
-      c.ThresholdToEMA10 = std::atof(v.c_str());
-      break;
-    case 15:
-      c.ThreadLoadQuoteNum = std::atoi(v.c_str());
-      break;
-    case 16:
-      c.QuoteInterval = std::atoi(v.c_str());
-      break;
-    case 17:
-      c.bCheckVolume = flagOf(v);
-      break;
-    case 18:
-      c.bCheckRSI = flagOf(v);
-      break;
-    case 19:
-      c.bCheckStochastics = flagOf(v);
+    case Kind::kDouble:
+      c.*key.number = key.defaultValue;
       break;
     default:
+      c.*key.integer = static_cast<int>(key.defaultValue);
       break;
   }
+}
+
+void store(SystemConfig& c, const Key& key, const std::string& v) {
+  switch (key.kind) {
+    case Kind::kText:
+    case Kind::kUrl:
+      c.*key.text = cut(v, key.capacity);
+      break;
+    case Kind::kInt:
+      c.*key.integer = std::atoi(v.c_str());
+      break;
+    case Kind::kDouble:
+      c.*key.number = std::atof(v.c_str());
+      break;
+    case Kind::kFlag:
+      c.*key.integer = has(v, "Yes") ? 1 : 0;
+      break;
+    case Kind::kRealTimeServer:
+      if (has(v, "MyTrack"))
+        c.*key.integer = kRealTimeMyTrack;
+      else if (has(v, "Yahoo"))
+        c.*key.integer = kRealTimeYahoo;
+      break;
+    case Kind::kHistoryServer:
+      if (has(v, "Yahoo_Spread_Sheet"))
+        c.*key.integer = kHistoryYahooSpreadSheet;
+      else if (has(v, "Yahoo_Html"))
+        c.*key.integer = kHistoryYahooHtml;
+      else if (has(v, "Edreyfus"))
+        c.*key.integer = kHistoryEdreyfus;
+      break;
+  }
+}
+
+// "Key=value" with the current value, as the writer puts it.
+std::string formatLine(const SystemConfig& c, const Key& key) {
+  char value[64] = "";
+  switch (key.kind) {
+    case Kind::kText:
+    case Kind::kUrl:
+      return std::string(key.name) + cut(c.*key.text, key.capacity);
+    case Kind::kInt:
+      std::snprintf(value, sizeof value, "%d", c.*key.integer);
+      break;
+    case Kind::kDouble:
+      std::snprintf(value, sizeof value, "%.2lf", c.*key.number);
+      break;
+    case Kind::kFlag:
+      std::snprintf(value, sizeof value, "%s", c.*key.integer ? "Yes" : "No");
+      break;
+    default:  // the service choices are never written
+      break;
+  }
+  return std::string(key.name) + value;
+}
+
+bool atDefault(const SystemConfig& c, const Key& key) {
+  SystemConfig defaults;
+  setDefault(defaults, key);
+  return key.text != nullptr ? c.*key.text == defaults.*key.text
+                             : formatLine(c, key) == formatLine(defaults, key);
 }
 
 // Editors on many systems start a UTF-8 file with a byte-order mark; it is
@@ -163,150 +226,9 @@ void skipByteOrderMark(std::FILE* f) {
   std::rewind(f);
 }
 
-// Index into kKeys of the key a line sets, or -1.
-int keyOf(const std::string& line) {
-  for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-    if (line.compare(0, std::strlen(kKeys[i].name), kKeys[i].name) == 0) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 void applyLine(SystemConfig& config, const std::string& line) {
   if (line.empty()) return;
-  const int key = keyOf(line);
-  if (key >= 0) store(config, static_cast<std::size_t>(key), line.substr(std::strlen(kKeys[key].name)));
-}
-
-const char* yesNo(int flag) { return flag ? "Yes" : "No"; }
-
-}  // namespace
-
-SystemConfig& systemConfig() {
-  static SystemConfig config;
-  return config;
-}
-
-std::string DefaultQuoteUrl(const char* path) {
-  char text[kUrlCapacity + 1];
-  std::snprintf(text, sizeof text, "http://%s:%d%s", kDefaultQuoteHost, kDefaultQuotePort, path);
-  return text;
-}
-
-void SetConfigDefaults(SystemConfig& config) {
-  config = SystemConfig{};
-  config.YahooHistoryQuoteURL = DefaultQuoteUrl("/q/hp");
-  config.YahooHistoryQuoteSpreadSheetURL = DefaultQuoteUrl("/table.csv");
-  config.YahooRealTimeQuoteSpreadSheetURL = DefaultQuoteUrl("/d/quotes.csv");
-  applyEditorDefault(config);
-}
-
-bool ReadConfig(SystemConfig& config, const std::string& path) {
-  SetConfigDefaults(config);
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  skipByteOrderMark(f);
-  // LF is dropped wherever it stands; CR ends a line; text after the last CR
-  // is never used. The line buffer holds 255 characters: longer lines are cut.
-  std::string line;
-  line.reserve(kLineCapacity);
-  int ch;
-  while ((ch = std::fgetc(f)) != EOF) {
-    if (ch == '\n') continue;
-    if (ch == '\r') {
-      applyLine(config, line);
-      line.clear();
-      continue;
-    }
-    if (line.size() < kLineCapacity) line.push_back(static_cast<char>(ch));
-  }
-  std::fclose(f);
-  applyEditorDefault(config);
-  return true;
-}
-
-std::string FormatConfig(const SystemConfig& c) {
-  char text[2048];
-  const char* e = "\r\n";
-  std::snprintf(text, sizeof text,
-                "%s"
-                "Editor=%s%s"
-                "%s"
-                "ScreenWidth=%d%s"
-                "ScreenHeight=%d%s"
-                "%s"
-                "StartRealTimeQuoteLoader=%s%s"
-                "%s"
-                "ShowVolume=%s%s"
-                "ShowMA=%s%s"
-                "ShowBS=%s%s"
-                "ShowRSI=%s%s"
-                "%s"
-                "QuoteInterval=%d%s"
-                "%s"
-                "TrendChangeConfirmDays=%d%s"
-                "%s"
-                "ThresholdToEMA10=%.2lf%s"
-                "%s"
-                "ThreadLoadQuoteNum=%d%s"
-                "bCheckVolume=%s%s"
-                "bCheckRSI=%s%s"
-                "bCheckStochastics=%s%s",
-                e, cut(c.Editor, kEditorCapacity).c_str(), e, e, c.ScreenWidth, e, c.ScreenHeight, e, e,
-                yesNo(c.StartRealTimeQuoteLoader), e, e, yesNo(c.ShowVolume), e, yesNo(c.ShowMA), e,
-                yesNo(c.ShowBS), e, yesNo(c.ShowRSI), e, e, c.QuoteInterval, e, e, c.TrendChangeConfirmDays,
-                e, e, c.ThresholdToEMA10, e, e, c.ThreadLoadQuoteNum, e, yesNo(c.bCheckVolume), e,
-                yesNo(c.bCheckRSI), e, yesNo(c.bCheckStochastics), e);
-  return text;
-}
-
-namespace {
-
-// The lines the writer owns, each with its current value, in the order of a
-// fresh file. The three quote-service addresses are owned too, but only
-// written where the file names them or where they differ from the defaults,
-// so a file that never named them keeps its usual lines.
-struct OwnedLine {
-  int key;  // index into kKeys
-  std::string text;
-  bool optional;
-};
-
-std::vector<OwnedLine> ownedLines(const SystemConfig& c) {
-  char number[64];
-  auto line = [](int key, const std::string& value, bool optional = false) {
-    return OwnedLine{key, std::string(kKeys[key].name) + value, optional};
-  };
-  auto integer = [&number](int value) {
-    std::snprintf(number, sizeof number, "%d", value);
-    return std::string(number);
-  };
-  SystemConfig defaults;
-  SetConfigDefaults(defaults);
-  std::snprintf(number, sizeof number, "%.2lf", c.ThresholdToEMA10);
-  const std::string threshold = number;
-  return {
-      line(0, cut(c.Editor, kEditorCapacity)),
-      line(1, integer(c.ScreenWidth)),
-      line(2, integer(c.ScreenHeight)),
-      line(3, yesNo(c.StartRealTimeQuoteLoader)),
-      line(9, yesNo(c.ShowVolume)),
-      line(10, yesNo(c.ShowMA)),
-      line(11, yesNo(c.ShowBS)),
-      line(12, yesNo(c.ShowRSI)),
-      line(16, integer(c.QuoteInterval)),
-      line(13, integer(c.TrendChangeConfirmDays)),
-      line(14, threshold),
-      line(15, integer(c.ThreadLoadQuoteNum)),
-      line(17, yesNo(c.bCheckVolume)),
-      line(18, yesNo(c.bCheckRSI)),
-      line(19, yesNo(c.bCheckStochastics)),
-      line(6, cut(c.YahooHistoryQuoteURL, kUrlCapacity),
-           c.YahooHistoryQuoteURL == defaults.YahooHistoryQuoteURL),
-      line(7, cut(c.YahooHistoryQuoteSpreadSheetURL, kUrlCapacity),
-           c.YahooHistoryQuoteSpreadSheetURL == defaults.YahooHistoryQuoteSpreadSheetURL),
-      line(8, cut(c.YahooRealTimeQuoteSpreadSheetURL, kUrlCapacity),
-           c.YahooRealTimeQuoteSpreadSheetURL == defaults.YahooRealTimeQuoteSpreadSheetURL),
-  };
+  if (const Key* key = keyOf(line)) store(config, *key, line.substr(std::strlen(key->name)));
 }
 
 // The lines of an existing file: ended by CR, LF or CR LF (a file edited on
@@ -340,28 +262,88 @@ bool readWhole(const std::string& path, std::string& text) {
   return ok;
 }
 
+int loadShared(const int& field) {
+  return std::atomic_ref<int>(const_cast<int&>(field)).load(std::memory_order_relaxed);
+}
+
+// A setting kept inside the range its key gives, where it is used.
+int effective(const SystemConfig& config, int SystemConfig::*field) {
+  const Key& key = keyOfField(field);
+  return std::clamp(loadShared(config.*field), key.low, key.high);
+}
+
 }  // namespace
 
+SystemConfig& systemConfig() {
+  static SystemConfig config;
+  return config;
+}
+
+std::string DefaultQuoteUrl(const char* path) {
+  char text[kUrlCapacity + 1];
+  std::snprintf(text, sizeof text, "http://%s:%d%s", kDefaultQuoteHost, kDefaultQuotePort, path);
+  return text;
+}
+
+void SetConfigDefaults(SystemConfig& config) {
+  config = SystemConfig{};
+  for (const Key& key : kKeys) setDefault(config, key);
+  applyEditorDefault(config);
+}
+
+bool ReadConfig(SystemConfig& config, const std::string& path) {
+  SetConfigDefaults(config);
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  skipByteOrderMark(f);
+  // LF is dropped wherever it stands; CR ends a line; text after the last CR
+  // is never used. The line buffer holds 255 characters: longer lines are cut.
+  std::string line;
+  line.reserve(kLineCapacity);
+  int ch;
+  while ((ch = std::fgetc(f)) != EOF) {
+    if (ch == '\n') continue;
+    if (ch == '\r') {
+      applyLine(config, line);
+      line.clear();
+      continue;
+    }
+    if (line.size() < kLineCapacity) line.push_back(static_cast<char>(ch));
+  }
+  std::fclose(f);
+  applyEditorDefault(config);
+  return true;
+}
+
+std::string FormatConfig(const SystemConfig& config) {
+  std::string text;
+  for (const Key& key : kKeys) {
+    if (key.written == Written::kNever || (key.written == Written::kIfChanged && atDefault(config, key)))
+      continue;
+    if (key.blankBefore) text += "\r\n";
+    text += formatLine(config, key) + "\r\n";
+  }
+  return text;
+}
+
 std::string MergeConfig(std::string_view existing, const SystemConfig& config) {
-  const std::vector<OwnedLine> owned = ownedLines(config);
-  std::vector<bool> written(owned.size(), false);
+  std::vector<const Key*> written;
   std::string text;
   for (const std::string& line : splitLines(existing)) {
-    const int key = keyOf(line);
-    const auto own =
-        std::find_if(owned.begin(), owned.end(), [key](const OwnedLine& o) { return o.key == key; });
-    if (key >= 0 && own != owned.end()) {
-      text += own->text;
-      written[static_cast<std::size_t>(own - owned.begin())] = true;
+    const Key* key = keyOf(line);
+    if (key != nullptr && key->written != Written::kNever) {
+      text += formatLine(config, *key);
+      written.push_back(key);
     } else {
       text += line;
     }
     text += "\r\n";
   }
-  for (std::size_t i = 0; i < owned.size(); ++i) {
-    if (written[i] || owned[i].optional) continue;
-    text += owned[i].text;
-    text += "\r\n";
+  for (const Key& key : kKeys) {
+    if (key.written == Written::kNever || std::find(written.begin(), written.end(), &key) != written.end())
+      continue;
+    if (key.written == Written::kIfChanged && atDefault(config, key)) continue;
+    text += formatLine(config, key) + "\r\n";
   }
   return text;
 }
@@ -376,22 +358,18 @@ bool WriteConfig(const SystemConfig& config, const std::string& path) {
   return WriteFileAtomically(path, FormatConfig(config));
 }
 
-namespace {
-int loadShared(const int& field) {
-  return std::atomic_ref<int>(const_cast<int&>(field)).load(std::memory_order_relaxed);
-}
-}  // namespace
-
 void StoreSharedSetting(int& field, int value) {
   std::atomic_ref<int>(field).store(value, std::memory_order_relaxed);
 }
 
-int EffectiveThreadCount(const SystemConfig& config) { return std::clamp(config.ThreadLoadQuoteNum, 1, 16); }
+int EffectiveThreadCount(const SystemConfig& config) {
+  return effective(config, &SystemConfig::ThreadLoadQuoteNum);
+}
 int EffectiveConfirmDays(const SystemConfig& config) {
-  return std::clamp(loadShared(config.TrendChangeConfirmDays), 0, 5);
+  return effective(config, &SystemConfig::TrendChangeConfirmDays);
 }
 int EffectiveQuoteIntervalSeconds(const SystemConfig& config) {
-  return std::clamp(loadShared(config.QuoteInterval), 0, kMaxQuoteIntervalSeconds);
+  return effective(config, &SystemConfig::QuoteInterval);
 }
 
 }  // namespace velmora

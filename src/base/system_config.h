@@ -40,16 +40,16 @@ SystemConfig& systemConfig();
 inline constexpr const char* kConfigFileName = "Config.ini";
 
 // Every default, including the editor rule.
-void SetConfigDefaults(SystemConfig& config = systemConfig());
+void SetConfigDefaults(SystemConfig& config);
 
 // Defaults, then the file; false when it cannot be opened (defaults stay).
-bool ReadConfig(SystemConfig& config = systemConfig(), const std::string& path = kConfigFileName);
+[[nodiscard]] bool ReadConfig(SystemConfig& config, const std::string& path = kConfigFileName);
 
 // Saves the settings through a temporary file in the same folder renamed
 // over the old one, so a failed save never loses it. A new file gets the
 // 23-line CRLF text; an existing one keeps every line the writer does not
 // own, in place, and gets the current value on each line it owns.
-bool WriteConfig(const SystemConfig& config = systemConfig(), const std::string& path = kConfigFileName);
+[[nodiscard]] bool WriteConfig(const SystemConfig& config, const std::string& path = kConfigFileName);
 
 // The text of a new file.
 std::string FormatConfig(const SystemConfig& config);

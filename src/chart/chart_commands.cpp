@@ -7,7 +7,7 @@ namespace velmora {
 
 int DetailQuoteBarAt(const ChartViewModel& m, int x) {
   if (x < m.leftMargin || x > m.plotRight() || m.barSpacing <= 0) return -1;
-  const int i = m.data.oldestVisible - truncToInt((x - m.leftMargin) / m.barSpacing);
+  const int i = m.data.oldestVisible - TruncToInt((x - m.leftMargin) / m.barSpacing);
   if (i < m.data.newestVisible || i > m.data.oldestVisible) return -1;
   if (i < 0 || i >= m.data.barCount()) return -1;
   return i;

@@ -28,6 +28,6 @@ DetailQuoteRequest ChartDetailQuoteRequest(const ChartViewModel& model, int bar)
 
 // A click or double click at x on a chart: the modal Detail Quote dialog
 // for the bar there; false (nothing shown) when x names no bar.
-bool OpenChartDetailQuote(QWidget* owner, const ChartViewModel& model, int x);
+[[nodiscard]] bool OpenChartDetailQuote(QWidget* owner, const ChartViewModel& model, int x);
 
 }  // namespace velmora

@@ -57,7 +57,7 @@ void stackPanels(Surface& surface, ChartViewModel& m) {
   m.stochPlotHeight = m.stochBottom - m.axisTextHeight - m.stochTop - 2;
   if (s.showStochastics != 0) {
     separator(surface, m, m.stochTop);
-    drawStochasticsHeader(surface, m);
+    DrawStochasticsHeader(surface, m);
   }
 
   base = stackPanel(s.showRsi != 0, base, m.rsiTop, m.rsiBottom);
@@ -67,14 +67,14 @@ void stackPanels(Surface& surface, ChartViewModel& m) {
     // RSI separator is drawn with it.
     surface.selectPen(s.showStochastics != 0 ? referenceGrey : thinBlack);
     separator(surface, m, m.rsiTop);
-    drawRsiHeader(surface, m);
+    DrawRsiHeader(surface, m);
   }
 
   base = stackPanel(s.showVolume != 0, base, m.volumeTop, m.volumeBottom);
   m.volumePlotHeight = 78 - m.axisTextHeight;
   if (s.showVolume != 0) {
     const QuoteBar& newest = m.newestBar();
-    drawVolumeHeader(surface, m, newest.volume, newest.volumeAvg50);
+    DrawVolumeHeader(surface, m, newest.volume, newest.volumeAvg50);
     surface.selectPen(Pen::solid(kBlack, 2));
     separator(surface, m, m.volumeTop);
   }
@@ -129,7 +129,7 @@ class MonthMemo {
 
 }  // namespace
 
-double priceStepFor(double range) {
+double PriceStepFor(double range) {
   // A negative range (no visible bar widened the extents) or an absurd one
   // still gives a usable step.
   const double hundredths = std::clamp((range * 0.125 + 0.05) * 100, 5.0, 1e15);
@@ -137,7 +137,7 @@ double priceStepFor(double range) {
   return static_cast<double>(t / 5 * 5) * 0.01;
 }
 
-void measureAxisColumn(Surface& surface, ChartViewModel& m) {
+void MeasureAxisColumn(Surface& surface, ChartViewModel& m) {
   const FontSpec oldFont = surface.selectFont(m.axisFont);
   char text[64];
   std::snprintf(text, sizeof text, "%.2lf", m.data.priceMax);
@@ -149,11 +149,11 @@ void measureAxisColumn(Surface& surface, ChartViewModel& m) {
   m.updateBarSpacing();
 }
 
-void layoutChart(Surface& surface, ChartViewModel& m) {
+void LayoutChart(Surface& surface, ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
   const double range = m.data.priceMax - m.data.priceMin;
-  m.priceStep = priceStepFor(range);
-  measureAxisColumn(surface, m);
+  m.priceStep = PriceStepFor(range);
+  MeasureAxisColumn(surface, m);
   surface.selectFont(m.axisFont);
 
   drawFrame(surface, m);
@@ -167,11 +167,11 @@ void layoutChart(Surface& surface, ChartViewModel& m) {
   m.updateBarSpacing();
 }
 
-void drawPriceGrid(Surface& surface, const ChartViewModel& m) {
+void DrawPriceGrid(Surface& surface, const ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
   surface.selectPen(Pen::solid(kGridGrey));
   surface.selectFont(m.axisFont);
-  const double step = m.priceStep > 0 ? m.priceStep : priceStepFor(m.data.priceMax - m.data.priceMin);
+  const double step = m.priceStep > 0 ? m.priceStep : PriceStepFor(m.data.priceMax - m.data.priceMin);
   double level = std::trunc((m.data.priceMin + step + 0.05) * 10) * 0.1;
   // The step is at least an eighth of the range, so a dozen levels cover
   // it; the cap only stops a step lost in the rounding of huge prices.
@@ -184,7 +184,7 @@ void drawPriceGrid(Surface& surface, const ChartViewModel& m) {
   }
 }
 
-void drawMonthAxis(Surface& surface, const ChartViewModel& m) {
+void DrawMonthAxis(Surface& surface, const ChartViewModel& m) {
   static const char* const kNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   static const char* const kInitials[] = {"J", "F", "M", "A", "M", "J", "J", "A", "S", "O", "N", "D"};
@@ -206,7 +206,7 @@ void drawMonthAxis(Surface& surface, const ChartViewModel& m) {
     if (month == previousMonth) continue;
     if (previousMonth > 0) {
       // The right edge of the slot of the month's first bar.
-      const int x = truncToInt((m.data.oldestVisible - i + 1) * m.barSpacing + m.leftMargin);
+      const int x = TruncToInt((m.data.oldestVisible - i + 1) * m.barSpacing + m.leftMargin);
       surface.moveTo(x, m.topMargin);
       surface.lineTo(x, m.frameBottom());
       char label[8];

@@ -13,22 +13,22 @@ namespace velmora {
 // Distance between two price levels for a visible price range: 12.5 % of
 // the range plus 0.05, cut to hundredths and down to a multiple of 0.05,
 // never below 0.05 (range 10 -> 1.30, 3 -> 0.40, 0 -> 0.05).
-double priceStepFor(double range);
+double PriceStepFor(double range);
 
 // The price-label column of this paint: axisTextWidth/Height of the
 // highest price's label in the axis font, axisWidth 4 pixels wider, and the
 // barSpacing that leaves. Leaves the surface's selections as they were.
-void measureAxisColumn(Surface& surface, ChartViewModel& model);
+void MeasureAxisColumn(Surface& surface, ChartViewModel& model);
 
 // Sets priceStep, axisTextWidth/Height, axisWidth, every panel's top and
 // bottom, the plot heights, priceBottom/priceTop, priceScale and barSpacing;
 // draws the frame, the separators and the shown panels' headers and
 // reference lines. Leaves the surface's selections as they were.
-void layoutChart(Surface& surface, ChartViewModel& model);
+void LayoutChart(Surface& surface, ChartViewModel& model);
 
 // Grey horizontal lines with "%.2lf" labels in the price-label column, one
 // step apart from the first tenth above priceMin + priceStep, below priceMax.
-void drawPriceGrid(Surface& surface, const ChartViewModel& model);
+void DrawPriceGrid(Surface& surface, const ChartViewModel& model);
 
 // A grey vertical line at the first bar of every month and a label under
 // the frame (month names, or initials beyond 366 visible bars; the two-digit
@@ -36,6 +36,6 @@ void drawPriceGrid(Surface& surface, const ChartViewModel& model);
 // into the one drawn before it is left out. Uses the barSpacing the model
 // holds: a paint measures its price-label column first, so the axis lines
 // up with the bars of the same paint.
-void drawMonthAxis(Surface& surface, const ChartViewModel& model);
+void DrawMonthAxis(Surface& surface, const ChartViewModel& model);
 
 }  // namespace velmora

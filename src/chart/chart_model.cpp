@@ -5,7 +5,7 @@
 
 namespace velmora {
 
-int truncToInt(double value) {
+int TruncToInt(double value) {
   // Far beyond any canvas, yet small enough that sums of two stay in range.
   constexpr double kLimit = 1 << 28;
   if (std::isnan(value)) return 0;
@@ -25,10 +25,10 @@ ChartViewModel::ChartViewModel() {
 }
 
 int ChartViewModel::slotLeft(int i) const {
-  return truncToInt((data.oldestVisible - i) * barSpacing + leftMargin);
+  return TruncToInt((data.oldestVisible - i) * barSpacing + leftMargin);
 }
 
-int ChartViewModel::slotRight(int i) const { return truncToInt(slotLeft(i) + barSpacing - barGap); }
+int ChartViewModel::slotRight(int i) const { return TruncToInt(slotLeft(i) + barSpacing - barGap); }
 
 int ChartViewModel::slotCentre(int i) const {
   const int left = slotLeft(i);
@@ -36,7 +36,7 @@ int ChartViewModel::slotCentre(int i) const {
 }
 
 int ChartViewModel::yOfPrice(double price) const {
-  return priceBottom - truncToInt((price - data.priceMin) * priceScale) - priceBottomInset;
+  return priceBottom - TruncToInt((price - data.priceMin) * priceScale) - priceBottomInset;
 }
 
 double ChartViewModel::priceAtY(int y) const {
@@ -50,7 +50,7 @@ int ChartViewModel::barAtX(int x) const {
   if (x <= leftMargin) return data.oldestVisible;
   if (x >= clientWidth - axisWidth) return data.newestVisible;
   if (barSpacing <= 0) return data.oldestVisible;
-  return data.oldestVisible - truncToInt((x - leftMargin) / barSpacing);
+  return data.oldestVisible - TruncToInt((x - leftMargin) / barSpacing);
 }
 
 void ChartViewModel::updateBarSpacing() {

@@ -101,6 +101,6 @@ struct ChartViewModel {
 
 // double -> int truncating toward zero, saturating far outside the canvas
 // (and 0 for NaN), so absurd prices can never overflow a conversion.
-int truncToInt(double value);
+int TruncToInt(double value);
 
 }  // namespace velmora

@@ -6,7 +6,7 @@
 
 namespace velmora {
 
-void beginChartPaint(Surface& surface, ChartViewModel& m) {
+void BeginChartPaint(Surface& surface, ChartViewModel& m) {
   surface.fillRect({0, 0, surface.width(), surface.height()}, m.backgroundColour);
   surface.setBackgroundColour(m.backgroundColour);
   surface.setTextColour(m.textColour);
@@ -14,23 +14,23 @@ void beginChartPaint(Surface& surface, ChartViewModel& m) {
   m.clientHeight = surface.height();
 }
 
-void paintChart(Surface& surface, ChartViewModel& m, const ChartOverlayHook& overlays) {
+void PaintChart(Surface& surface, ChartViewModel& m, const ChartOverlayHook& overlays) {
   m.repainted = 1;
   // The month axis is drawn first, under everything else, yet with this
   // paint's bar spacing: after loading, the spacing the model holds was
   // worked out before any price label had been measured.
-  measureAxisColumn(surface, m);
-  drawMonthAxis(surface, m);
-  layoutChart(surface, m);
+  MeasureAxisColumn(surface, m);
+  DrawMonthAxis(surface, m);
+  LayoutChart(surface, m);
   const ChartSettings& s = m.settings;
-  if (s.showStochastics != 0) drawStochastics(surface, m);
-  if (s.showRsi != 0) drawRsi(surface, m);
-  if (s.showVolume != 0) drawVolume(surface, m);
-  drawPriceGrid(surface, m);
-  drawPriceBars(surface, m);
-  drawAverages(surface, m);
-  drawSignalCircles(surface, m);
-  drawTrendTriangles(surface, m);
+  if (s.showStochastics != 0) DrawStochastics(surface, m);
+  if (s.showRsi != 0) DrawRsi(surface, m);
+  if (s.showVolume != 0) DrawVolume(surface, m);
+  DrawPriceGrid(surface, m);
+  DrawPriceBars(surface, m);
+  DrawAverages(surface, m);
+  DrawSignalCircles(surface, m);
+  DrawTrendTriangles(surface, m);
   surface.flush();
   if (overlays) overlays(surface, m);
 }

@@ -16,15 +16,15 @@ namespace velmora {
 // The start of every paint of a view: the whole surface filled with the
 // background colour, the text background and text colours set, and the
 // surface's size stored as the client size.
-void beginChartPaint(Surface& surface, ChartViewModel& model);
+void BeginChartPaint(Surface& surface, ChartViewModel& model);
 
 // Draws what the pointer shows for (lastPointerX, lastPointerY).
 using ChartOverlayHook = std::function<void(Surface&, ChartViewModel&)>;
 
 // Sets repainted = 1, draws the chart from the model (the layout pass
 // updates its geometry), then flushes the surface and calls `overlays`, if
-// given. Expects a surface begun with beginChartPaint, whose current font is
+// given. Expects a surface begun with BeginChartPaint, whose current font is
 // the one the month labels use.
-void paintChart(Surface& surface, ChartViewModel& model, const ChartOverlayHook& overlays = {});
+void PaintChart(Surface& surface, ChartViewModel& model, const ChartOverlayHook& overlays = {});
 
 }  // namespace velmora

@@ -1,14 +1,12 @@
 #include "chart/chart_setting_sheet.h"
 
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "base/app_identity.h"
+#include "chart/number_text.h"
 
 namespace velmora {
 
@@ -94,16 +92,11 @@ void CChartSettingPropertySheet::accept() {
   }
   if (refused == nullptr && opened_[2]) {
     page = 2;
-    refused = pages_.overlayPage().readControls();
-    message = QStringLiteral("Please enter an integer.");
+    refused = pages_.overlayPage().readControls(message);
   }
   if (refused != nullptr) {
     tabs_->setCurrentIndex(page);
-    QMessageBox::warning(this, QString::fromLatin1(kAppTitle), message);
-    refused->setFocus();
-    if (auto* box = qobject_cast<QLineEdit*>(refused)) box->selectAll();
-    if (auto* list = qobject_cast<QComboBox*>(refused); list != nullptr && list->lineEdit() != nullptr)
-      list->lineEdit()->selectAll();
+    ShowRefusal(this, refused, message);
     return;
   }
   QDialog::accept();
@@ -113,10 +106,10 @@ namespace {
 std::unique_ptr<ChartSettingPages> programPages;
 }  // namespace
 
-ChartSettingPages* chartSettingPages() { return programPages.get(); }
+ChartSettingPages* ProgramChartSettingPages() { return programPages.get(); }
 
 ChartSettingPages& CreateChartSettingPages() {
-  if (!programPages) programPages = std::make_unique<ChartSettingPages>();
+  if (!programPages) programPages = std::make_unique<ChartSettingPages>(systemConfig());
   return *programPages;
 }
 
@@ -129,7 +122,8 @@ bool StoreIndicatorSwitches(const ChartSettings& chosen, SystemConfig& config, c
   config.bCheckVolume = chosen.showVolume;
   config.bCheckRSI = chosen.showRsi;
   config.bCheckStochastics = chosen.showStochastics;
-  WriteConfig(config, path);  // a failed write is not reported; the values stay in memory
+  // A failed write is not reported; the values stay in memory.
+  (void)WriteConfig(config, path);
   return true;
 }
 
@@ -146,7 +140,7 @@ std::optional<ChartSettings> OpenChartSettings(ChartSettingPages& pages, const s
 }
 
 std::optional<ChartSettings> OpenChartSettings(const std::string& symbol, QWidget* parent) {
-  return OpenChartSettings(CreateChartSettingPages(), symbol, parent);
+  return OpenChartSettings(CreateChartSettingPages(), symbol, parent, systemConfig());
 }
 
 }  // namespace velmora

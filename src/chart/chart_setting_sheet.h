@@ -20,7 +20,7 @@ namespace velmora {
 // with the previous choices.
 class ChartSettingPages {
  public:
-  explicit ChartSettingPages(const SystemConfig& config = systemConfig(),
+  explicit ChartSettingPages(const SystemConfig& config,
                              CSymbolPropPage::TodayFunction today = TodayLocalDate);
   ~ChartSettingPages();
   ChartSettingPages(const ChartSettingPages&) = delete;
@@ -66,14 +66,15 @@ class CChartSettingPropertySheet : public QDialog {
 };
 
 // The program's pages: null until CreateChartSettingPages.
-ChartSettingPages* chartSettingPages();
+ChartSettingPages* ProgramChartSettingPages();
 // Creates them (once; later calls return the same pages).
 ChartSettingPages& CreateChartSettingPages();
 void DestroyChartSettingPages();
 
 // After an accepted sheet: when the Volume, RSI or Stochastics switch
 // differs from bCheckVolume, bCheckRSI or bCheckStochastics, all three are
-// stored and the configuration file is written. True when it was written.
+// stored and the configuration file is written. True when they changed (a
+// failed write is not reported: the values stay in memory).
 bool StoreIndicatorSwitches(const ChartSettings& chosen, SystemConfig& config,
                             const std::string& path = kConfigFileName);
 
@@ -81,8 +82,7 @@ bool StoreIndicatorSwitches(const ChartSettings& chosen, SystemConfig& config,
 // symbol, the sheet runs modally, and on OK the switches are stored and the
 // chosen settings returned for the new chart; nothing on Cancel.
 std::optional<ChartSettings> OpenChartSettings(ChartSettingPages& pages, const std::string& symbol,
-                                               QWidget* parent = nullptr,
-                                               SystemConfig& config = systemConfig());
+                                               QWidget* parent, SystemConfig& config);
 // The same with the program's pages (created if need be).
 std::optional<ChartSettings> OpenChartSettings(const std::string& symbol, QWidget* parent = nullptr);
 

@@ -144,11 +144,11 @@ CDetailQuoteDialog::CDetailQuoteDialog(std::span<const QuoteBar> bars, bool isIn
 
   auto* left = new QVBoxLayout;
   left->addWidget(tradeGroup());
-  left->addWidget(previousGroup());
+  left->addWidget(boxGroup(dq::kPreviousGroup, {dq::kPreClose, dq::kPrev2High, dq::kPrev2Low}));
   left->addStretch();
   auto* right = new QVBoxLayout;
   right->addWidget(averageGroup());
-  right->addWidget(indicatorGroup());
+  right->addWidget(boxGroup(dq::kIndicatorGroup, {dq::kRsi, dq::kStochK, dq::kStochD}));
   right->addWidget(signalGroup());
   right->addStretch();
   auto* columns = new QHBoxLayout;
@@ -210,15 +210,21 @@ QWidget* CDetailQuoteDialog::tradeGroup() {
   return group;
 }
 
-QWidget* CDetailQuoteDialog::previousGroup() {
-  auto* group = new QGroupBox(latin(dq::kPreviousGroup), this);
-  auto* grid = labelledGrid(group);
+int CDetailQuoteDialog::addBoxRows(QGridLayout* grid, QWidget* group,
+                                   std::initializer_list<const char*> labels) {
   int row = 0;
-  for (const char* label : {dq::kPreClose, dq::kPrev2High, dq::kPrev2Low}) {
+  for (const char* label : labels) {
     grid->addWidget(new QLabel(latin(label), group), row, 0);
     grid->addWidget(addBox(label, group), row, 1);
     ++row;
   }
+  return row;
+}
+
+QWidget* CDetailQuoteDialog::boxGroup(const char* title, std::initializer_list<const char*> labels) {
+  auto* group = new QGroupBox(latin(title), this);
+  auto* grid = labelledGrid(group);
+  addBoxRows(grid, group, labels);
   grid->setColumnStretch(2, 1);
   return group;
 }
@@ -241,19 +247,6 @@ QWidget* CDetailQuoteDialog::averageGroup() {
   return group;
 }
 
-QWidget* CDetailQuoteDialog::indicatorGroup() {
-  auto* group = new QGroupBox(latin(dq::kIndicatorGroup), this);
-  auto* grid = labelledGrid(group);
-  int row = 0;
-  for (const char* label : {dq::kRsi, dq::kStochK, dq::kStochD}) {
-    grid->addWidget(new QLabel(latin(label), group), row, 0);
-    grid->addWidget(addBox(label, group), row, 1);
-    ++row;
-  }
-  grid->setColumnStretch(2, 1);
-  return group;
-}
-
 QWidget* CDetailQuoteDialog::signalGroup() {
   auto* group = new QGroupBox(latin(dq::kSignalGroup), this);
   auto* grid = new QGridLayout(group);
@@ -272,12 +265,7 @@ QWidget* CDetailQuoteDialog::adviceGroup() {
   // The closes at which the sentiment would change, and today's sentiment.
   auto* group = new QGroupBox(this);
   auto* grid = new QGridLayout(group);
-  int row = 0;
-  for (const char* label : {dq::kBullishIf, dq::kBearishIf}) {
-    grid->addWidget(new QLabel(latin(label), group), row, 0);
-    grid->addWidget(addBox(label, group), row, 1);
-    ++row;
-  }
+  const int row = addBoxRows(grid, group, {dq::kBullishIf, dq::kBearishIf});
   sentiment_ = new QLabel(group);
   grid->addWidget(sentiment_, row, 0, 1, 3);
   grid->setColumnStretch(2, 1);

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <utility>
@@ -11,6 +12,7 @@
 
 #include "core/detail_quote_model.h"
 
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 
@@ -64,12 +66,14 @@ class CDetailQuoteDialog : public QDialog {
 
  private:
   QWidget* tradeGroup();
-  QWidget* previousGroup();
+  // A group of value boxes, each beside its label, one a row.
+  QWidget* boxGroup(const char* title, std::initializer_list<const char*> labels);
   QWidget* averageGroup();
-  QWidget* indicatorGroup();
   QWidget* signalGroup();
   QWidget* adviceGroup();
   QLineEdit* addBox(const char* label, QWidget* parent);
+  // A label and its value box a row, from row 0 down; the next free row.
+  int addBoxRows(QGridLayout* grid, QWidget* group, std::initializer_list<const char*> labels);
   void typed(const QString& text);
   void spun(int delta);
   void apply();

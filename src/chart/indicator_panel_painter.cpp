@@ -53,45 +53,67 @@ void topLine(Surface& surface, const ChartViewModel& m, int y) {
 int crossingX(int px, int py, int x, int y, int level) {
   if (y == py || x == px) return x;
   const double slope = static_cast<double>(y - py) / static_cast<double>(x - px);
-  return truncToInt(static_cast<double>(level - py) / slope + px);
+  return TruncToInt(static_cast<double>(level - py) / slope + px);
+}
+
+// Where a 0-to-100 panel stands, and its two solid reference levels; the
+// 50 line between them is dotted.
+struct PercentPanel {
+  int top;
+  int bottom;
+  int height;
+  double upper;
+  const char* upperLabel;
+  double lower;
+  const char* lowerLabel;
+};
+
+// The panel's header text at its top left and its three reference lines.
+void drawPercentHeader(Surface& surface, const ChartViewModel& m, const PercentPanel& panel,
+                       const std::string& text) {
+  SurfaceRestorer restorer(surface);
+  selectHeaderText(surface, m);
+  surface.textOut(m.leftMargin + 2, panel.top + 1, text);
+  surface.selectPen(Pen::dotted(kReferenceGrey));
+  DrawReferenceLine(surface, m, panel.bottom, panel.height, 0.5, "50");
+  surface.selectPen(Pen::solid(kReferenceGrey));
+  DrawReferenceLine(surface, m, panel.bottom, panel.height, panel.upper, panel.upperLabel);
+  DrawReferenceLine(surface, m, panel.bottom, panel.height, panel.lower, panel.lowerLabel);
+}
+
+// A panel's top line in a one-pixel black pen, then its header text over
+// the old one.
+void rewriteHeader(Surface& surface, const ChartViewModel& m, int top, const std::string& text) {
+  SurfaceRestorer restorer(surface);
+  topLine(surface, m, top);
+  selectHeaderText(surface, m);
+  surface.textOut(m.leftMargin + 2, top + 1, text);
 }
 
 }  // namespace
 
 // ---- headers ----------------------------------------------------------------
 
-void drawReferenceLine(Surface& surface, const ChartViewModel& m, int bottom, int height, double f,
+void DrawReferenceLine(Surface& surface, const ChartViewModel& m, int bottom, int height, double f,
                        const char* label) {
-  const int y = bottom - truncToInt(height * f);
+  const int y = bottom - TruncToInt(height * f);
   surface.moveTo(m.leftMargin, y);
   surface.lineTo(m.plotRight(), y);
   const TextExtent extent = surface.textExtent(label);
   surface.textOut(m.plotRight() + 4, y - extent.height / 2, label);
 }
 
-void drawStochasticsHeader(Surface& surface, const ChartViewModel& m) {
-  SurfaceRestorer restorer(surface);
-  selectHeaderText(surface, m);
-  surface.textOut(m.leftMargin + 2, m.stochTop + 1, stochasticsText(m.settings, m.newestBar()));
-  surface.selectPen(Pen::dotted(kReferenceGrey));
-  drawReferenceLine(surface, m, m.stochBottom, m.stochPlotHeight, 0.5, "50");
-  surface.selectPen(Pen::solid(kReferenceGrey));
-  drawReferenceLine(surface, m, m.stochBottom, m.stochPlotHeight, 0.8, "80");
-  drawReferenceLine(surface, m, m.stochBottom, m.stochPlotHeight, 0.2, "20");
+void DrawStochasticsHeader(Surface& surface, const ChartViewModel& m) {
+  drawPercentHeader(surface, m, {m.stochTop, m.stochBottom, m.stochPlotHeight, 0.8, "80", 0.2, "20"},
+                    stochasticsText(m.settings, m.newestBar()));
 }
 
-void drawRsiHeader(Surface& surface, const ChartViewModel& m) {
-  SurfaceRestorer restorer(surface);
-  selectHeaderText(surface, m);
-  surface.textOut(m.leftMargin + 2, m.rsiTop + 1, rsiText(m.settings, m.newestBar()));
-  surface.selectPen(Pen::dotted(kReferenceGrey));
-  drawReferenceLine(surface, m, m.rsiBottom, m.rsiHeight, 0.5, "50");
-  surface.selectPen(Pen::solid(kReferenceGrey));
-  drawReferenceLine(surface, m, m.rsiBottom, m.rsiHeight, 0.7, "70");
-  drawReferenceLine(surface, m, m.rsiBottom, m.rsiHeight, 0.3, "30");
+void DrawRsiHeader(Surface& surface, const ChartViewModel& m) {
+  drawPercentHeader(surface, m, {m.rsiTop, m.rsiBottom, m.rsiHeight, 0.7, "70", 0.3, "30"},
+                    rsiText(m.settings, m.newestBar()));
 }
 
-std::string volumeHeaderText(int volume, int average) {
+std::string VolumeHeaderText(int volume, int average) {
   // FormatThousands reuses one buffer per thread: copy each result.
   const std::string volumeText = FormatThousands(volume);
   const std::string averageText = FormatThousands(average);
@@ -102,42 +124,33 @@ std::string volumeHeaderText(int volume, int average) {
   return text;
 }
 
-void drawVolumeHeader(Surface& surface, const ChartViewModel& m, int volume, int average) {
+void DrawVolumeHeader(Surface& surface, const ChartViewModel& m, int volume, int average) {
   SurfaceRestorer restorer(surface);
   selectHeaderText(surface, m);
-  const std::string text = volumeHeaderText(volume, average);
+  const std::string text = VolumeHeaderText(volume, average);
   const TextExtent extent = surface.textExtent(text);
   const int x = m.leftMargin + 2, y = m.volumeTop + 1;
   surface.fillRect({x, y, m.clientWidth / 3, y + extent.height}, m.backgroundColour);
   surface.textOut(x, y, text);
 }
 
-void redrawRsiHeader(Surface& surface, const ChartViewModel& m, int bar) {
-  SurfaceRestorer restorer(surface);
-  topLine(surface, m, m.rsiTop);
-  selectHeaderText(surface, m);
-  surface.textOut(m.leftMargin + 2, m.rsiTop + 1, rsiText(m.settings, barOrFresh(m, bar)));
+void RedrawRsiHeader(Surface& surface, const ChartViewModel& m, int bar) {
+  rewriteHeader(surface, m, m.rsiTop, rsiText(m.settings, barOrFresh(m, bar)));
 }
 
-void redrawStochasticsHeader(Surface& surface, const ChartViewModel& m, int bar) {
-  SurfaceRestorer restorer(surface);
-  topLine(surface, m, m.stochTop);
-  selectHeaderText(surface, m);
-  surface.textOut(m.leftMargin + 2, m.stochTop + 1, stochasticsText(m.settings, barOrFresh(m, bar)));
+void RedrawStochasticsHeader(Surface& surface, const ChartViewModel& m, int bar) {
+  rewriteHeader(surface, m, m.stochTop, stochasticsText(m.settings, barOrFresh(m, bar)));
 }
 
-void redrawMacdHeader(Surface& surface, const ChartViewModel& m) {
-  SurfaceRestorer restorer(surface);
-  topLine(surface, m, m.macdTop);
-  selectHeaderText(surface, m);
-  surface.textOut(m.leftMargin + 2, m.macdTop + 1, "MACD");
+void RedrawMacdHeader(Surface& surface, const ChartViewModel& m) {
+  rewriteHeader(surface, m, m.macdTop, "MACD");
 }
 
 // ---- series -----------------------------------------------------------------
 
-int yOfPercent(int bottom, int height, double value) { return truncToInt(bottom - height * value * 0.01); }
+int YOfPercent(int bottom, int height, double value) { return TruncToInt(bottom - height * value * 0.01); }
 
-void drawStochastics(Surface& surface, const ChartViewModel& m) {
+void DrawStochastics(Surface& surface, const ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
   std::vector<QPoint> points;
   points.reserve(static_cast<size_t>(std::max(m.oldestIndex() - m.newestIndex() + 1, 0)));
@@ -146,7 +159,7 @@ void drawStochastics(Surface& surface, const ChartViewModel& m) {
     for (int i = m.oldestIndex(); i >= m.newestIndex(); --i) {
       const double v = m.bar(i).*field;
       if (v <= 0) continue;  // skipped bars do not break the line
-      points.emplace_back(m.slotLeft(i), yOfPercent(m.stochBottom, m.stochPlotHeight, v));
+      points.emplace_back(m.slotLeft(i), YOfPercent(m.stochBottom, m.stochPlotHeight, v));
     }
     surface.selectPen(pen);
     surface.polyline(points);
@@ -155,10 +168,10 @@ void drawStochastics(Surface& surface, const ChartViewModel& m) {
   drawLine(Pen::solid(kRed), &QuoteBar::stochD);
 }
 
-void drawRsi(Surface& surface, const ChartViewModel& m) {
+void DrawRsi(Surface& surface, const ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
-  const int y70 = truncToInt(m.rsiBottom - m.rsiHeight * 0.7);
-  const int y30 = truncToInt(m.rsiBottom - m.rsiHeight * 0.3);
+  const int y70 = TruncToInt(m.rsiBottom - m.rsiHeight * 0.7);
+  const int y30 = TruncToInt(m.rsiBottom - m.rsiHeight * 0.3);
   const Pen linePen = Pen::solid(kBlack);
   const Pen fillPen = Pen::solid(kFillGreen);
   surface.selectBrush(Brush::solid(kFillGreen));
@@ -168,7 +181,7 @@ void drawRsi(Surface& surface, const ChartViewModel& m) {
     const double v = m.bar(i).rsi;
     if (v <= 0) continue;  // neither drawn nor the previous point
     const int x = m.slotLeft(i);
-    const int y = yOfPercent(m.rsiBottom, m.rsiHeight, v);
+    const int y = YOfPercent(m.rsiBottom, m.rsiHeight, v);
     if (i != m.data.oldestVisible && pv > 0) {
       surface.selectPen(linePen);
       surface.moveTo(px, py);
@@ -198,7 +211,7 @@ void drawRsi(Surface& surface, const ChartViewModel& m) {
   }
 }
 
-void drawVolume(Surface& surface, const ChartViewModel& m) {
+void DrawVolume(Surface& surface, const ChartViewModel& m) {
   // With no volume in the window (an index) there is no scale to draw on.
   if (m.data.volumeMax <= 0) return;
   SurfaceRestorer restorer(surface);
@@ -210,14 +223,14 @@ void drawVolume(Surface& surface, const ChartViewModel& m) {
     const bool up = bar.close > bar.open;
     surface.selectPen(up ? upPen : downPen);
     surface.selectBrush(up ? upBrush : downBrush);
-    const int top = truncToInt(m.volumeBottom - bar.volume / volumeMax * m.volumePlotHeight);
+    const int top = TruncToInt(m.volumeBottom - bar.volume / volumeMax * m.volumePlotHeight);
     surface.rectangle({m.slotLeft(i), top, m.slotRight(i), m.volumeBottom - 1});
   }
   std::vector<QPoint> points;
   points.reserve(static_cast<size_t>(std::max(m.oldestIndex() - m.newestIndex() + 1, 0)));
   for (int i = m.oldestIndex(); i >= m.newestIndex(); --i)
     points.emplace_back(m.slotLeft(i),
-                        truncToInt(m.volumeBottom - m.bar(i).volumeAvg50 / volumeMax * m.volumePlotHeight));
+                        TruncToInt(m.volumeBottom - m.bar(i).volumeAvg50 / volumeMax * m.volumePlotHeight));
   surface.selectPen(Pen::solid(kBlack));
   surface.polyline(points);
 }

@@ -67,7 +67,16 @@ CIndicatorPropPage::CIndicatorPropPage(const SystemConfig& config, QWidget* pare
   moneyFlowPeriod_->setText(QStringLiteral("14"));
   for (QCheckBox* off : {williams_, macd_, moneyFlow_, onBalanceVolume_, priceLabels_})
     off->setEnabled(false);
+  layOut();
 
+  for (QCheckBox* check :
+       {volume_, rsi_, stochastics_, williams_, macd_, moneyFlow_, onBalanceVolume_, priceLabels_})
+    connect(check, &QCheckBox::clicked, this, &CIndicatorPropPage::checkClicked);
+  connect(rsiList_, qOverload<int>(&QComboBox::activated), this, &CIndicatorPropPage::rsiChosen);
+  connect(stochList_, qOverload<int>(&QComboBox::activated), this, &CIndicatorPropPage::stochasticChosen);
+}
+
+void CIndicatorPropPage::layOut() {
   auto* grid = new QGridLayout(this);
   auto addRow = [&](int row, QCheckBox* check, std::initializer_list<QWidget*> controls) {
     grid->addWidget(check, row, 0);
@@ -85,12 +94,6 @@ CIndicatorPropPage::CIndicatorPropPage(const SystemConfig& config, QWidget* pare
   addRow(6, onBalanceVolume_, {});
   addRow(7, priceLabels_, {});
   grid->setRowStretch(8, 1);
-
-  for (QCheckBox* check :
-       {volume_, rsi_, stochastics_, williams_, macd_, moneyFlow_, onBalanceVolume_, priceLabels_})
-    connect(check, &QCheckBox::clicked, this, &CIndicatorPropPage::checkClicked);
-  connect(rsiList_, qOverload<int>(&QComboBox::activated), this, &CIndicatorPropPage::rsiChosen);
-  connect(stochList_, qOverload<int>(&QComboBox::activated), this, &CIndicatorPropPage::stochasticChosen);
 }
 
 void CIndicatorPropPage::openPage() {
@@ -119,10 +122,8 @@ QLineEdit* CIndicatorPropPage::readControls(QString& message) {
   // A period of 0 would leave its indicator without a single value.
   QLineEdit* boxes[4] = {rsiPeriod_, stochBoxes_[0], stochBoxes_[1], stochBoxes_[2]};
   int* numbers[4] = {&next.rsiPeriod, &next.stochFirst, &next.stochSecond, &next.stochThird};
-  for (int i = 0; i < 4; ++i) {
-    message = CheckIntegerText(boxes[i]->text(), 1, kLongestIndicatorPeriod, *numbers[i]);
-    if (!message.isEmpty()) return boxes[i];
-  }
+  for (int i = 0; i < 4; ++i)
+    if (!ReadIntegerBox(*boxes[i], 1, kLongestIndicatorPeriod, *numbers[i], message)) return boxes[i];
   values_ = next;
   return nullptr;
 }

@@ -37,7 +37,7 @@ class CIndicatorPropPage : public QWidget {
   };
 
   // The three switches start as the configuration has them now.
-  explicit CIndicatorPropPage(const SystemConfig& config = systemConfig(), QWidget* parent = nullptr);
+  explicit CIndicatorPropPage(const SystemConfig& config, QWidget* parent = nullptr);
 
   const Values& values() const { return values_; }
 
@@ -45,7 +45,7 @@ class CIndicatorPropPage : public QWidget {
   // OK: the check boxes and number edits into the values. The first number
   // edit that holds no integer from 1 to kLongestIndicatorPeriod is
   // returned with the message to show, and nothing is stored; else null.
-  QLineEdit* readControls(QString& message);
+  [[nodiscard]] QLineEdit* readControls(QString& message);
 
   QCheckBox* volumeCheck() const { return volume_; }
   QCheckBox* rsiCheck() const { return rsi_; }
@@ -66,6 +66,8 @@ class CIndicatorPropPage : public QWidget {
   void stochasticChosen(int index);
 
  private:
+  // Each switch in a row with its list and number boxes.
+  void layOut();
   void checkRule();
   void rsiListRule();
   void stochasticListRule();

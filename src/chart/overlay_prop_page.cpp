@@ -4,19 +4,11 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <limits>
+
+#include "chart/number_text.h"
 
 namespace velmora {
-
-namespace {
-
-bool readInt(QLineEdit* box, int& value) {
-  bool ok = false;
-  const int v = box->text().trimmed().toInt(&ok);
-  if (ok) value = v;
-  return ok;
-}
-
-}  // namespace
 
 COverlayPropPage::COverlayPropPage(QWidget* parent) : QWidget(parent) {
   bollinger_ = new QCheckBox(QStringLiteral("Bollinger Bands"), this);
@@ -51,13 +43,15 @@ void COverlayPropPage::openPage() {
   checkRule();
 }
 
-QLineEdit* COverlayPropPage::readControls() {
+QLineEdit* COverlayPropPage::readControls(QString& message) {
   Values next = values_;
   next.showBollinger = bollinger_->isChecked() ? 1 : 0;
   next.showEma = ema_->isChecked() ? 1 : 0;
-  if (!readInt(bollingerBox_, next.bollingerParameter)) return bollingerBox_;
+  // Any integer will do: the boxes are shown, never edited.
+  constexpr int kLow = std::numeric_limits<int>::min(), kHigh = std::numeric_limits<int>::max();
+  if (!ReadIntegerBox(*bollingerBox_, kLow, kHigh, next.bollingerParameter, message)) return bollingerBox_;
   for (int i = 0; i < 5; ++i)
-    if (!readInt(emaBoxes_[i], next.emaPeriods[i])) return emaBoxes_[i];
+    if (!ReadIntegerBox(*emaBoxes_[i], kLow, kHigh, next.emaPeriods[i], message)) return emaBoxes_[i];
   values_ = next;
   return nullptr;
 }

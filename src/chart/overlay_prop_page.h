@@ -25,9 +25,10 @@ class COverlayPropPage : public QWidget {
   const Values& values() const { return values_; }
 
   void openPage();
-  // OK: the controls into the values; a number edit holding no integer is
-  // returned (nothing stored), else null.
-  QLineEdit* readControls();
+  // OK: the controls into the values. The first number edit that holds no
+  // integer is returned with the message to show, and nothing is stored;
+  // else null.
+  [[nodiscard]] QLineEdit* readControls(QString& message);
 
   QCheckBox* bollingerCheck() const { return bollinger_; }
   QLineEdit* bollingerBox() const { return bollingerBox_; }

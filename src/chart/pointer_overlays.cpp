@@ -87,7 +87,7 @@ void restoreLabel(Surface& surface, const ChartViewModel& m, PointerOverlayState
 }
 
 void openHighLowCloseBox(Surface& surface, const ChartViewModel& m, const QuoteBar& bar) {
-  const std::string text = barInfoText(bar);
+  const std::string text = BarInfoText(bar);
   // The axis font stays selected for the headers that follow.
   surface.selectFont(m.axisFont);
   const TextExtent extent = surface.textExtent(text);
@@ -105,24 +105,24 @@ void barInfo(Surface& surface, const ChartViewModel& m, int x, OverlayDamage* da
   const ChartSettings& s = m.settings;
 
   FreshSurface fresh(surface);
-  drawLegend(surface, m, b);
+  DrawLegend(surface, m, b);
   collect(surface, damage);
   openHighLowCloseBox(surface, m, bar);
   collect(surface, damage);
   if (s.showVolume != 0) {
-    drawVolumeHeader(surface, m, bar.volume, bar.volumeAvg50);
+    DrawVolumeHeader(surface, m, bar.volume, bar.volumeAvg50);
     collect(surface, damage);
   }
   if (s.showRsi != 0) {
-    redrawRsiHeader(surface, m, b);
+    RedrawRsiHeader(surface, m, b);
     collect(surface, damage);
   }
   if (s.showStochastics != 0) {
-    redrawStochasticsHeader(surface, m, b);
+    RedrawStochasticsHeader(surface, m, b);
     collect(surface, damage);
   }
   if (s.showMacd != 0) {
-    redrawMacdHeader(surface, m);
+    RedrawMacdHeader(surface, m);
     collect(surface, damage);
   }
 }
@@ -164,7 +164,7 @@ Rect OverlayDamage::bounds() const {
   return all;
 }
 
-OverlayDamage onPointerMove(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y,
+OverlayDamage OnPointerMove(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y,
                             bool loaded) {
   OverlayDamage damage;
   collect(surface, &damage);
@@ -172,27 +172,27 @@ OverlayDamage onPointerMove(Surface& surface, ChartViewModel& model, PointerOver
   return damage;
 }
 
-void drawOverlaysAfterPaint(Surface& surface, ChartViewModel& model, PointerOverlayState& state) {
+void DrawOverlaysAfterPaint(Surface& surface, ChartViewModel& model, PointerOverlayState& state) {
   moveOverlays(surface, model, state, model.lastPointerX, model.lastPointerY, true, nullptr);
 }
 
-void drawCrossHair(Surface& surface, const ChartViewModel& model, int x, int y) {
+void DrawCrossHair(Surface& surface, const ChartViewModel& model, int x, int y) {
   crossHair(surface, model, x, y, nullptr);
 }
 
-void drawPriceLabel(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y) {
+void DrawPriceLabel(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y) {
   priceLabel(surface, model, state, x, y);
 }
 
-void restorePriceLabel(Surface& surface, const ChartViewModel& model, PointerOverlayState& state) {
+void RestorePriceLabel(Surface& surface, const ChartViewModel& model, PointerOverlayState& state) {
   restoreLabel(surface, model, state);
 }
 
-void drawBarInfo(Surface& surface, const ChartViewModel& model, int x) {
+void DrawBarInfo(Surface& surface, const ChartViewModel& model, int x) {
   barInfo(surface, model, x, nullptr);
 }
 
-std::string barInfoText(const QuoteBar& bar) {
+std::string BarInfoText(const QuoteBar& bar) {
   char text[160];
   // The date field holds at most 10 characters; never read past it.
   std::snprintf(text, sizeof text, "Date: %.*s O: %.2lf H: %.2lf L: %.2lf C: %.2lf",

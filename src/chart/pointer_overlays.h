@@ -7,15 +7,15 @@
 // headers) rewritten for the bar under the pointer. XOR and the saved copy
 // let the next move take the overlays away exactly.
 //
-// The view calls onPointerMove from its mouse-move handler and
-// drawOverlaysAfterPaint from the overlay hook of paintChart:
+// The view calls OnPointerMove from its mouse-move handler and
+// DrawOverlaysAfterPaint from the overlay hook of PaintChart:
 //
-//   OverlayDamage damage = onPointerMove(surface, chart, overlays, x, y, loaded);
+//   OverlayDamage damage = OnPointerMove(surface, chart, overlays, x, y, loaded);
 //   for (const Rect& r : damage) update(r.toQRect());
 //   ... then, while chart.selecting, the selection band.
 //
-//   paintChart(surface, chart, [&](Surface& s, ChartViewModel& m) {
-//     drawOverlaysAfterPaint(s, m, overlays);
+//   PaintChart(surface, chart, [&](Surface& s, ChartViewModel& m) {
+//     DrawOverlaysAfterPaint(s, m, overlays);
 //   });
 //
 // Every piece works as on a freshly obtained window surface (black
@@ -70,37 +70,37 @@ class OverlayDamage {
 // selection band is the caller's, drawn after this.
 // What the surface had marked changed before the call moves into the
 // returned damage too, so show the damage, not the surface's dirtyRect().
-OverlayDamage onPointerMove(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y,
+OverlayDamage OnPointerMove(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y,
                             bool loaded);
 
 // The end of a full paint of a loaded chart: the overlays for the last
 // pointer position ((-1, -1) before the pointer has moved), as a move
 // there. Leaves the surface's dirty rectangle alone.
-void drawOverlaysAfterPaint(Surface& surface, ChartViewModel& model, PointerOverlayState& state);
+void DrawOverlaysAfterPaint(Surface& surface, ChartViewModel& model, PointerOverlayState& state);
 
 // The two hairs in XOR with a one-pixel cyan pen: the horizontal one across
 // the plot when y is within the frame, the vertical one from the top to the
 // bottom of the frame when x is within the plot. Drawing it twice puts the
 // canvas back.
-void drawCrossHair(Surface& surface, const ChartViewModel& model, int x, int y);
+void DrawCrossHair(Surface& surface, const ChartViewModel& model, int x, int y);
 
 // "%.2lf" of the price at y in the label font, black on white, at
 // (x + 12, y + 4), after saving the area from (x + 9, y + 1) that the
 // label's box and a 4-pixel margin cover. Nothing while selecting or below
 // the lowest visible price (over the indicator panels).
-void drawPriceLabel(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y);
+void DrawPriceLabel(Surface& surface, ChartViewModel& model, PointerOverlayState& state, int x, int y);
 
 // Puts the saved area back under the label last drawn, once. Nothing while
 // selecting or when no label is shown (a pointer move after a full paint
 // knows the paint has wiped it).
-void restorePriceLabel(Surface& surface, const ChartViewModel& model, PointerOverlayState& state);
+void RestorePriceLabel(Surface& surface, const ChartViewModel& model, PointerOverlayState& state);
 
 // The information lines for the bar under x: the legend, the
 // open-high-low-close box at the right end of the top row, and the
 // headers of the shown volume, RSI, Stochastics and MACD panels.
-void drawBarInfo(Surface& surface, const ChartViewModel& model, int x);
+void DrawBarInfo(Surface& surface, const ChartViewModel& model, int x);
 
 // "Date: 6-Dec-05 O: 12.00 H: 12.50 L: 11.75 C: 12.25"
-std::string barInfoText(const QuoteBar& bar);
+std::string BarInfoText(const QuoteBar& bar);
 
 }  // namespace velmora

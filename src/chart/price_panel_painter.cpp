@@ -20,17 +20,17 @@ void line(Surface& surface, int x0, int y0, int x1, int y1) {
 
 }  // namespace
 
-void drawPriceBars(Surface& surface, const ChartViewModel& m) {
+void DrawPriceBars(Surface& surface, const ChartViewModel& m) {
   const std::string& style = m.settings.style;
   if (style == "Candle")
-    drawCandles(surface, m);
+    DrawCandles(surface, m);
   else if (style == "Line")
-    drawCloseLine(surface, m);
+    DrawCloseLine(surface, m);
   else if (style == "Bar")
-    drawOhlcBars(surface, m);
+    DrawOhlcBars(surface, m);
 }
 
-void drawCandles(Surface& surface, const ChartViewModel& m) {
+void DrawCandles(Surface& surface, const ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
   const Pen upPen = Pen::solid(kBlack), downPen = Pen::solid(kRed);
   const Brush upBrush = Brush::solid(kWhite), downBrush = Brush::solid(kRed);
@@ -52,7 +52,7 @@ void drawCandles(Surface& surface, const ChartViewModel& m) {
   }
 }
 
-void drawCloseLine(Surface& surface, const ChartViewModel& m) {
+void DrawCloseLine(Surface& surface, const ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
   std::vector<QPoint> points;
   for (int i = m.oldestIndex(); i >= m.newestIndex(); --i)
@@ -61,7 +61,7 @@ void drawCloseLine(Surface& surface, const ChartViewModel& m) {
   surface.polyline(points);
 }
 
-void drawOhlcBars(Surface& surface, const ChartViewModel& m) {
+void DrawOhlcBars(Surface& surface, const ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
   const Pen upPen = Pen::solid(kBlack), downPen = Pen::solid(kRed);
   for (int i = m.oldestIndex(); i >= m.newestIndex(); --i) {
@@ -76,7 +76,7 @@ void drawOhlcBars(Surface& surface, const ChartViewModel& m) {
   }
 }
 
-void drawAverages(Surface& surface, const ChartViewModel& m) {
+void DrawAverages(Surface& surface, const ChartViewModel& m) {
   constexpr int kAverages = 6;
   const Pen oldPen = surface.pen();
   Pen pens[kAverages];
@@ -101,11 +101,11 @@ void drawAverages(Surface& surface, const ChartViewModel& m) {
     }
     prevX = x;
   }
-  drawLegend(surface, m, m.data.newestVisible);
+  DrawLegend(surface, m, m.data.newestVisible);
   surface.selectPen(oldPen);
 }
 
-void drawLegend(Surface& surface, const ChartViewModel& m, int barIndex) {
+void DrawLegend(Surface& surface, const ChartViewModel& m, int barIndex) {
   static const QuoteBar kFresh;
   const QuoteBar& bar = barIndex >= 0 && barIndex < m.data.barCount() ? m.bar(barIndex) : kFresh;
   const FontSpec oldFont = surface.selectFont(m.axisFont);
@@ -128,7 +128,7 @@ void drawLegend(Surface& surface, const ChartViewModel& m, int barIndex) {
   surface.setTextColour(m.textColour);
 }
 
-void drawSignalCircles(Surface& surface, const ChartViewModel& m) {
+void DrawSignalCircles(Surface& surface, const ChartViewModel& m) {
   const Pen oldPen = surface.pen();
   const Pen buyPen = Pen::solid(kMarkGreen), sellPen = Pen::solid(kRed);
   for (int i = m.oldestIndex(); i >= m.newestIndex(); --i) {
@@ -144,7 +144,7 @@ void drawSignalCircles(Surface& surface, const ChartViewModel& m) {
   surface.selectPen(oldPen);
 }
 
-void drawTrendTriangles(Surface& surface, const ChartViewModel& m) {
+void DrawTrendTriangles(Surface& surface, const ChartViewModel& m) {
   // Half width truncate(sin(pi/6) * 15) = 7, height truncate(cos(pi/6) * 15)
   // = 12, set 4 pixels off the bar.
   constexpr int kHalfWidth = 7, kNear = 4, kFar = 4 + 12;

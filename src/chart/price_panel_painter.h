@@ -14,34 +14,34 @@ namespace velmora {
 // By the settings' style: "Candle" candles, "Line" a black close line
 // through the bar centres, "Bar" open-high-low-close bars; any other style
 // draws nothing.
-void drawPriceBars(Surface& surface, const ChartViewModel& model);
+void DrawPriceBars(Surface& surface, const ChartViewModel& model);
 
 // Bodies from open to close (white with a black outline when close > open,
 // red otherwise; a one-pixel line when open and close share a row) and
 // wicks from the body to the high and the low.
-void drawCandles(Surface& surface, const ChartViewModel& model);
-void drawCloseLine(Surface& surface, const ChartViewModel& model);
-void drawOhlcBars(Surface& surface, const ChartViewModel& model);
+void DrawCandles(Surface& surface, const ChartViewModel& model);
+void DrawCloseLine(Surface& surface, const ChartViewModel& model);
+void DrawOhlcBars(Surface& surface, const ChartViewModel& model);
 
 // The six averages in their colours, from the second visible bar on; a
 // value outside the visible price range (0 before an average has enough
 // bars) is skipped and the line resumes from its last point. Then the
 // legend for the newest visible bar.
-void drawAverages(Surface& surface, const ChartViewModel& model);
+void DrawAverages(Surface& surface, const ChartViewModel& model);
 
 // The legend row for bar `bar`: "EMA(5) 12.34" and so on, each in its
 // average's colour, 16 pixels apart, on a cleared row at the top. Leaves
 // the text background colour at the model's background colour and the text
 // colour at its text colour.
-void drawLegend(Surface& surface, const ChartViewModel& model, int bar);
+void DrawLegend(Surface& surface, const ChartViewModel& model, int bar);
 
 // A 24-pixel circle round the lower end of the body: green for "B", red
 // for "S".
-void drawSignalCircles(Surface& surface, const ChartViewModel& model);
+void DrawSignalCircles(Surface& surface, const ChartViewModel& model);
 
 // Where the trend changed: a white triangle with a green outline pointing
 // up 4 pixels below the low (turned up), or with a red outline pointing down
 // 4 pixels above the high (turned down).
-void drawTrendTriangles(Surface& surface, const ChartViewModel& model);
+void DrawTrendTriangles(Surface& surface, const ChartViewModel& model);
 
 }  // namespace velmora

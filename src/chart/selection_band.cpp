@@ -13,17 +13,17 @@ bool hasBar(const ChartViewModel& m, int i) { return i >= 0 && i < m.data.barCou
 
 }  // namespace
 
-void startSelection(ChartViewModel& m, int x, int y) {
+void StartSelection(ChartViewModel& m, int x, int y) {
   m.bandLeft = m.bandRight = x;
   m.bandTop = m.bandBottom = y;
   m.selecting = 1;
 }
 
-bool selectionBandShown(const ChartViewModel& m) {
+bool SelectionBandShown(const ChartViewModel& m) {
   return m.bandRight != m.bandLeft || m.bandBottom != m.bandTop;
 }
 
-void drawSelectionBand(Surface& surface, const ChartViewModel& m) {
+void DrawSelectionBand(Surface& surface, const ChartViewModel& m) {
   SurfaceRestorer restore(surface);
   surface.setRasterMode(RasterMode::Xor);
   surface.selectPen(Pen::solid(kSelectionBandColour));
@@ -31,8 +31,8 @@ void drawSelectionBand(Surface& surface, const ChartViewModel& m) {
   surface.rectangle({m.bandLeft, m.bandTop, m.bandRight, m.bandBottom});
 }
 
-void updateSelectionBand(Surface& surface, ChartViewModel& m, int x, int y) {
-  if (selectionBandShown(m)) drawSelectionBand(surface, m);
+void UpdateSelectionBand(Surface& surface, ChartViewModel& m, int x, int y) {
+  if (SelectionBandShown(m)) DrawSelectionBand(surface, m);
   m.bandRight = x;
   m.bandBottom = y;
   const int e = m.barAtX(m.bandLeft);
@@ -47,12 +47,12 @@ void updateSelectionBand(Surface& surface, ChartViewModel& m, int x, int y) {
   m.bandTop = m.yOfPrice(high);
   m.bandBottom = m.yOfPrice(low);
   if (m.bandRight > m.plotRight()) m.bandRight = m.plotRight();
-  drawSelectionBand(surface, m);
+  DrawSelectionBand(surface, m);
 }
 
-bool selectionIsDrag(const ChartViewModel& m) { return std::abs(m.bandRight - m.bandLeft) > m.barSpacing; }
+bool SelectionIsDrag(const ChartViewModel& m) { return std::abs(m.bandRight - m.bandLeft) > m.barSpacing; }
 
-bool selectionDates(const ChartViewModel& m, std::string& startDate, std::string& endDate) {
+bool SelectionDates(const ChartViewModel& m, std::string& startDate, std::string& endDate) {
   const int first = m.barAtX(m.bandLeft);
   const int second = m.barAtX(m.bandRight);
   if (!hasBar(m, first) || !hasBar(m, second)) return false;

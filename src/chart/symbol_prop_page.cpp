@@ -115,7 +115,7 @@ CSymbolPropPage::CSymbolPropPage(TodayFunction today, QWidget* parent)
   DatesForDuration(values_.duration, today_(), values_.startDate, values_.endDate);
 }
 
-void CSymbolPropPage::SetDurationAndDates(const std::string& duration, const std::string& startDate,
+void CSymbolPropPage::setDurationAndDates(const std::string& duration, const std::string& startDate,
                                           const std::string& endDate) {
   values_.duration = duration;
   values_.startDate = startDate;

@@ -43,7 +43,7 @@ class CSymbolPropPage : public QWidget {
 
   const Values& values() const { return values_; }
   void SetSymbol(const std::string& symbol) { values_.symbol = symbol; }
-  void SetDurationAndDates(const std::string& duration, const std::string& startDate,
+  void setDurationAndDates(const std::string& duration, const std::string& startDate,
                            const std::string& endDate);
   void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
 
@@ -51,7 +51,7 @@ class CSymbolPropPage : public QWidget {
   void openPage();
   // OK: the controls without handlers into the values. A blank symbol is
   // refused: the symbol box is returned with the message to show; else null.
-  QWidget* readControls(QString& message);
+  [[nodiscard]] QWidget* readControls(QString& message);
 
   QComboBox* symbolBox() const { return symbolBox_; }
   QRadioButton* onlineButton() const { return online_; }

@@ -28,6 +28,7 @@ struct SeriesRange {
 // The range of a computation over `series`: a `start` beyond the series is
 // taken as its oldest bar and an `end` below 0 as bar 0. False when nothing
 // is left to compute (empty series, or `end` above `start`).
-bool MakeSeriesRange(std::span<QuoteBar> series, bool incremental, int start, int end, SeriesRange& range);
+[[nodiscard]] bool MakeSeriesRange(std::span<QuoteBar> series, bool incremental, int start, int end,
+                                   SeriesRange& range);
 
 }  // namespace velmora

@@ -46,7 +46,7 @@ Rect boundsOf(std::span<const QPoint> points, int margin) {
   if (points.empty()) return {};
   int l = INT_MAX, t = INT_MAX, r = INT_MIN, b = INT_MIN;
   for (const QPoint& p : points) {
-    const int x = raster::clampCoordinate(p.x()), y = raster::clampCoordinate(p.y());
+    const int x = raster::ClampCoordinate(p.x()), y = raster::ClampCoordinate(p.y());
     l = std::min(l, x), t = std::min(t, y), r = std::max(r, x), b = std::max(b, y);
   }
   return {l - margin, t - margin, r + 1 + margin, b + 1 + margin};
@@ -92,7 +92,7 @@ Rect Surface::takeDirtyRect() { return std::exchange(dirty_, Rect{}); }
 void Surface::markDirty(const Rect& r) { dirty_ = dirty_.united(r.intersected(pixels_.bounds())); }
 
 ResolvedFont& Surface::currentFont() {
-  if (font_ == nullptr) font_ = &resolveFont(state_.font);
+  if (font_ == nullptr) font_ = &ResolveFont(state_.font);
   return *font_;
 }
 
@@ -115,13 +115,13 @@ void Surface::thinLine(int x0, int y0, int x1, int y1) {
   const DashPattern dash = patternOf(state_.pen.style);
   const raster::Ink on = penInk();
   if (dash.period == 0) {
-    raster::walkLine(pixels_, x0, y0, x1, y1, [&](int x, int y, int) { on.apply(pixels_.at(x, y)); });
+    raster::WalkLine(pixels_, x0, y0, x1, y1, [&](int x, int y, int) { on.apply(pixels_.at(x, y)); });
   } else {
     // The gaps of a styled pen take the background colour when it is opaque.
     const raster::Ink gap{state_.backgroundColour, on.xorMode};
     const bool fillGaps = state_.backgroundMode == BackgroundMode::Opaque;
     const int phase = dashPhase_;
-    raster::walkLine(pixels_, x0, y0, x1, y1, [&](int x, int y, int step) {
+    raster::WalkLine(pixels_, x0, y0, x1, y1, [&](int x, int y, int step) {
       if ((phase + step) % dash.period < dash.on)
         on.apply(pixels_.at(x, y));
       else if (fillGaps)
@@ -192,12 +192,12 @@ void Surface::rectangle(const Rect& rIn) {
   const Rect r = rIn.normalized();
   if (r.isEmpty()) return;
   if (state_.pen.isNull()) {
-    if (!state_.brush.isNull()) raster::fillRect(pixels_, r, brushInk());
+    if (!state_.brush.isNull()) raster::FillRect(pixels_, r, brushInk());
     markDirty(r);
     return;
   }
   if (!state_.brush.isNull())
-    raster::fillRect(pixels_, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, brushInk());
+    raster::FillRect(pixels_, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, brushInk());
   const QPoint corners[] = {
       {r.left, r.top}, {r.right - 1, r.top}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}};
   if (widePen()) {
@@ -207,7 +207,7 @@ void Surface::rectangle(const Rect& rIn) {
     path.closeSubpath();
     strokeWide(path, boundsOf(corners, w));
   } else if (r.width() <= 2 || r.height() <= 2) {
-    raster::fillRect(pixels_, r, penInk());  // all border, no inside
+    raster::FillRect(pixels_, r, penInk());  // all border, no inside
   } else {
     // The rectangle leaves the pen position alone.
     const QPoint savedPosition = position_;
@@ -222,25 +222,25 @@ void Surface::rectangle(const Rect& rIn) {
 }
 
 void Surface::fillRect(const Rect& r, QRgb colour) {
-  raster::fillRect(pixels_, r, {colour, false});
+  raster::FillRect(pixels_, r, {colour, false});
   if (!r.isEmpty()) markDirty(r);
 }
 
 void Surface::frameRect(const Rect& r, QRgb colour) {
   if (r.isEmpty()) return;
   const raster::Ink ink{colour, false};
-  raster::fillRect(pixels_, {r.left, r.top, r.right, r.top + 1}, ink);
-  raster::fillRect(pixels_, {r.left, r.bottom - 1, r.right, r.bottom}, ink);
-  raster::fillRect(pixels_, {r.left, r.top, r.left + 1, r.bottom}, ink);
-  raster::fillRect(pixels_, {r.right - 1, r.top, r.right, r.bottom}, ink);
+  raster::FillRect(pixels_, {r.left, r.top, r.right, r.top + 1}, ink);
+  raster::FillRect(pixels_, {r.left, r.bottom - 1, r.right, r.bottom}, ink);
+  raster::FillRect(pixels_, {r.left, r.top, r.left + 1, r.bottom}, ink);
+  raster::FillRect(pixels_, {r.right - 1, r.top, r.right, r.bottom}, ink);
   markDirty(r);
 }
 
 void Surface::polygon(std::span<const QPoint> pointsIn) {
   if (pointsIn.size() < 2) return;
   std::vector<QPoint> points(pointsIn.begin(), pointsIn.end());
-  for (QPoint& p : points) p = {raster::clampCoordinate(p.x()), raster::clampCoordinate(p.y())};
-  if (!state_.brush.isNull()) raster::fillPolygon(pixels_, points, brushInk());
+  for (QPoint& p : points) p = {raster::ClampCoordinate(p.x()), raster::ClampCoordinate(p.y())};
+  if (!state_.brush.isNull()) raster::FillPolygon(pixels_, points, brushInk());
   if (!state_.pen.isNull()) {
     if (widePen()) {
       const int w = state_.pen.width;
@@ -271,9 +271,9 @@ void Surface::plotPoints(std::span<const QPoint> points, raster::Ink ink) {
 void Surface::ellipse(const Rect& boxIn) {
   const Rect box = boxIn.normalized();
   if (box.isEmpty()) return;
-  const std::vector<QPoint> outline = raster::ellipseOutline(box, pixels_.bounds());
+  const std::vector<QPoint> outline = raster::EllipseOutline(box, pixels_.bounds());
   if (!state_.brush.isNull()) {
-    raster::fillEllipseInterior(pixels_, box, outline, brushInk());
+    raster::FillEllipseInterior(pixels_, box, outline, brushInk());
     if (state_.pen.isNull()) plotPoints(outline, brushInk());
   }
   if (widePen()) {
@@ -305,8 +305,8 @@ void Surface::arc(const Rect& boxIn, QPoint start, QPoint end) {
     strokeWide(path, {box.left - w, box.top - w, box.right + w, box.bottom + w});
     return;
   }
-  const std::vector<QPoint> outline = raster::ellipseOutline(box, pixels_.bounds());
-  plotPoints(raster::arcPoints(box, outline, start, end), penInk());
+  const std::vector<QPoint> outline = raster::EllipseOutline(box, pixels_.bounds());
+  plotPoints(raster::ArcPoints(box, outline, start, end), penInk());
   markDirty(box);
 }
 
@@ -316,7 +316,7 @@ void Surface::drawText(int x, int y, ResolvedFont& font, std::string_view latin1
   const int width = font.textWidth(latin1);
   const Rect box{x, y, x + width, y + font.cellHeight()};
   if (state_.backgroundMode == BackgroundMode::Opaque)
-    raster::fillRect(pixels_, box, {state_.backgroundColour, false});
+    raster::FillRect(pixels_, box, {state_.backgroundColour, false});
   Rect touched = box;
   const QRgb ink = state_.textColour | 0xff000000u;
   int penX = x;
@@ -361,7 +361,7 @@ void Surface::copyToImage(const Rect& from, QImage& memory, QPoint to) {
   if (memory.format() != QImage::Format_RGB32) memory.convertTo(QImage::Format_RGB32);
   const raster::PixelTarget target{reinterpret_cast<QRgb*>(memory.bits()), memory.bytesPerLine() / 4,
                                    memory.width(), memory.height()};
-  raster::copyPixels(pixels_, from.left, from.top, target, to.x(), to.y(), from.width(), from.height());
+  raster::CopyPixels(pixels_, from.left, from.top, target, to.x(), to.y(), from.width(), from.height());
 }
 
 void Surface::copyFromImage(const QImage& memory, QPoint from, const Rect& to) {
@@ -371,7 +371,7 @@ void Surface::copyFromImage(const QImage& memory, QPoint from, const Rect& to) {
   // Read only: the const pixels are never written through this target.
   const raster::PixelTarget origin{const_cast<QRgb*>(reinterpret_cast<const QRgb*>(source.constBits())),
                                    source.bytesPerLine() / 4, source.width(), source.height()};
-  raster::copyPixels(origin, from.x(), from.y(), pixels_, to.left, to.top, to.width(), to.height());
+  raster::CopyPixels(origin, from.x(), from.y(), pixels_, to.left, to.top, to.width(), to.height());
   markDirty(to);
 }
 

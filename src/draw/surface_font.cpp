@@ -102,7 +102,7 @@ void ResolvedFont::render(unsigned char c, Glyph& out) const {
   }
 }
 
-ResolvedFont& resolveFont(const FontSpec& fontSpec) {
+ResolvedFont& ResolveFont(const FontSpec& fontSpec) {
   // Per thread, so painting needs no lock; fonts are few (a handful of specs).
   // The cache holds no Qt objects, so it may outlive the application object.
   thread_local std::vector<std::unique_ptr<ResolvedFont>> cache;

@@ -61,6 +61,6 @@ class ResolvedFont {
 
 // The thread's resolved font for `fontSpec` (created on first use, kept for the
 // thread's life). The reference stays valid.
-ResolvedFont& resolveFont(const FontSpec& fontSpec);
+ResolvedFont& ResolveFont(const FontSpec& fontSpec);
 
 }  // namespace velmora

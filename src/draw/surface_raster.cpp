@@ -6,7 +6,7 @@
 
 namespace velmora::raster {
 
-void fillRect(const PixelTarget& t, const Rect& r, Ink ink) {
+void FillRect(const PixelTarget& t, const Rect& r, Ink ink) {
   const Rect c = r.intersected(t.bounds());
   if (c.isEmpty()) return;
   for (int y = c.top; y < c.bottom; ++y) {
@@ -19,7 +19,7 @@ void fillRect(const PixelTarget& t, const Rect& r, Ink ink) {
   }
 }
 
-void fillPolygon(const PixelTarget& t, std::span<const QPoint> points, Ink ink) {
+void FillPolygon(const PixelTarget& t, std::span<const QPoint> points, Ink ink) {
   if (points.size() < 3) return;
   int top = points[0].y(), bottom = points[0].y();
   for (const QPoint& p : points) top = std::min(top, p.y()), bottom = std::max(bottom, p.y());
@@ -38,7 +38,7 @@ void fillPolygon(const PixelTarget& t, std::span<const QPoint> points, Ink ink) 
       const long long den = b.y() - a.y();
       const long long num =
           static_cast<long long>(a.x()) * den + static_cast<long long>(y - a.y()) * (b.x() - a.x());
-      crossings.push_back(ceilDiv(num, den));
+      crossings.push_back(CeilDiv(num, den));
     }
     std::sort(crossings.begin(), crossings.end());
     for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
@@ -61,6 +61,13 @@ EllipseGeometry geometryOf(const Rect& box) {
           (box.height() - 1) / 2.0};
 }
 
+// Half the chord across the ellipse at `offset` from its centre along one
+// axis, whose semi-axis is `along`; `across` is the other semi-axis.
+double halfChord(double offset, double along, double across) {
+  const double u = along > 0 ? offset / along : 0.0;
+  return across * std::sqrt(std::max(0.0, 1.0 - u * u));
+}
+
 // Both ends of a chord, each rounded outwards at an exact half.
 std::pair<int, int> chordEnds(double centre, double half) {
   return {static_cast<int>(std::ceil(centre - half - 0.5)),
@@ -69,7 +76,7 @@ std::pair<int, int> chordEnds(double centre, double half) {
 
 }  // namespace
 
-std::vector<QPoint> ellipseOutline(const Rect& boxIn, const Rect& clip) {
+std::vector<QPoint> EllipseOutline(const Rect& boxIn, const Rect& clip) {
   const Rect box = boxIn.normalized();
   std::vector<QPoint> points;
   const Rect visible = box.intersected(clip);
@@ -78,16 +85,12 @@ std::vector<QPoint> ellipseOutline(const Rect& boxIn, const Rect& clip) {
   // Sampling every column and every row leaves no gaps at any slope; an
   // outline pixel inside `clip` comes from a column or a row inside it.
   for (int x = visible.left; x < visible.right; ++x) {
-    const double u = g.a > 0 ? (x - g.cx) / g.a : 0.0;
-    const double half = g.b * std::sqrt(std::max(0.0, 1.0 - u * u));
-    const auto [y1, y2] = chordEnds(g.cy, half);
+    const auto [y1, y2] = chordEnds(g.cy, halfChord(x - g.cx, g.a, g.b));
     points.emplace_back(x, y1);
     points.emplace_back(x, y2);
   }
   for (int y = visible.top; y < visible.bottom; ++y) {
-    const double v = g.b > 0 ? (y - g.cy) / g.b : 0.0;
-    const double half = g.a * std::sqrt(std::max(0.0, 1.0 - v * v));
-    const auto [x1, x2] = chordEnds(g.cx, half);
+    const auto [x1, x2] = chordEnds(g.cx, halfChord(y - g.cy, g.b, g.a));
     points.emplace_back(x1, y);
     points.emplace_back(x2, y);
   }
@@ -100,7 +103,7 @@ std::vector<QPoint> ellipseOutline(const Rect& boxIn, const Rect& clip) {
   return points;
 }
 
-void fillEllipseInterior(const PixelTarget& t, const Rect& boxIn, std::span<const QPoint> outline, Ink ink) {
+void FillEllipseInterior(const PixelTarget& t, const Rect& boxIn, std::span<const QPoint> outline, Ink ink) {
   const Rect box = boxIn.normalized();
   if (box.width() < 3 || box.height() < 3) return;
   const EllipseGeometry g = geometryOf(box);
@@ -120,7 +123,7 @@ void fillEllipseInterior(const PixelTarget& t, const Rect& boxIn, std::span<cons
   }
 }
 
-std::vector<QPoint> arcPoints(const Rect& boxIn, std::span<const QPoint> outline, QPoint start, QPoint end) {
+std::vector<QPoint> ArcPoints(const Rect& boxIn, std::span<const QPoint> outline, QPoint start, QPoint end) {
   const EllipseGeometry g = geometryOf(boxIn.normalized());
   // Angles counterclockwise on the screen, where y grows downwards.
   auto angleOf = [&](double x, double y) { return std::atan2(g.cy - y, x - g.cx); };
@@ -138,7 +141,7 @@ std::vector<QPoint> arcPoints(const Rect& boxIn, std::span<const QPoint> outline
   return kept;
 }
 
-void copyPixels(const PixelTarget& from, int fromX, int fromY, const PixelTarget& to, int toX, int toY, int w,
+void CopyPixels(const PixelTarget& from, int fromX, int fromY, const PixelTarget& to, int toX, int toY, int w,
                 int h) {
   // Clip the block against both memories, moving both corners together.
   auto clip = [&](int& src, int& dst, int& size, int srcLimit, int dstLimit) {

@@ -47,10 +47,10 @@ struct Ink {
 // Coordinates beyond this are clamped, as the classic API limits them to
 // 27 bits; it keeps the line arithmetic inside 64 bits.
 inline constexpr int kCoordinateLimit = (1 << 27) - 1;
-inline int clampCoordinate(int v) { return std::clamp(v, -kCoordinateLimit, kCoordinateLimit); }
+inline int ClampCoordinate(int v) { return std::clamp(v, -kCoordinateLimit, kCoordinateLimit); }
 
-inline long long floorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-inline long long ceilDiv(long long a, long long b) { return -floorDiv(-a, b); }
+inline long long FloorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+inline long long CeilDiv(long long a, long long b) { return -FloorDiv(-a, b); }
 
 // Calls plot(x, y, step) for each pixel of the line from (x0, y0) to (x1, y1)
 // that lies in the target, step being its index along the line. The last
@@ -59,8 +59,8 @@ inline long long ceilDiv(long long a, long long b) { return -floorDiv(-a, b); }
 // floor((2 i d + n) / 2n) (n major, d minor distance): it is computed
 // directly at the first visible step, so clipping is exact and cheap.
 template <class Plot>
-void walkLine(const PixelTarget& t, int x0, int y0, int x1, int y1, Plot&& plot) {
-  x0 = clampCoordinate(x0), y0 = clampCoordinate(y0), x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
+void WalkLine(const PixelTarget& t, int x0, int y0, int x1, int y1, Plot&& plot) {
+  x0 = ClampCoordinate(x0), y0 = ClampCoordinate(y0), x1 = ClampCoordinate(x1), y1 = ClampCoordinate(y1);
   const long long dx = static_cast<long long>(x1) - x0, dy = static_cast<long long>(y1) - y0;
   const long long adx = std::llabs(dx), ady = std::llabs(dy);
   const long long n = std::max(adx, ady);
@@ -84,8 +84,8 @@ void walkLine(const PixelTarget& t, int x0, int y0, int x1, int y1, Plot&& plot)
     kLo = std::max(kLo, 0LL), kHi = std::min(kHi, d);
     if (kLo > kHi) return;
     if (d > 0) {
-      lo = std::max(lo, ceilDiv(2 * n * kLo - n, 2 * d));
-      hi = std::min(hi, floorDiv(2 * n * (kHi + 1) - n - 1, 2 * d));
+      lo = std::max(lo, CeilDiv(2 * n * kLo - n, 2 * d));
+      hi = std::min(hi, FloorDiv(2 * n * (kHi + 1) - n - 1, 2 * d));
     }
   }
   if (lo > hi) return;
@@ -105,27 +105,27 @@ void walkLine(const PixelTarget& t, int x0, int y0, int x1, int y1, Plot&& plot)
 
 // Fills the rectangle (right and bottom excluded; nothing when right <= left
 // or bottom <= top), clipped to the target.
-void fillRect(const PixelTarget& t, const Rect& r, Ink ink);
+void FillRect(const PixelTarget& t, const Rect& r, Ink ink);
 
 // Fills the inside of a closed polygon by the even-odd rule: a pixel is
 // filled when its centre is inside, or on a left or top edge.
-void fillPolygon(const PixelTarget& t, std::span<const QPoint> points, Ink ink);
+void FillPolygon(const PixelTarget& t, std::span<const QPoint> points, Ink ink);
 
 // The outline pixels inside `clip` of the ellipse inscribed in `box` (right
 // and bottom excluded), each once, sorted by row then column.
-std::vector<QPoint> ellipseOutline(const Rect& box, const Rect& clip);
+std::vector<QPoint> EllipseOutline(const Rect& box, const Rect& clip);
 
 // Fills the pixels whose centres lie inside that ellipse and that are not on
-// `outline` (as ellipseOutline returned it).
-void fillEllipseInterior(const PixelTarget& t, const Rect& box, std::span<const QPoint> outline, Ink ink);
+// `outline` (as EllipseOutline returned it).
+void FillEllipseInterior(const PixelTarget& t, const Rect& box, std::span<const QPoint> outline, Ink ink);
 
 // Keeps the points of `outline` that lie on the arc drawn counterclockwise
 // (as seen on the screen) from the ray through `start` to the ray through
 // `end`, both from the ellipse's centre; the same ray gives the whole ellipse.
-std::vector<QPoint> arcPoints(const Rect& box, std::span<const QPoint> outline, QPoint start, QPoint end);
+std::vector<QPoint> ArcPoints(const Rect& box, std::span<const QPoint> outline, QPoint start, QPoint end);
 
 // Copies a w x h block of pixels between two RGB32 memories, clipped to both.
-void copyPixels(const PixelTarget& from, int fromX, int fromY, const PixelTarget& to, int toX, int toY, int w,
+void CopyPixels(const PixelTarget& from, int fromX, int fromY, const PixelTarget& to, int toX, int toY, int w,
                 int h);
 
 }  // namespace velmora::raster

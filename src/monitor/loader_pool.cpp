@@ -25,7 +25,10 @@ LoaderPool::LoaderPool(SecurityStore& store, LoaderEnvironment environment)
     ownSources_ = std::make_unique<NetworkQuoteSourceFactory>(*environment_.config);
     environment_.sources = ownSources_.get();
   }
-  if (!environment_.writeReports) environment_.writeReports = [](const SecurityStore& s) { WriteReports(s); };
+  // A report that cannot be written keeps its old contents; the next pass
+  // tries again.
+  if (!environment_.writeReports)
+    environment_.writeReports = [](const SecurityStore& s) { (void)WriteReports(s); };
   for (int i = 0; i < kPoolSize; ++i)
     threads_[static_cast<std::size_t>(i)] = std::make_unique<CThreadLoadQuote>(*this, i);
 }

@@ -85,7 +85,7 @@ class LoaderPool {
   // Securities whose history load ended without their history (each load
   // that gave up counts once), and the first of them; false when none.
   int HistoryFailures() const { return historyFailures_.load(); }
-  bool FirstHistoryFailure(HistoryFailure& out) const;
+  [[nodiscard]] bool FirstHistoryFailure(HistoryFailure& out) const;
 
   // Timing may be changed while no thread runs.
   void setTiming(const LoaderTiming& timing) { environment_.timing = timing; }

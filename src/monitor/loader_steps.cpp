@@ -56,7 +56,9 @@ int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSerie
   data.refreshBars = (confirmDays < 0 ? 0 : confirmDays) + 1;
   rollBackNewestBars(BarsOf(data.bars), data.refreshBars, data.signalState);
 
-  WriteLocalHistoryFiles(data, history.count, history.data());
+  // The files are a copy for the user; a symbol refused by the writer is
+  // logged there and the security is still monitored.
+  (void)WriteLocalHistoryFiles(data, history.count, history.data());
   data.historyLoaded = 1;
   entry.PublishHistory(data);
   return kQuoteOk;

@@ -16,13 +16,13 @@ namespace velmora {
 // engine run, then the newest 32 bars and the rolled-back signal state into
 // the entry and the local history files written. An entry whose history is
 // already loaded answers 200 at once. The caller holds `history` alone.
-int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSeries& history, std::time_t today,
-                           int confirmDays);
+[[nodiscard]] int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSeries& history,
+                                         std::time_t today, int confirmDays);
 
 // A refresh: today's quote into the newest bar, then the newest
 // `refreshBars` bars recomputed on a copy of the entry's signal state, so
 // the entry's own state stays where the history load left it. A failed
 // request leaves the entry as it was.
-int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays);
+[[nodiscard]] int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays);
 
 }  // namespace velmora

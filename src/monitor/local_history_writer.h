@@ -26,6 +26,6 @@ std::string FormatLocalHistoryText(const std::string& fileName, bool isIndex, in
 // symbol) never meets a half-written file. A symbol that cannot name a file
 // here is refused with a log line (false); a file that cannot be written
 // ends the process through FatalExit.
-bool WriteLocalHistoryFiles(const SecurityData& entry, int n, const QuoteBar* bars);
+[[nodiscard]] bool WriteLocalHistoryFiles(const SecurityData& entry, int n, const QuoteBar* bars);
 
 }  // namespace velmora

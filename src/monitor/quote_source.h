@@ -18,9 +18,10 @@ namespace velmora {
 class QuoteSource {
  public:
   virtual ~QuoteSource() = default;
-  virtual int LoadHistory(const char* symbol, int startYear, int startMonth, int startDay, int endYear,
-                          int endMonth, int endDay, int capacity, QuoteBar* bars) = 0;
-  virtual int LoadRealTime(const char* symbol, const RealTimePlaces& places) = 0;
+  [[nodiscard]] virtual int LoadHistory(const char* symbol, int startYear, int startMonth, int startDay,
+                                        int endYear, int endMonth, int endDay, int capacity,
+                                        QuoteBar* bars) = 0;
+  [[nodiscard]] virtual int LoadRealTime(const char* symbol, const RealTimePlaces& places) = 0;
   // "host:port" of the service the history (or real-time) requests go to,
   // for messages; empty when unknown.
   virtual std::string ServiceAddress(bool history) const {
@@ -50,7 +51,7 @@ class QuoteSourceFactory {
 // The quote services of the configuration, over an InternetSession.
 class NetworkQuoteSourceFactory : public QuoteSourceFactory {
  public:
-  explicit NetworkQuoteSourceFactory(const SystemConfig& config = systemConfig()) : config_(config) {}
+  explicit NetworkQuoteSourceFactory(const SystemConfig& config) : config_(config) {}
   std::unique_ptr<QuoteSource> Create(const std::atomic<bool>& stop, LoaderListener& listener) override;
 
  private:

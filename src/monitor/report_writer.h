@@ -28,13 +28,13 @@ bool TrendChangedRecently(const SecurityData& entry);             // in bars 0 t
 // Each report is built from consistent copies of the entries, in store order,
 // and replaces the old file in one step (the old report stays when the new
 // one cannot be written: false). The trend writer writes both trend lists.
-bool WriteStatusReport(const SecurityStore& store);
-bool WriteBuyReport(const SecurityStore& store);
-bool WriteSellReport(const SecurityStore& store);
-bool WriteTrendReports(const SecurityStore& store);
+[[nodiscard]] bool WriteStatusReport(const SecurityStore& store);
+[[nodiscard]] bool WriteBuyReport(const SecurityStore& store);
+[[nodiscard]] bool WriteSellReport(const SecurityStore& store);
+[[nodiscard]] bool WriteTrendReports(const SecurityStore& store);
 
 // Status, Buy, Sell, Trend, each whatever the previous one returned; true
 // when all four succeeded.
-bool WriteReports(const SecurityStore& store);
+[[nodiscard]] bool WriteReports(const SecurityStore& store);
 
 }  // namespace velmora

@@ -30,8 +30,7 @@ struct SecurityData {
 // Fills the symbols and the index flag of `data` from a symbol as listed,
 // mapping the well-known indices to the names the quote services expect.
 // False (data untouched) for an empty symbol or one longer than 63 characters.
-bool InitSecurityEntry(SecurityData& data, const char* symbol,
-                       int realTimeServer = systemConfig().RealTimeQuoteServer);
+[[nodiscard]] bool InitSecurityEntry(SecurityData& data, const char* symbol, int realTimeServer);
 
 // One slot of the store: the record behind its own short lock. One loader
 // thread writes it; report writers and the monitor read consistent copies.

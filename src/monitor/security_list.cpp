@@ -72,7 +72,8 @@ void addSymbol(SecurityStore& store, const char* symbol, int realTimeServer) {
     return;
   }
   SecurityData data;
-  if (InitSecurityEntry(data, symbol, realTimeServer)) store.Append(data);
+  // The store keeps the first 512 securities; the reader stops at that count.
+  if (InitSecurityEntry(data, symbol, realTimeServer)) (void)store.Append(data);
 }
 
 }  // namespace

@@ -22,8 +22,7 @@ extern const char* const kDefaultSecurityList[24];
 // at most 512 symbols are kept. Symbols that cannot name a file of their own
 // (too long, '/', "..", control characters) are refused with a log line.
 // Returns the count.
-int ReadSecurityList(SecurityStore& store, const std::string& path = kSecurityListFileName,
-                     int realTimeServer = systemConfig().RealTimeQuoteServer);
+int ReadSecurityList(SecurityStore& store, const std::string& path, int realTimeServer);
 
 // Start-up: reads the list, then divides it among the loader threads (which
 // also writes the first reports). Returns the count.

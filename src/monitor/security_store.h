@@ -23,11 +23,11 @@ class SecurityStore {
   const SecurityEntry& entry(int index) const { return (*entries_)[static_cast<std::size_t>(index)]; }
 
   // A consistent copy of entry `index`; false when it is not in use.
-  bool Read(int index, SecurityData& out) const;
+  [[nodiscard]] bool Read(int index, SecurityData& out) const;
 
   // List loading: back to an empty store, then entries appended in order.
   void Clear();
-  bool Append(const SecurityData& data);
+  [[nodiscard]] bool Append(const SecurityData& data);
 
  private:
   std::unique_ptr<std::array<SecurityEntry, kMaxSecurities>> entries_;

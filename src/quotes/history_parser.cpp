@@ -56,7 +56,7 @@ bool isDataLine(const char* line) {
 // most 1023 characters, so no token can outgrow its buffer. The volume is
 // read as a number of its own, so "1e20" is one absurd value rather than a
 // volume of 1 followed by a bogus adjusted close.
-bool readRow(const char* line, HistoryRow& row) {
+[[nodiscard]] bool readRow(const char* line, HistoryRow& row) {
   if (line == nullptr || !isDataLine(line)) return false;
   char text[kLineBuffer];
   CopyBounded(text, sizeof text, line);
@@ -76,7 +76,7 @@ bool plausiblePrices(double open, double high, double low, double close) {
 // The values a data row stores. False when it stores nothing: no volume
 // above 0, or a number no service can mean (an unreadable row), as read or
 // once scaled.
-bool rowValues(const HistoryRow& row, Scaling scaling, RowValues& out) {
+[[nodiscard]] bool rowValues(const HistoryRow& row, Scaling scaling, RowValues& out) {
   if (!plausiblePrices(row.open, row.high, row.low, row.close) || !IsPlausiblePrice(row.adjusted) ||
       !IsPlausibleVolume(row.volume))
     return false;

@@ -27,15 +27,15 @@ bool IsVolumeInTensSymbol(const char* symbol);
 // unreadable (a number that is no plausible price or volume, as read or once
 // scaled: plausible_number.h). A close that differs from the adjusted close
 // by more than 10 % is scaled to it.
-int ParseHistoryCsvLine(const char* line, bool volumeInTens, int capacity, QuoteBar* bars,
-                        HistoryLoadState& state);
+[[nodiscard]] int ParseHistoryCsvLine(const char* line, bool volumeInTens, int capacity, QuoteBar* bars,
+                                      HistoryLoadState& state);
 
 // Reads the file made by ExtractHistoryTable: every data row after the
 // header line, always scaled to the adjusted close (no rounding), each read
 // on its own and stored by the rules of ParseHistoryCsvLine. Returns the
 // data rows consumed (also those past a full array), 0 when the array was
 // already full, -1 when the file cannot be opened.
-int ReadConvertedHistoryFile(const char* path, bool volumeInTens, int capacity, QuoteBar* bars,
-                             HistoryLoadState& state);
+[[nodiscard]] int ReadConvertedHistoryFile(const char* path, bool volumeInTens, int capacity, QuoteBar* bars,
+                                           HistoryLoadState& state);
 
 }  // namespace velmora

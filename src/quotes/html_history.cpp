@@ -24,7 +24,7 @@ class TableConverter {
   }
 
   // An unterminated tag at the end of the input is copied out raw.
-  bool Finish() {
+  [[nodiscard]] bool Finish() {
     if (inTag_ && !rawTag_) pending_.append(tag_, tagLength_);
     flush();
     return std::ferror(out_) == 0;

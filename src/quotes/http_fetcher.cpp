@@ -428,8 +428,8 @@ bool HttpFetcher::ReadLine(int capacity, char* buffer) {
 }
 
 bool HttpFetcher::TempFileName() {
-  if (tempFile_.empty()) CreateTempFile(tempFile_);
-  return !tempFile_.empty();
+  // A failed creation leaves the name empty, to be tried again next time.
+  return !tempFile_.empty() || CreateTempFile(tempFile_);
 }
 
 }  // namespace velmora

@@ -29,12 +29,12 @@ class HttpFetcher {
 
   // 200: the body is ready; 400: local failure; 401: authorization refused;
   // otherwise the server's final status. Call Close between two Opens.
-  int Open(const char* url, InternetSession& session);
+  [[nodiscard]] int Open(const char* url, InternetSession& session);
 
   // The next line of the body, with its line feed, carriage returns dropped,
   // at most capacity - 2 characters (a longer line comes in pieces); the
   // last line may lack its line feed. False once the body is exhausted.
-  bool ReadLine(int capacity, char* buffer);
+  [[nodiscard]] bool ReadLine(int capacity, char* buffer);
 
   // True once the body has ended on a transfer error (connection lost,
   // stall, stop request) or at a limit of the session (more bytes than its
@@ -46,7 +46,7 @@ class HttpFetcher {
   void Close();
 
   // Creates the fetcher's temporary file on first use; true while a name is held.
-  bool TempFileName();
+  [[nodiscard]] bool TempFileName();
   const std::string& tempFilePath() const { return tempFile_; }
 
   const std::string& serverName() const { return server_; }
@@ -54,9 +54,9 @@ class HttpFetcher {
   std::uint16_t port() const { return port_; }
 
  private:
-  bool connectAndSend(const UrlParts& parts, InternetSession& session, int& status);
-  bool send(const Credentials* credentials, int& status);
-  bool fill();
+  [[nodiscard]] bool connectAndSend(const UrlParts& parts, InternetSession& session, int& status);
+  [[nodiscard]] bool send(const Credentials* credentials, int& status);
+  [[nodiscard]] bool fill();
   void failBody(const std::string& reason);
   void logTransferFailure(const std::string& reason) const;
 

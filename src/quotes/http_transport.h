@@ -28,8 +28,8 @@ class HttpConnection {
   // answer have arrived. False on a library error (name resolution, refused
   // connection, time-out, abort by the stop flag), with its text in `error`.
   // May be called again on the same connection to resend.
-  virtual bool Send(const std::string& object, const std::string& headerBlock, const Credentials* credentials,
-                    std::string& error) = 0;
+  [[nodiscard]] virtual bool Send(const std::string& object, const std::string& headerBlock,
+                                  const Credentials* credentials, std::string& error) = 0;
 
   // Status of the last answer; raw header block of the last answer, each
   // line ending in CRLF (status line first).
@@ -38,17 +38,18 @@ class HttpConnection {
 
   // Up to `size` bytes of the body: a count above 0, 0 at its end, -1 on a
   // library error (with its text in `error`).
-  virtual long Read(char* buffer, std::size_t size, std::string& error) = 0;
+  [[nodiscard]] virtual long Read(char* buffer, std::size_t size, std::string& error) = 0;
 };
 
 class HttpTransport {
  public:
   virtual ~HttpTransport() = default;
   // Null when no connection object can be made for the server.
-  virtual std::unique_ptr<HttpConnection> Connect(const UrlParts& url, const InternetSession& session) = 0;
+  [[nodiscard]] virtual std::unique_ptr<HttpConnection> Connect(const UrlParts& url,
+                                                                const InternetSession& session) = 0;
 };
 
 // The libcurl transport; shared, stateless, safe to use from every thread.
-std::shared_ptr<HttpTransport> DefaultHttpTransport();
+[[nodiscard]] std::shared_ptr<HttpTransport> DefaultHttpTransport();
 
 }  // namespace velmora

@@ -45,13 +45,13 @@ class InternetSession {
 
   void setCredentialPrompt(CredentialPrompt prompt) { prompt_ = std::move(prompt); }
   // Asks the prompt; false when there is none or it declines.
-  bool AskCredentials(const CredentialRequest& request, Credentials& out) const;
+  [[nodiscard]] bool AskCredentials(const CredentialRequest& request, Credentials& out) const;
 
   // Credentials accepted once for a server are sent again to it, so the
   // user is not asked on every request of a loader pass.
   void RememberCredentials(const std::string& serverKey, const Credentials& credentials);
   void ForgetCredentials(const std::string& serverKey);
-  bool KnownCredentials(const std::string& serverKey, Credentials& out) const;
+  [[nodiscard]] bool KnownCredentials(const std::string& serverKey, Credentials& out) const;
 
   // The owner's stop request; a transfer in flight is aborted soon after the
   // flag turns true. Null: never stopped.

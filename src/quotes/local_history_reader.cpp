@@ -27,7 +27,7 @@ int dateKey(const QuoteBar& bar) {
 
 // The volume after the close. False when there is none; `plausible` tells
 // whether the number read can be a volume (a finite count of 0 .. 1e15).
-bool readVolume(const char* text, double& volume, bool& plausible) {
+[[nodiscard]] bool readVolume(const char* text, double& volume, bool& plausible) {
   char* stop = nullptr;
   volume = std::strtod(text, &stop);
   if (stop == text) return false;
@@ -36,7 +36,7 @@ bool readVolume(const char* text, double& volume, bool& plausible) {
 }
 
 // Newest-first file: every further line that begins with a digit, in order.
-int readForward(std::FILE* f, int stored, int capacity, QuoteBar* bars) {
+[[nodiscard]] int readForward(std::FILE* f, int stored, int capacity, QuoteBar* bars) {
   char line[kLocalLineBuffer];
   while (stored < capacity && std::fgets(line, sizeof line, f)) {
     if (startsWithDigit(line) && ParseLocalHistoryLine(line, bars[stored])) ++stored;
@@ -46,7 +46,7 @@ int readForward(std::FILE* f, int stored, int capacity, QuoteBar* bars) {
 
 // Oldest-first file: the start of every line goes into a ring of `capacity`
 // offsets, then the last `capacity` lines are read back newest first.
-int readBackward(std::FILE* f, int capacity, QuoteBar* bars) {
+[[nodiscard]] int readBackward(std::FILE* f, int capacity, QuoteBar* bars) {
   std::unique_ptr<off_t[]> ring(new (std::nothrow) off_t[static_cast<std::size_t>(capacity)]);
   if (!ring) return 0;
   std::rewind(f);

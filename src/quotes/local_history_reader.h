@@ -19,7 +19,7 @@ inline constexpr int kLocalLineBuffer = 128;
 // one, so the last entry lies outside the bars a chart analyses; -1 when the
 // file cannot be opened or has fewer than two readable lines beginning with
 // a digit.
-int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars);
+[[nodiscard]] int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars);
 
 // Fills date (cut to 10 characters), open, high, low, close and volume of
 // `bar` from one local line, as far as the line can be read; the other
@@ -27,6 +27,6 @@ int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars);
 // 32-bit field saturates. False, with the bar untouched, when the line is
 // unreadable: a number it holds is no plausible price or volume
 // (plausible_number.h).
-bool ParseLocalHistoryLine(const char* line, QuoteBar& bar);
+[[nodiscard]] bool ParseLocalHistoryLine(const char* line, QuoteBar& bar);
 
 }  // namespace velmora

@@ -52,7 +52,8 @@ void ParseRealTimeRecord(const char* line, RealTimeRecord& record);
 // Missing: there is no number; Unreadable: the number is no plausible
 // volume. The volume is written only when Read.
 enum class ShortVolumeRead { Missing, Read, Unreadable };
-ShortVolumeRead ParseShortDayWatchVolume(const char* line, char (&symbol)[64], std::int32_t& volume);
+[[nodiscard]] ShortVolumeRead ParseShortDayWatchVolume(const char* line, char (&symbol)[64],
+                                                       std::int32_t& volume);
 
 struct LocalDate {
   int year = 0;

@@ -45,9 +45,30 @@ std::string quoteRecordUrl(const SystemConfig& config, const char* fields, const
   return joinUrl(config.YahooRealTimeQuoteSpreadSheetURL, query);
 }
 
+// The record of `fields` for `symbol`: the first line of the answer into
+// `line`, `haveLine` telling whether there was one. False with the result
+// code in `failure` when the request failed or the transfer broke off (the
+// record may be cut short).
+[[nodiscard]] bool fetchRecordLine(HttpFetcher& fetcher, InternetSession& session, const SystemConfig& config,
+                                   const char* fields, const char* symbol, char (&line)[kRecordLineCapacity],
+                                   bool& haveLine, int& failure) {
+  const std::string url = quoteRecordUrl(config, fields, symbol);
+  const int status = fetcher.Open(url.c_str(), session);
+  if (status != kHttpOk) {
+    failure = -status;
+    return false;
+  }
+  haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
+  if (fetcher.bodyFailed()) {
+    failure = kQuoteLocalFailure;
+    return false;
+  }
+  return true;
+}
+
 // The HTML page is kept in the fetcher's temporary file, to be turned into
 // CSV there and read back. False: the file could not be written.
-bool saveHtmlPage(HttpFetcher& fetcher) {
+[[nodiscard]] bool saveHtmlPage(HttpFetcher& fetcher) {
   if (!fetcher.TempFileName()) return false;
   std::FILE* out = std::fopen(fetcher.tempFilePath().c_str(), "w");
   if (out == nullptr) return false;
@@ -78,6 +99,92 @@ void BuildHistoryUrl(const char* symbol, int endMonth0, int endDay, int endYear,
   }
 }
 
+namespace {
+
+// One history load's request (months 1-12, the symbol in upper case).
+struct HistoryRequest {
+  const char* symbol;
+  char period;
+  int startYear, startMonth, startDay;
+  int endYear, endMonth, endDay;
+  int span;  // HistorySpan of the range
+};
+
+// How one page of a history load ended.
+enum class PageEnd {
+  kRead,    // its rows are stored
+  kCut,     // the transfer broke off: the page is not trusted and its rows are dropped
+  kFailed,  // the HTML page could not be kept, converted or read back
+};
+
+// The spreadsheet service's page: every line straight from the answer.
+[[nodiscard]] int readCsvPage(HttpFetcher& fetcher, int capacity, QuoteBar* bars, HistoryLoadState& state) {
+  int pageCount = 0;
+  char line[kHistoryLineCapacity];
+  while (fetcher.ReadLine(kHistoryLineCapacity, line)) {
+    pageCount += ParseHistoryCsvLine(line, state.volumeInTens, capacity, bars, state);
+  }
+  return pageCount;
+}
+
+// Reads the page an opened fetcher answers into the bars; `pageCount` is the
+// data rows it held, stored or not (the paging offset moves on by them).
+[[nodiscard]] PageEnd readHistoryPage(HttpFetcher& fetcher, int server, int capacity, QuoteBar* bars,
+                                      HistoryLoadState& state, int& pageCount) {
+  const int slotBefore = state.nextSlot;
+  pageCount = 0;
+  if (server == kHistoryYahooSpreadSheet) {
+    pageCount = readCsvPage(fetcher, capacity, bars, state);
+  } else if (!saveHtmlPage(fetcher)) {
+    return PageEnd::kFailed;
+  }
+  if (fetcher.bodyFailed()) {
+    state.nextSlot = slotBefore;
+    return PageEnd::kCut;
+  }
+  if (server == kHistoryYahooHtml) {
+    const char* path = fetcher.tempFilePath().c_str();
+    if (!ExtractHistoryTable(path)) return PageEnd::kFailed;
+    pageCount = ReadConvertedHistoryFile(path, state.volumeInTens, capacity, bars, state);
+    // The file was written a moment ago; one that cannot be read back is a
+    // page that did not convert, not an empty one.
+    if (pageCount < 0) return PageEnd::kFailed;
+  }
+  return PageEnd::kRead;
+}
+
+// Requests page after page into bars[1..]. 0 when the load ends normally,
+// else its negative result code: a failed or cut first page, or an HTML page
+// that did not convert. A failed or cut later page keeps the rows already
+// stored.
+[[nodiscard]] int loadHistoryPages(const HistoryRequest& request, InternetSession& session, int capacity,
+                                   QuoteBar* bars, HistoryLoadState& state, const SystemConfig& config) {
+  const int server = config.HistoryQuoteServer;
+  HttpFetcher fetcher;  // one fetcher (and one temporary file) for every page
+  for (;;) {
+    std::string url;
+    BuildHistoryUrl(request.symbol, request.endMonth - 1, request.endDay, request.endYear, request.period,
+                    request.startMonth - 1, request.startDay, request.startYear, request.span,
+                    state.rowsConsumed, url, config);
+    const int status = fetcher.Open(url.c_str(), session);
+    if (status != kHttpOk) {
+      fetcher.Close();
+      return state.nextSlot == 1 ? -status : 0;
+    }
+    int pageCount = 0;
+    const PageEnd end = readHistoryPage(fetcher, server, capacity, bars, state, pageCount);
+    fetcher.Close();
+    if (end == PageEnd::kFailed) return kQuoteFailed;
+    if (end == PageEnd::kCut) return state.nextSlot == 1 ? kQuoteLocalFailure : 0;
+    state.rowsConsumed += pageCount;
+    // Another page only while one can still be stored: a service that ignores
+    // the offset can then never keep the loader paging for ever.
+    if (pageCount != kServicePageRows || state.nextSlot >= capacity || session.StopRequested()) return 0;
+  }
+}
+
+}  // namespace
+
 int LoadHistoryQuote(const char* symbol, char period, int startYear, int startMonth, int startDay,
                      int endYear, int endMonth, int endDay, InternetSession& session, int capacity,
                      QuoteBar* bars, const SystemConfig& config) {
@@ -89,53 +196,17 @@ int LoadHistoryQuote(const char* symbol, char period, int startYear, int startMo
   s.ToUpper();
   HistoryLoadState state;
   state.volumeInTens = IsVolumeInTensSymbol(s.text);
-  const int span = HistorySpan(startYear, startMonth, startDay, endYear, endMonth, endDay);
-  HttpFetcher fetcher;  // one fetcher (and one temporary file) for every page
-  int failure = 0;
-  for (;;) {
-    std::string url;
-    BuildHistoryUrl(s.text, endMonth - 1, endDay, endYear, period, startMonth - 1, startDay, startYear, span,
-                    state.rowsConsumed, url, config);
-    const int status = fetcher.Open(url.c_str(), session);
-    if (status != kHttpOk) {
-      // A failed later page keeps the rows already stored.
-      if (state.nextSlot == 1) failure = -status;
-      fetcher.Close();
-      break;
-    }
-    const int slotBefore = state.nextSlot;
-    int pageCount = 0;
-    if (server == kHistoryYahooSpreadSheet) {
-      char line[kHistoryLineCapacity];
-      while (fetcher.ReadLine(kHistoryLineCapacity, line)) {
-        pageCount += ParseHistoryCsvLine(line, state.volumeInTens, capacity, bars, state);
-      }
-    } else if (!saveHtmlPage(fetcher)) {
-      fetcher.Close();
-      return kQuoteFailed;
-    }
-    if (fetcher.bodyFailed()) {
-      // A page cut off by a transfer error is not trusted: its rows are dropped
-      // and it ends the load like a failed page.
-      state.nextSlot = slotBefore;
-      if (state.nextSlot == 1) failure = kQuoteLocalFailure;
-      fetcher.Close();
-      break;
-    }
-    if (server == kHistoryYahooHtml) {
-      const char* path = fetcher.tempFilePath().c_str();
-      if (!ExtractHistoryTable(path)) {
-        fetcher.Close();
-        return kQuoteFailed;
-      }
-      pageCount = ReadConvertedHistoryFile(path, state.volumeInTens, capacity, bars, state);
-    }
-    state.rowsConsumed += pageCount;
-    fetcher.Close();
-    // Another page only while one can still be stored: a service that ignores
-    // the offset can then never keep the loader paging for ever.
-    if (pageCount != kServicePageRows || state.nextSlot >= capacity || session.StopRequested()) break;
-  }
+  const HistoryRequest request{
+      .symbol = s.text,
+      .period = period,
+      .startYear = startYear,
+      .startMonth = startMonth,
+      .startDay = startDay,
+      .endYear = endYear,
+      .endMonth = endMonth,
+      .endDay = endDay,
+      .span = HistorySpan(startYear, startMonth, startDay, endYear, endMonth, endDay)};
+  const int failure = loadHistoryPages(request, session, capacity, bars, state, config);
   if (failure < 0) return failure;
   if (state.nextSlot > 1) bars[0].CopyFrom(bars[1]);
   return state.nextSlot;
@@ -143,12 +214,12 @@ int LoadHistoryQuote(const char* symbol, char period, int startYear, int startMo
 
 int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume, const SystemConfig& config) {
   HttpFetcher fetcher;
-  const std::string url = quoteRecordUrl(config, "sl1d1t1c1ohgv", kCompositeVolumeSymbol);
-  const int status = fetcher.Open(url.c_str(), session);
-  if (status != kHttpOk) return -status;
   char line[kRecordLineCapacity];
-  const bool haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
-  if (fetcher.bodyFailed()) return kQuoteLocalFailure;  // the record may be cut short
+  bool haveLine = false;
+  int failure = 0;
+  if (!fetchRecordLine(fetcher, session, config, "sl1d1t1c1ohgv", kCompositeVolumeSymbol, line, haveLine,
+                       failure))
+    return failure;
   char recordSymbol[64] = "";
   std::int32_t value = 0;
   const ShortVolumeRead read =
@@ -164,16 +235,15 @@ int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume, const Sys
 
 namespace {
 
-int fetchQuoteRecords(const char* symbol, InternetSession& session, const RealTimePlaces& places,
-                      const SystemConfig& config) {
+[[nodiscard]] int fetchQuoteRecords(const char* symbol, InternetSession& session,
+                                    const RealTimePlaces& places, const SystemConfig& config) {
   QuoteBar& bar = *places.bar;
   HttpFetcher fetcher;
   char line[kRecordLineCapacity];
-  std::string url = quoteRecordUrl(config, "sl1d1t1c1ohgv", symbol);
-  int status = fetcher.Open(url.c_str(), session);
-  if (status != kHttpOk) return -status;
-  bool haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
-  if (fetcher.bodyFailed()) return kQuoteLocalFailure;  // the record may be cut short
+  bool haveLine = false;
+  int failure = 0;
+  if (!fetchRecordLine(fetcher, session, config, "sl1d1t1c1ohgv", symbol, line, haveLine, failure))
+    return failure;
   DayWatchRecord dayWatch;
   if (haveLine) ParseDayWatchRecord(line, dayWatch);
   // A record holding a number no service can mean (infinity, a negative or
@@ -190,11 +260,8 @@ int fetchQuoteRecords(const char* symbol, InternetSession& session, const RealTi
     return LoadDayWatchVolume(session, bar.volume, config);
 
   fetcher.Close();
-  url = quoteRecordUrl(config, "st5l9c6p4b1a3", symbol);
-  status = fetcher.Open(url.c_str(), session);
-  if (status != kHttpOk) return -status;
-  haveLine = fetcher.ReadLine(kRecordLineCapacity, line);
-  if (fetcher.bodyFailed()) return kQuoteLocalFailure;
+  if (!fetchRecordLine(fetcher, session, config, "st5l9c6p4b1a3", symbol, line, haveLine, failure))
+    return failure;
   RealTimeRecord realTime;
   if (haveLine) ParseRealTimeRecord(line, realTime);
   if (!haveLine || !isRecordOf(realTime.symbol, symbol) || !realTime.readable) {

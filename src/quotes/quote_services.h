@@ -34,26 +34,27 @@ int HistorySpan(int startYear, int startMonth, int startDay, int endYear, int en
 // at 255 characters.
 void BuildHistoryUrl(const char* symbol, int endMonth0, int endDay, int endYear, char period, int startMonth0,
                      int startDay, int startYear, int span, int offset, std::string& out,
-                     const SystemConfig& config = systemConfig());
+                     const SystemConfig& config);
 
 // Bars of a date range (months 1-12, period 'd', 'w' or 'm'), newest first,
 // into bars[1..capacity-1], page after page; bars[0] becomes a copy of the
 // newest row. Returns the next free slot (1 when no row was stored) or a
 // negative result code (quote_result.h). The "Edreyfus" service makes no
 // request and gives 1.
-int LoadHistoryQuote(const char* symbol, char period, int startYear, int startMonth, int startDay,
-                     int endYear, int endMonth, int endDay, InternetSession& session, int capacity,
-                     QuoteBar* bars, const SystemConfig& config = systemConfig());
+[[nodiscard]] int LoadHistoryQuote(const char* symbol, char period, int startYear, int startMonth,
+                                   int startDay, int endYear, int endMonth, int endDay,
+                                   InternetSession& session, int capacity, QuoteBar* bars,
+                                   const SystemConfig& config);
 
 // Today's quote of `symbol` into the places: the day-watch record, then the
 // real-time record (or, for the composite index, its volume). 1 on success,
 // else a negative result code. The "MyTrack" service makes no request.
-int LoadRealTimeQuote(const char* symbol, InternetSession& session, const RealTimePlaces& places,
-                      const SystemConfig& config = systemConfig());
+[[nodiscard]] int LoadRealTimeQuote(const char* symbol, InternetSession& session,
+                                    const RealTimePlaces& places, const SystemConfig& config);
 
 // The composite index's volume: the integer part of the last price of the
 // kCompositeVolumeSymbol day-watch record. 1 or a negative result code.
-int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume,
-                       const SystemConfig& config = systemConfig());
+[[nodiscard]] int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume,
+                                     const SystemConfig& config);
 
 }  // namespace velmora

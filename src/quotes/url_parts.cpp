@@ -14,7 +14,7 @@ bool isBlankOrControl(char c) {
   return u <= 0x20 || u == 0x7f;
 }
 
-bool parsePort(const std::string& text, std::uint16_t& port) {
+[[nodiscard]] bool parsePort(const std::string& text, std::uint16_t& port) {
   if (text.empty() || text.size() > 5) return false;
   long value = 0;
   for (char c : text) {

@@ -19,7 +19,7 @@ struct UrlParts {
 // False for any other scheme, a missing host, a bad port, or a blank or
 // control character outside the path. User and password are ignored: the
 // fetcher connects without them.
-bool SplitUrl(const char* url, UrlParts& parts);
+[[nodiscard]] bool SplitUrl(const char* url, UrlParts& parts);
 
 // The object with blanks, control and non-ASCII bytes percent-encoded.
 std::string EncodeObject(const std::string& object);
@@ -32,6 +32,6 @@ std::string JoinUrl(const UrlParts& parts);
 // "Location: " line, without its line end. The name is matched at the start
 // of a line and without regard to case (HTTP header names are
 // case-insensitive), so "Content-Location: " never counts.
-bool FindNewLocation(const std::string& rawHeaders, std::string& location);
+[[nodiscard]] bool FindNewLocation(const std::string& rawHeaders, std::string& location);
 
 }  // namespace velmora

@@ -19,7 +19,7 @@ std::unique_ptr<ChartViewModel> allPanels(int count) {
   m->settings.showVolume = m->settings.showRsi = m->settings.showStochastics = m->settings.showMacd = 1;
   QImage scratch = blankCanvas(800, 600);
   Surface surface(scratch);
-  layoutChart(surface, *m);
+  LayoutChart(surface, *m);
   return m;
 }
 
@@ -42,9 +42,9 @@ void setRsi(ChartViewModel& m, std::initializer_list<double> oldestFirst) {
 TEST(ChartRsi, CrossingAboveSeventyFillsOnlyTheTriangleBeyondIt) {
   auto m = allPanels(2);
   setRsi(*m, {65, 75});
-  const QImage canvas = paint(*m, [&](Surface& s) { drawRsi(s, *m); });
-  const int px = m->slotLeft(1), py = yOfPercent(m->rsiBottom, 80, 65);
-  const int x = m->slotLeft(0), y = yOfPercent(m->rsiBottom, 80, 75);
+  const QImage canvas = paint(*m, [&](Surface& s) { DrawRsi(s, *m); });
+  const int px = m->slotLeft(1), py = YOfPercent(m->rsiBottom, 80, 65);
+  const int x = m->slotLeft(0), y = YOfPercent(m->rsiBottom, 80, 75);
   const int y70 = static_cast<int>(m->rsiBottom - 80 * 0.7);
   const int xc = px + static_cast<int>(static_cast<double>(y70 - py) * (x - px) / (y - py));
   // Corners (x, y + 1), (x, y70 - 1), (xc, y70 - 1): one pixel clear of the
@@ -59,7 +59,7 @@ TEST(ChartRsi, CrossingAboveSeventyFillsOnlyTheTriangleBeyondIt) {
 TEST(ChartRsi, StayingBeyondALevelFillsAContinuousBand) {
   auto m = allPanels(10);
   setRsi(*m, {0, 0, 75, 80, 78, 85, 76, 25, 22, 28});
-  const QImage canvas = paint(*m, [&](Surface& s) { drawRsi(s, *m); });
+  const QImage canvas = paint(*m, [&](Surface& s) { DrawRsi(s, *m); });
   const int y70 = static_cast<int>(m->rsiBottom - 80 * 0.7), y30 = static_cast<int>(m->rsiBottom - 80 * 0.3);
   for (int x = m->slotLeft(7); x <= m->slotLeft(3); ++x) EXPECT_EQ(canvas.pixel(x, y70 - 1), kFillGreen) << x;
   for (int x = m->slotLeft(2); x <= m->slotLeft(0); ++x) EXPECT_EQ(canvas.pixel(x, y30 + 1), kFillGreen) << x;
@@ -73,15 +73,15 @@ TEST(ChartRsi, SegmentWithoutACrossingPointUsesTheCurrentX) {
   // a zero slope and send the fill to the far left.
   auto m = allPanels(2);
   setRsi(*m, {30.0, 29.9});
-  ASSERT_EQ(yOfPercent(m->rsiBottom, 80, 30.0), yOfPercent(m->rsiBottom, 80, 29.9));
-  const QImage flat = paint(*m, [&](Surface& s) { drawRsi(s, *m); });
+  ASSERT_EQ(YOfPercent(m->rsiBottom, 80, 30.0), YOfPercent(m->rsiBottom, 80, 29.9));
+  const QImage flat = paint(*m, [&](Surface& s) { DrawRsi(s, *m); });
   const Rect fill = boundsOfColour(flat, kFillGreen);
   EXPECT_GE(fill.left, m->slotLeft(0));
 
   // Two bars in one pixel column (a vertical segment) crossing 70.
   setRsi(*m, {65, 75});
   m->barSpacing = 0.5;
-  const QImage vertical = paint(*m, [&](Surface& s) { drawRsi(s, *m); });
+  const QImage vertical = paint(*m, [&](Surface& s) { DrawRsi(s, *m); });
   const Rect band = boundsOfColour(vertical, kFillGreen);
   EXPECT_EQ(band.left, 0);
   EXPECT_EQ(band.right, 1);
@@ -97,7 +97,7 @@ TEST(ChartVolume, BarsByDirectionAndTheAverageLine) {
     setPrices(b, 10, 11, 9, 10);  // close = open: red
   }
   setPrices(m->data.bars[1], 10, 11, 9, 10.5);  // close > open: black
-  const QImage canvas = paint(*m, [&](Surface& s) { drawVolume(s, *m); });
+  const QImage canvas = paint(*m, [&](Surface& s) { DrawVolume(s, *m); });
   const int bottom = m->volumeBottom, h = m->volumePlotHeight;
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
@@ -114,21 +114,21 @@ TEST(ChartVolume, BarsByDirectionAndTheAverageLine) {
   EXPECT_EQ(canvas.pixel(m->slotLeft(2) + 5, yAvg), kBlack);
 
   m->data.volumeMax = 0;  // an index without volume: no scale, nothing drawn
-  EXPECT_EQ(countColour(paint(*m, [&](Surface& s) { drawVolume(s, *m); }), kBackground), 800 * 600);
+  EXPECT_EQ(countColour(paint(*m, [&](Surface& s) { DrawVolume(s, *m); }), kBackground), 800 * 600);
 }
 
 TEST(ChartVolume, HeaderTextAndItsClearedBox) {
-  EXPECT_EQ(volumeHeaderText(1500000, 1000000), "Volume = 1,500,000 MA50 = 1,000,000 ratio = 1.50");
-  EXPECT_EQ(volumeHeaderText(1500, 0), "Volume = 1,500 MA50 = 0 ratio = 0.00");
+  EXPECT_EQ(VolumeHeaderText(1500000, 1000000), "Volume = 1,500,000 MA50 = 1,000,000 ratio = 1.50");
+  EXPECT_EQ(VolumeHeaderText(1500, 0), "Volume = 1,500 MA50 = 0 ratio = 0.00");
 
   auto m = allPanels(3);
   QImage canvas = blankCanvas(800, 600);
-  const std::string text = volumeHeaderText(2000, 3000);
+  const std::string text = VolumeHeaderText(2000, 3000);
   const TextExtent e = measure(m->axisFont, text);
   {
     Surface s(canvas);
     s.fillRect({0, 0, 800, 600}, rgb(1, 2, 3));  // a longer header before
-    drawVolumeHeader(s, *m, 2000, 3000);
+    DrawVolumeHeader(s, *m, 2000, 3000);
   }
   EXPECT_TRUE(textAt(canvas, 2, m->volumeTop + 1, m->axisFont, text));
   // The box reaches a third of the width, the text's own box beyond it.
@@ -142,9 +142,9 @@ TEST(ChartStochastics, KTwoPixelsBlackDRedFromTheFirstValue) {
     m->data.bars[i].stochK = i >= 4 ? 0 : 50;
     m->data.bars[i].stochD = i >= 5 ? 0 : 20;
   }
-  const QImage canvas = paint(*m, [&](Surface& s) { drawStochastics(s, *m); });
-  const int yK = yOfPercent(m->stochBottom, m->stochPlotHeight, 50);
-  const int yD = yOfPercent(m->stochBottom, m->stochPlotHeight, 20);
+  const QImage canvas = paint(*m, [&](Surface& s) { DrawStochastics(s, *m); });
+  const int yK = YOfPercent(m->stochBottom, m->stochPlotHeight, 50);
+  const int yD = YOfPercent(m->stochBottom, m->stochPlotHeight, 20);
   const int mid = (m->slotLeft(3) + m->slotLeft(2)) / 2;
   EXPECT_EQ(canvas.pixel(mid, yK - 1), kBlack);
   EXPECT_EQ(canvas.pixel(mid, yK), kBlack);
@@ -166,7 +166,7 @@ TEST(ChartIndicatorHeaders, TextsAndReferenceLines) {
   QImage canvas = blankCanvas(800, 600);
   {
     Surface s(canvas);
-    layoutChart(s, *m);
+    LayoutChart(s, *m);
   }
   const FontSpec& font = m->axisFont;
   EXPECT_TRUE(textAt(canvas, 2, m->rsiTop + 1, font, "RSI( 14 ) = 61.23"));
@@ -191,8 +191,8 @@ TEST(ChartIndicatorHeaders, TextsAndReferenceLines) {
   // For the bar under the pointer.
   {
     Surface s(canvas);
-    redrawRsiHeader(s, *m, 3);
-    redrawMacdHeader(s, *m);
+    RedrawRsiHeader(s, *m, 3);
+    RedrawMacdHeader(s, *m);
   }
   EXPECT_TRUE(textAt(canvas, 2, m->rsiTop + 1, font, "RSI( 14 ) = 33.33"));
   EXPECT_TRUE(textAt(canvas, 2, m->macdTop + 1, font, "MACD"));

@@ -18,12 +18,12 @@ namespace {
 using namespace velmora::test;
 
 TEST(ChartPriceStep, IsAnEighthOfTheRangeCutToFiveHundredths) {
-  EXPECT_DOUBLE_EQ(priceStepFor(10), 1.30);
-  EXPECT_DOUBLE_EQ(priceStepFor(3), 0.40);
-  EXPECT_DOUBLE_EQ(priceStepFor(100), 12.55);
-  EXPECT_DOUBLE_EQ(priceStepFor(0.39), 0.05);
-  EXPECT_DOUBLE_EQ(priceStepFor(0), 0.05);
-  EXPECT_DOUBLE_EQ(priceStepFor(-9999999999.99), 0.05);  // no visible bar widened the extents
+  EXPECT_DOUBLE_EQ(PriceStepFor(10), 1.30);
+  EXPECT_DOUBLE_EQ(PriceStepFor(3), 0.40);
+  EXPECT_DOUBLE_EQ(PriceStepFor(100), 12.55);
+  EXPECT_DOUBLE_EQ(PriceStepFor(0.39), 0.05);
+  EXPECT_DOUBLE_EQ(PriceStepFor(0), 0.05);
+  EXPECT_DOUBLE_EQ(PriceStepFor(-9999999999.99), 0.05);  // no visible bar widened the extents
 }
 
 // The separators are probed near the right end of the plot, clear of the
@@ -42,7 +42,7 @@ TEST(ChartLayout, StacksTheShownPanelsFromTheBottom) {
     QImage canvas = blankCanvas(m->clientWidth, m->clientHeight);
     {
       Surface surface(canvas);
-      layoutChart(surface, *m);
+      LayoutChart(surface, *m);
     }
     // Bottom up: each panel 80 tall when shown, empty when not, on top of
     // the one below it; the price panel takes the rest.
@@ -83,7 +83,7 @@ TEST(ChartLayout, NamedPanelCombinations) {
     m->settings.showVolume = volume, m->settings.showRsi = rsi, m->settings.showStochastics = stoch,
     m->settings.showMacd = macd;
     Surface surface(canvas);
-    layoutChart(surface, *m);
+    LayoutChart(surface, *m);
   };
   layout(0, 1, 0, 0);
   EXPECT_EQ(m->rsiTop, 600 - 100);
@@ -107,7 +107,7 @@ TEST(ChartLayout, AxisColumnScaleAndConversions) {
   QImage canvas = blankCanvas(800, 600);
   {
     Surface surface(canvas);
-    layoutChart(surface, *m);
+    LayoutChart(surface, *m);
   }
   const TextExtent label = measure(m->axisFont, "123.45");
   EXPECT_EQ(m->axisTextWidth, label.width);
@@ -144,8 +144,8 @@ TEST(ChartLayout, FlatWindowWithoutVolumeStaysDrawable) {
   QImage canvas = blankCanvas(800, 600);
   {
     Surface surface(canvas);
-    beginChartPaint(surface, *m);
-    paintChart(surface, *m);
+    BeginChartPaint(surface, *m);
+    PaintChart(surface, *m);
   }
   ASSERT_TRUE(std::isfinite(m->priceScale));
   EXPECT_GT(m->priceScale, 0);
@@ -169,9 +169,9 @@ TEST(ChartPriceGrid, LevelsStartOneStepAboveTheLowCutToATenth) {
   QImage canvas = blankCanvas(800, 600);
   {
     Surface surface(canvas);
-    layoutChart(surface, *m);
+    LayoutChart(surface, *m);
     ASSERT_DOUBLE_EQ(m->priceStep, 1.30);
-    drawPriceGrid(surface, *m);
+    DrawPriceGrid(surface, *m);
   }
   // 11.3, 12.6, ... 19.1: seven levels below 20.
   std::set<int> rows;
@@ -211,7 +211,7 @@ TEST(ChartMonthAxis, NamesUpTo366BarsAndTheYearAtJanuary) {
   QImage canvas = blankCanvas(1600, 600);
   {
     Surface surface(canvas);
-    drawMonthAxis(surface, *m);
+    DrawMonthAxis(surface, *m);
   }
   std::set<int> expected;  // (days since the oldest bar + 1) * barSpacing
   for (QDate d(2004, 12, 1); d < QDate(2005, 11, 1); d = d.addMonths(1))
@@ -237,7 +237,7 @@ TEST(ChartMonthAxis, InitialsFrom367Bars) {
   QImage canvas = blankCanvas(1600, 600);
   {
     Surface surface(canvas);
-    drawMonthAxis(surface, *m);
+    DrawMonthAxis(surface, *m);
   }
   EXPECT_EQ(monthLineColumns(canvas).size(), 12u);  // 1 Nov 2004 .. 1 Oct 2005
   const TextExtent n = measure(kSystemFont, "N");
@@ -262,7 +262,7 @@ TEST(ChartMonthAxis, CrowdedLabelsAreLeftOutButEveryLineStays) {
   QImage canvas = blankCanvas(1200, 600);
   {
     Surface surface(canvas);
-    drawMonthAxis(surface, *m);
+    DrawMonthAxis(surface, *m);
   }
   struct Label {
     int x;

@@ -54,10 +54,10 @@ TEST(ChartPaint, WholeChartThenTheOverlayHook) {
   SurfaceState afterBegin;
   {
     Surface surface(canvas);
-    beginChartPaint(surface, *m);
+    BeginChartPaint(surface, *m);
     afterBegin = surface.state();
     m->repainted = 0;
-    paintChart(surface, *m, [&](Surface& s, ChartViewModel& model) {
+    PaintChart(surface, *m, [&](Surface& s, ChartViewModel& model) {
       ++hookCalls;
       EXPECT_EQ(&model, m.get());
       EXPECT_EQ(model.repainted, 1u);
@@ -92,15 +92,15 @@ TEST(ChartPaint, FirstPaintAfterLoadingDrawsTheMonthsOfItsOwnLayout) {
   QImage first = blankCanvas(1000, 700);
   {
     Surface surface(first);
-    beginChartPaint(surface, *m);
-    paintChart(surface, *m);
+    BeginChartPaint(surface, *m);
+    PaintChart(surface, *m);
   }
   ASSERT_NE(m->barSpacing, loadingSpacing) << "the layout pass measured a wider label column";
   QImage later = blankCanvas(1000, 700);
   {
     Surface surface(later);
-    beginChartPaint(surface, *m);
-    paintChart(surface, *m);
+    BeginChartPaint(surface, *m);
+    PaintChart(surface, *m);
   }
   EXPECT_TRUE(first == later) << "every paint of the same chart draws the same picture";
 
@@ -122,8 +122,8 @@ TEST(ChartPaint, FewerPixelsThanBarsStillPaint) {
   auto m = engineModel(1095, 300, 500);
   QImage canvas = blankCanvas(300, 500);
   Surface surface(canvas);
-  beginChartPaint(surface, *m);
-  paintChart(surface, *m);
+  BeginChartPaint(surface, *m);
+  PaintChart(surface, *m);
   EXPECT_LT(m->barSpacing, 1.0);
   EXPECT_EQ(m->barAtX(150), m->data.oldestVisible - static_cast<int>(150 / m->barSpacing));
 }

@@ -20,7 +20,7 @@ std::unique_ptr<ChartViewModel> tenBars() {
   auto m = makeModel(10);
   QImage scratch = blankCanvas(800, 600);
   Surface surface(scratch);
-  layoutChart(surface, *m);
+  LayoutChart(surface, *m);
   return m;
 }
 
@@ -42,7 +42,7 @@ Rect slotOf(const ChartViewModel& m, int i) {
 TEST(ChartCandles, DojiIsAOnePixelRedLineWithBothWicks) {
   auto m = tenBars();
   setPrices(m->data.bars[5], 15, 17, 12, 15);
-  const QImage canvas = paint(*m, [&](Surface& s) { drawPriceBars(s, *m); });
+  const QImage canvas = paint(*m, [&](Surface& s) { DrawPriceBars(s, *m); });
   const int left = m->slotLeft(5), right = m->slotRight(5), c = m->slotCentre(5);
   const int y = m->yOfPrice(15);
   // The body row from left to right - 1, wicks up to the high and down to
@@ -60,7 +60,7 @@ TEST(ChartCandles, UpBodiesAreWhiteInBlackDownBodiesRed) {
   auto m = tenBars();
   setPrices(m->data.bars[3], 12, 16, 11, 16);  // up; high at the body top
   setPrices(m->data.bars[2], 16, 18, 11, 12);  // down
-  const QImage canvas = paint(*m, [&](Surface& s) { drawPriceBars(s, *m); });
+  const QImage canvas = paint(*m, [&](Surface& s) { DrawPriceBars(s, *m); });
 
   const int left = m->slotLeft(3), right = m->slotRight(3), c = m->slotCentre(3);
   const int top = m->yOfPrice(16), bottom = m->yOfPrice(12);
@@ -81,15 +81,15 @@ TEST(ChartCandles, OtherStyles) {
   auto m = tenBars();
   for (int i = 0; i < 10; ++i) setPrices(m->data.bars[i], 12, 18, 11, 13 + i * 0.5);
   m->settings.style = "Renko";
-  EXPECT_EQ(countColour(paint(*m, [&](Surface& s) { drawPriceBars(s, *m); }), kBackground), 800 * 600);
+  EXPECT_EQ(countColour(paint(*m, [&](Surface& s) { DrawPriceBars(s, *m); }), kBackground), 800 * 600);
 
   m->settings.style = "Line";  // a close line through the bar centres
-  const QImage line = paint(*m, [&](Surface& s) { drawPriceBars(s, *m); });
+  const QImage line = paint(*m, [&](Surface& s) { DrawPriceBars(s, *m); });
   for (int i = 9; i >= 1; --i)
     EXPECT_EQ(line.pixel(m->slotCentre(i), m->yOfPrice(13 + i * 0.5)), kBlack) << i;
 
   m->settings.style = "Bar";  // high-low line at the centre, open tick left, close tick right
-  const QImage bars = paint(*m, [&](Surface& s) { drawPriceBars(s, *m); });
+  const QImage bars = paint(*m, [&](Surface& s) { DrawPriceBars(s, *m); });
   const int c = m->slotCentre(4);
   EXPECT_EQ(bars.pixel(c, m->yOfPrice(18)), kBlack);
   EXPECT_EQ(bars.pixel(c, m->yOfPrice(11)), kBlack);
@@ -104,7 +104,7 @@ TEST(ChartAverages, SkipValuesOutsideThePriceRangeAndResume) {
     b.ema5 = i >= 6 ? 0 : 15;                    // not enough bars yet for the oldest four
     b.ema20 = i == 3 ? 25 : (i == 2 ? 13 : 14);  // leaves the range at bar 3
   }
-  const QImage canvas = paint(*m, [&](Surface& s) { drawAverages(s, *m); });
+  const QImage canvas = paint(*m, [&](Surface& s) { DrawAverages(s, *m); });
   const Rect belowLegend{0, m->priceTop, 800, 600};
   // ema5 starts at its first value in range; nothing along the zero line.
   const int y15 = m->yOfPrice(15);
@@ -127,7 +127,7 @@ TEST(ChartAverages, LegendListsTheSixAveragesInTheirColours) {
   {
     Surface s(canvas);
     s.fillRect({600, 4, 700, 10}, rgb(1, 2, 3));  // an older, longer legend
-    drawLegend(s, *m, 0);
+    DrawLegend(s, *m, 0);
     EXPECT_EQ(s.backgroundColour(), m->backgroundColour);
     EXPECT_EQ(s.textColour(), m->textColour);
   }
@@ -152,8 +152,8 @@ TEST(ChartMarks, CirclesAtTheBodyLowTrianglesBeyondTheBar) {
   sell.SetMark("S");
   sell.trendChanged = 1, sell.trend = kDown;
   const QImage canvas = paint(*m, [&](Surface& s) {
-    drawSignalCircles(s, *m);
-    drawTrendTriangles(s, *m);
+    DrawSignalCircles(s, *m);
+    DrawTrendTriangles(s, *m);
   });
 
   const int cb = m->slotCentre(4), yb = m->yOfPrice(14), low = m->yOfPrice(13);

@@ -149,7 +149,7 @@ TEST_F(ChartSettingSheet, DurationSetsTheDatesAndThePeriod) {
   EXPECT_EQ(s.period, "Monthly");
 
   // A custom range set from outside survives the next sheet.
-  symbol.SetDurationAndDates("Customize", "03/04/2026", "05/06/2026");
+  symbol.setDurationAndDates("Customize", "03/04/2026", "05/06/2026");
   CChartSettingPropertySheet next(pages);
   EXPECT_EQ(symbol.startDateBox()->text(), "03/04/2026");
   EXPECT_EQ(symbol.durationList()->currentText(), "Customize");

@@ -72,6 +72,41 @@ void WhenDialogShown(std::function<void(CDetailQuoteDialog&)> act, bool* seen, i
   });
 }
 
+// Every label of the dialog, boxes and signal columns.
+constexpr const char* kLabels[] = {"Date:",
+                                   "Open:",
+                                   "High:",
+                                   "Low:",
+                                   "Close:",
+                                   "Change:",
+                                   "Change%:",
+                                   "Volume:",
+                                   "Avg Vol:",
+                                   "Ratio:",
+                                   "Cur.Trend:",
+                                   "Pre Close:",
+                                   "Prev 2 High:",
+                                   "Prev 2 Low:",
+                                   "To EMA10:",
+                                   "%",
+                                   "EMA5:",
+                                   "EMA10:",
+                                   "EMA20:",
+                                   "EMA50:",
+                                   "EMA100:",
+                                   "EMA200:",
+                                   "RSI(14):",
+                                   "%K(14):",
+                                   "%D(3):",
+                                   "BS0",
+                                   "BS1",
+                                   "BS2",
+                                   "BS3",
+                                   "BS4",
+                                   "BS5",
+                                   "Bullish if closing above:",
+                                   "Bearish if closing below:"};
+
 TEST(DetailQuoteDialog, ShowsTheBarWithEveryLabelAndGroup) {
   std::vector<QuoteBar> bars(3);
   bars[0].breakState = kInside;
@@ -99,39 +134,7 @@ TEST(DetailQuoteDialog, ShowsTheBarWithEveryLabelAndGroup) {
 
   QStringList labels;
   for (QLabel* l : d.findChildren<QLabel*>()) labels << l->text();
-  for (const char* label : {"Date:",
-                            "Open:",
-                            "High:",
-                            "Low:",
-                            "Close:",
-                            "Change:",
-                            "Change%:",
-                            "Volume:",
-                            "Avg Vol:",
-                            "Ratio:",
-                            "Cur.Trend:",
-                            "Pre Close:",
-                            "Prev 2 High:",
-                            "Prev 2 Low:",
-                            "To EMA10:",
-                            "%",
-                            "EMA5:",
-                            "EMA10:",
-                            "EMA20:",
-                            "EMA50:",
-                            "EMA100:",
-                            "EMA200:",
-                            "RSI(14):",
-                            "%K(14):",
-                            "%D(3):",
-                            "BS0",
-                            "BS1",
-                            "BS2",
-                            "BS3",
-                            "BS4",
-                            "BS5",
-                            "Bullish if closing above:",
-                            "Bearish if closing below:"}) {
+  for (const char* label : kLabels) {
     EXPECT_TRUE(labels.contains(QString::fromLatin1(label))) << label;
   }
   QStringList groups;

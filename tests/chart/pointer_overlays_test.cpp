@@ -54,15 +54,15 @@ struct PaintedChart {
     // of the data preparation, every later paint that of the layout pass.
     for (int pass = 0; pass < 2; ++pass) {
       Surface surface(canvas);
-      beginChartPaint(surface, m);
-      paintChart(surface, m);
+      BeginChartPaint(surface, m);
+      PaintChart(surface, m);
     }
     painted = canvas.copy();
   }
 
   OverlayDamage move(int x, int y) {
     Surface surface(canvas);
-    return onPointerMove(surface, *model, overlays, x, y, true);
+    return OnPointerMove(surface, *model, overlays, x, y, true);
   }
 
   // The painted chart with only a move to (x, y) on it.
@@ -133,7 +133,7 @@ TEST(PointerOverlays, MoveDrawsOverlaysAndTheNextMoveTakesThemAway) {
   EXPECT_EQ(c.canvas.pixel(ax + 12, ay + 4), kWhite);
 
   const QuoteBar& bar = m.bar(m.barAtX(ax));
-  const std::string info = barInfoText(bar);
+  const std::string info = BarInfoText(bar);
   EXPECT_TRUE(textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, 2, m.axisFont, info));
   char legend[64];
   std::snprintf(legend, sizeof legend, "EMA(5) %.2lf", bar.ema5);
@@ -162,9 +162,9 @@ TEST(PointerOverlays, PaintEndsWithTheOverlaysOfTheLastPosition) {
   ChartViewModel& m = *c.model;
   auto paint = [&] {
     Surface surface(c.canvas);
-    beginChartPaint(surface, m);
-    paintChart(surface, m,
-               [&](Surface& s, ChartViewModel& model) { drawOverlaysAfterPaint(s, model, c.overlays); });
+    BeginChartPaint(surface, m);
+    PaintChart(surface, m,
+               [&](Surface& s, ChartViewModel& model) { DrawOverlaysAfterPaint(s, model, c.overlays); });
   };
 
   // Never moved: drawn for (-1, -1): no hair, the label of the price at
@@ -180,7 +180,7 @@ TEST(PointerOverlays, PaintEndsWithTheOverlaysOfTheLastPosition) {
   EXPECT_EQ(m.savedLabelWidth, label.width + 8);
   const int legendBottom = measure(m.axisFont, "0123456789").height + 2;
   for (int y = legendBottom; y < 3 + label.height; ++y) EXPECT_EQ(c.canvas.pixel(12, y), kWhite) << y;
-  const std::string info = barInfoText(m.bar(m.data.oldestVisible));
+  const std::string info = BarInfoText(m.bar(m.data.oldestVisible));
   EXPECT_TRUE(textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, 2, m.axisFont, info));
   for (int y = 3 + label.height + 8; y < m.frameBottom(); ++y) {
     if (infoRow(m, y)) continue;
@@ -210,7 +210,7 @@ TEST(PointerOverlays, PriceLabelColumnShowsTheNewestBarWithoutVerticalHair) {
       ASSERT_EQ(c.canvas.pixel(x, row), c.painted.pixel(x, row)) << row;
     }
   EXPECT_EQ(c.canvas.pixel(m.plotRight() - 1, y), c.painted.pixel(m.plotRight() - 1, y) ^ kCyanXor);
-  const std::string info = barInfoText(m.bar(m.data.newestVisible));
+  const std::string info = BarInfoText(m.bar(m.data.newestVisible));
   EXPECT_TRUE(textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, 2, m.axisFont, info));
 }
 
@@ -232,7 +232,7 @@ TEST(PointerOverlays, NoLabelOverAnIndicatorPanelOrWhileSelecting) {
   c.move(300, c.yInPrices(0.5));
   {
     Surface surface(c.canvas);
-    restorePriceLabel(surface, m, c.overlays);
+    RestorePriceLabel(surface, m, c.overlays);
   }
   m.selecting = 1;
   c.move(350, c.yInPrices(0.7));
@@ -257,7 +257,7 @@ TEST(PointerOverlays, PiecesPutTheCanvasAndTheSurfaceBack) {
 
   // XOR twice restores; on the background the hair shows as (214, 41, 41).
   const int y = c.yInPrices(0.95);
-  drawCrossHair(surface, m, 700, y);
+  DrawCrossHair(surface, m, 700, y);
   EXPECT_EQ(surface.state(), caller);
   int hairOnBackground = 0;
   for (int x = m.leftMargin; x < m.plotRight(); ++x)
@@ -266,14 +266,14 @@ TEST(PointerOverlays, PiecesPutTheCanvasAndTheSurfaceBack) {
       ASSERT_EQ(c.canvas.pixel(x, y), rgb(214, 41, 41));
     }
   EXPECT_GT(hairOnBackground, 0);
-  drawCrossHair(surface, m, 700, y);
+  DrawCrossHair(surface, m, 700, y);
   EXPECT_EQ(c.canvas, c.painted);
 
-  drawPriceLabel(surface, m, c.overlays, 700, y);
-  drawBarInfo(surface, m, 700);
+  DrawPriceLabel(surface, m, c.overlays, 700, y);
+  DrawBarInfo(surface, m, 700);
   EXPECT_EQ(surface.state(), caller);
-  restorePriceLabel(surface, m, c.overlays);
-  restorePriceLabel(surface, m, c.overlays);  // a second time changes nothing
+  RestorePriceLabel(surface, m, c.overlays);
+  RestorePriceLabel(surface, m, c.overlays);  // a second time changes nothing
   EXPECT_EQ(differencesOutsideInfoRows(c.canvas, c.painted, m), 0);
   EXPECT_EQ(surface.state(), caller);
 }
@@ -284,7 +284,7 @@ TEST(PointerOverlays, OutsideTheUsualCases) {
   ChartViewModel& m = *c.model;
   {
     Surface surface(c.canvas);
-    const OverlayDamage damage = onPointerMove(surface, m, c.overlays, 200, 200, false);
+    const OverlayDamage damage = OnPointerMove(surface, m, c.overlays, 200, 200, false);
     EXPECT_EQ(damage.size(), 0);
   }
   EXPECT_EQ(c.canvas, c.painted);
@@ -297,8 +297,8 @@ TEST(PointerOverlays, OutsideTheUsualCases) {
   PaintedChart huge(c);
   for (int pass = 0; pass < 2; ++pass) {
     Surface surface(huge.canvas);
-    beginChartPaint(surface, *huge.model);
-    paintChart(surface, *huge.model);
+    BeginChartPaint(surface, *huge.model);
+    PaintChart(surface, *huge.model);
   }
   huge.painted = huge.canvas.copy();
   huge.move(100, huge.yInPrices(0.5));

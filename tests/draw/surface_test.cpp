@@ -313,7 +313,7 @@ TEST(SurfaceText, GlyphsAndWidthsAgreeWithQtText) {
   const std::string text = "Symbol Volume 123,456.78 -0.25% EMA(20) Jan";
   for (FontSpec fontSpec : {FontSpec{15, 500, FontPitch::Fixed}, FontSpec{14, 0, FontPitch::Variable},
                             FontSpec{14, 200, FontPitch::Fixed}, kSystemFont}) {
-    ResolvedFont& font = resolveFont(fontSpec);
+    ResolvedFont& font = ResolveFont(fontSpec);
     QImage ours = canvasOf(520, 30), qts = canvasOf(520, 30);
     int width = 0;
     {

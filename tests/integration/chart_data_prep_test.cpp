@@ -213,7 +213,8 @@ TEST_F(ChartDataPrep, LocalFileLeavesItsLastEntryOutAndWritesNothing) {
   ChartSettings s = settings("MINE", "Customize", "Daily", "11/01/2026", "11/10/2026");
   s.source = 1;
   s.filePath = folder.file("mine.csv");
-  ASSERT_TRUE(PrepareChartData(s, session, kPlotWidth, data, barSpacing));
+  ChartQuoteSource services(systemConfig());
+  ASSERT_TRUE(PrepareChartData(s, session, kPlotWidth, data, barSpacing, services));
   EXPECT_EQ(data.barCount(), 10);
   EXPECT_EQ(key(0), 20261110);
   EXPECT_EQ(data.newestVisible, 1) << "a custom range never shows bar 0";
@@ -221,7 +222,7 @@ TEST_F(ChartDataPrep, LocalFileLeavesItsLastEntryOutAndWritesNothing) {
   EXPECT_FALSE(FileExists(folder.file("MINE.csv")));
 
   s.filePath = folder.file("missing.csv");
-  EXPECT_FALSE(PrepareChartData(s, session, kPlotWidth, data, barSpacing));
+  EXPECT_FALSE(PrepareChartData(s, session, kPlotWidth, data, barSpacing, services));
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ class LoaderSteps : public ::testing::Test {
  protected:
   LoaderSteps() {
     SecurityData data;
-    InitSecurityEntry(data, "MSFT", kRealTimeYahoo);
+    EXPECT_TRUE(InitSecurityEntry(data, "MSFT", kRealTimeYahoo));
     entry_.Assign(data);
     source_ = service_.Create(stop_, listener_);
   }
@@ -71,7 +71,7 @@ TEST_F(LoaderSteps, ShortHistoryLeavesNoBarsOfTheSecurityBefore) {
   // Fill the shared array with a long history of another security first.
   SecurityEntry other;
   SecurityData data;
-  InitSecurityEntry(data, "IBMLONGER", kRealTimeYahoo);
+  EXPECT_TRUE(InitSecurityEntry(data, "IBMLONGER", kRealTimeYahoo));
   other.Assign(data);
   ASSERT_EQ(ProcessSecurityHistory(other, *source_, history_, 1133895909, 2), kQuoteOk);
 

@@ -308,7 +308,7 @@ TEST(LoaderReadersThreads, ReportsAndReadersSeeEachEntryWholeWhileThreadsWrite) 
       // further quote numbers of one update.
       if (copy.bars[0].close != copy.quoteExtra1 || copy.quoteExtra2 != copy.quoteExtra1) ++torn;
     }
-    WriteReports(store);
+    EXPECT_TRUE(WriteReports(store));
   }
   pool.StopLoaderThreads();
   EXPECT_GT(checked, 0);

@@ -127,7 +127,7 @@ TEST_F(LocalHistoryFiles, BothFilesReplacedWholeWithNothingLeftBeside) {
   QuoteBar bars[2];
   twoBars(bars, 1000, 10);
   SecurityData entry;
-  InitSecurityEntry(entry, "^GSPC", kRealTimeYahoo);
+  EXPECT_TRUE(InitSecurityEntry(entry, "^GSPC", kRealTimeYahoo));
   test::WriteFile("SP500.csv", "old content that is longer than the new one\n");
   ASSERT_TRUE(WriteLocalHistoryFiles(entry, 2, bars));
   EXPECT_EQ(ReadFile("SP500.csv"), FormatLocalHistoryCsv(2, bars));
@@ -155,9 +155,9 @@ TEST_F(LocalHistoryFiles, SymbolThatWouldLeaveTheFolderIsRefused) {
 TEST_F(LocalHistoryFiles, UnwritableFileEndsTheProcessWithTheFatalMessage) {
   QuoteBar bars[1];
   SecurityData entry;
-  InitSecurityEntry(entry, "IBM", kRealTimeYahoo);
+  EXPECT_TRUE(InitSecurityEntry(entry, "IBM", kRealTimeYahoo));
   std::filesystem::create_directory("IBM.csv");  // a file can not replace a folder
-  EXPECT_EXIT(WriteLocalHistoryFiles(entry, 1, bars), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT((void)WriteLocalHistoryFiles(entry, 1, bars), ::testing::ExitedWithCode(1),
               ": Error: can not open file 'IBM\\.csv'\\.");
   const std::string log = ReadFile(LogFileName());
   EXPECT_NE(log.find(": Error: can not open file 'IBM.csv'.\n\n"), std::string::npos) << log;

@@ -25,9 +25,9 @@ class Reports : public ::testing::Test {
   template <typename Edit>
   int add(const char* symbol, Edit edit) {
     SecurityData data;
-    InitSecurityEntry(data, symbol, kRealTimeYahoo);
+    EXPECT_TRUE(InitSecurityEntry(data, symbol, kRealTimeYahoo));
     edit(data);
-    store_.Append(data);
+    EXPECT_TRUE(store_.Append(data));
     return store_.count() - 1;
   }
   std::string rowOf(int index) {

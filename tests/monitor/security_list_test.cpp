@@ -30,7 +30,7 @@ class SecurityList : public ::testing::Test {
 };
 
 TEST_F(SecurityList, MissingFileGetsTheDefaultListWrittenAndRead) {
-  ASSERT_EQ(ReadSecurityList(store_), 24);
+  ASSERT_EQ(ReadSecurityList(store_, kSecurityListFileName, kRealTimeYahoo), 24);
   const std::string written = ReadFile(kSecurityListFileName);
   std::string expected;
   for (const char* line : kDefaultSecurityList) expected += std::string(line) + "\n";
@@ -108,7 +108,7 @@ TEST(SecurityListFolder, UnwritableFolderGivesAnEmptyListInsteadOfLoopingForEver
   // A path in a folder that does not exist can be neither read nor created.
   test::TempFolder folder;
   test::ScopedCurrentDir here(folder.path());
-  EXPECT_EQ(ReadSecurityList(store, "missing/List.dat"), 0);
+  EXPECT_EQ(ReadSecurityList(store, "missing/List.dat", kRealTimeYahoo), 0);
   ASSERT_EQ(LogTexts().size(), 1u);
   EXPECT_EQ(LogTexts()[0],
             "Can not open or create the security list 'missing/List.dat'; no security is monitored.");

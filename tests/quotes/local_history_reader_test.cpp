@@ -129,7 +129,7 @@ TEST(ParseLocalHistoryLine, FillsTheSixFieldsAndNothingElse) {
   QuoteBar bar;
   bar.SetTime("4:00pm");
   bar.ema5 = 7;
-  ParseLocalHistoryLine("6-Dec-05,1.5,2.5,0.5,2.25,12345,99\n", bar);
+  EXPECT_TRUE(ParseLocalHistoryLine("6-Dec-05,1.5,2.5,0.5,2.25,12345,99\n", bar));
   EXPECT_STREQ(bar.date, "6-Dec-05");
   EXPECT_EQ(bar.open, 1.5);
   EXPECT_EQ(bar.high, 2.5);
@@ -144,19 +144,19 @@ TEST(ParseLocalHistoryLine, PartialLinesLeaveTheRestAlone) {
   QuoteBar bar;
   bar.close = 42;
   bar.volume = 7;
-  ParseLocalHistoryLine("Date,Open,High", bar);
+  EXPECT_TRUE(ParseLocalHistoryLine("Date,Open,High", bar));
   EXPECT_STREQ(bar.date, "Date");
   EXPECT_EQ(bar.close, 42);
-  ParseLocalHistoryLine("1/2/2020,1,2,0.5,1.5", bar);
+  EXPECT_TRUE(ParseLocalHistoryLine("1/2/2020,1,2,0.5,1.5", bar));
   EXPECT_EQ(bar.close, 1.5);
   EXPECT_EQ(bar.volume, 7);
-  ParseLocalHistoryLine("", bar);
+  EXPECT_TRUE(ParseLocalHistoryLine("", bar));
   EXPECT_EQ(bar.close, 1.5);
 }
 
 TEST(ParseLocalHistoryLine, LongDateIsCutAndHugeVolumeSaturates) {
   QuoteBar bar;
-  ParseLocalHistoryLine("2020-01-02T00:00,1,2,0.5,1.5,3000000000", bar);
+  EXPECT_TRUE(ParseLocalHistoryLine("2020-01-02T00:00,1,2,0.5,1.5,3000000000", bar));
   EXPECT_STREQ(bar.date, "2020-01-02");
   EXPECT_EQ(bar.open, 1);  // the rest of the date token is not read as a number
   EXPECT_EQ(bar.volume, INT_MAX);

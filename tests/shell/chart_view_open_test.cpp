@@ -57,7 +57,7 @@ class ChartWindowOpen : public ::testing::Test {
       app_->ExitInstance();
       app_.reset();
     }
-    SetConfigDefaults();
+    SetConfigDefaults(systemConfig());
   }
 
   void SetUp() override { start("MSFT\nIBM\nNOSUCH\n", false); }
@@ -143,7 +143,7 @@ class ChartWindowOpen : public ::testing::Test {
 };
 
 TEST_F(ChartWindowOpen, SpaceChartsTheSelectedSecurityAtOnce) {
-  ASSERT_NE(chartSettingPages(), nullptr) << "created at start-up";
+  ASSERT_NE(ProgramChartSettingPages(), nullptr) << "created at start-up";
   QStringList notices;
   QTest::keyClick(monitor_, Qt::Key_Space);  // the pointer never moved: row 0
   ASSERT_EQ(windowCount(), 2);
@@ -180,7 +180,7 @@ TEST_F(ChartWindowOpen, CShowsTheSheetWithTheSelectedSymbol) {
     auto* sheet = qobject_cast<CChartSettingPropertySheet*>(modal);
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->windowTitle(), "Chart Setting");
-    shownSymbol = chartSettingPages()->symbolPage().symbolBox()->currentText();
+    shownSymbol = ProgramChartSettingPages()->symbolPage().symbolBox()->currentText();
     sheet->accept();
   });
   QTest::keyClick(monitor_, Qt::Key_C);
@@ -204,7 +204,7 @@ TEST_F(ChartWindowOpen, ChartMenuCommandOpensTheSheetAndItsChoice) {
   test::WhenModalShown([](QWidget* modal) {
     auto* sheet = qobject_cast<CChartSettingPropertySheet*>(modal);
     ASSERT_NE(sheet, nullptr);
-    QComboBox* durations = chartSettingPages()->symbolPage().durationList();
+    QComboBox* durations = ProgramChartSettingPages()->symbolPage().durationList();
     durations->setCurrentIndex(durations->findText("1 year"));
     sheet->accept();
   });
@@ -295,7 +295,7 @@ TEST_F(MonitoredIndexChart, SpaceOnTheDjiaRowChartsTheIndexItShows) {
   // name), and its chart is named alike.
   QString shownSymbol;
   test::WhenModalShown([&](QWidget* modal) {
-    shownSymbol = chartSettingPages()->symbolPage().symbolBox()->currentText();
+    shownSymbol = ProgramChartSettingPages()->symbolPage().symbolBox()->currentText();
     qobject_cast<QDialog*>(modal)->accept();
   });
   QTest::keyClick(monitor_, Qt::Key_C);

@@ -32,7 +32,7 @@ using test::WriteFile;
 class VelmoraAppSequence : public ::testing::Test {
  protected:
   VelmoraAppSequence() : cwd_(folder_.path()) {}
-  ~VelmoraAppSequence() override { SetConfigDefaults(); }
+  ~VelmoraAppSequence() override { SetConfigDefaults(systemConfig()); }
 
   std::unique_ptr<CVelmoraApp> makeApp() {
     AppEnvironment environment;

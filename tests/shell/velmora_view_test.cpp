@@ -1,8 +1,10 @@
 // The monitor window as the user drives it: keys, the pointer, row updates
-// from the loader, the search, the floating menu and closing.
+// from the loader, the search, the floating menu, closing and the canvas
+// snapshot.
 #include "app/ui/velmora_view.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -11,14 +13,17 @@
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/ui/child_frame.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/search_symbol_dialog.h"
 #include "app/ui/shell_commands.h"
+#include "app/ui/velmora_app_snapshot.h"
 #include "base/system_config.h"
 #include "support/monitor_test_data.h"
 #include "support/qt/qt_test_environment.h"
+#include "support/test_support.h"
 
 namespace velmora {
 namespace {
@@ -64,7 +69,7 @@ class MonitorView : public ::testing::Test {
 
   void setTime(int index, const char* time) {
     auto data = std::make_unique<SecurityData>();
-    store_.Read(index, *data);
+    ASSERT_TRUE(store_.Read(index, *data));
     data->bars[0].SetTime(time);
     store_.entry(index).PublishQuote(*data);
   }
@@ -285,6 +290,33 @@ TEST(MonitorWindowClose, IgnoredOnTheMonitorAndHonouredOnAChart) {
   EXPECT_EQ(frame.mdiArea()->subWindowList().first(), monitorFrame);
   monitor->renderIfNeeded();
   EXPECT_EQ(monitorFrame->windowTitle(), "Real time quote monitor");
+}
+
+// The canvas snapshot: written when the canvas changed, and again at the
+// next tick when a write failed.
+TEST_F(MonitorView, CanvasSnapshotFailedWriteIsTriedAgainUnchangedCanvasIsNot) {
+  open(3);
+  test::TempFolder folder;
+  const std::string canvasFile = folder.file("pictures/canvas.ppm");
+  SnapshotWriter writer(nullptr, view_.get(), "", canvasFile);
+
+  // Its folder does not exist yet: nothing can be written.
+  writer.writeNow();
+  EXPECT_FALSE(test::FileExists(canvasFile));
+
+  // The canvas has not changed since, yet the picture it never wrote comes now.
+  ASSERT_EQ(mkdir(folder.file("pictures").c_str(), 0700), 0);
+  writer.writeNow();
+  ASSERT_TRUE(test::FileExists(canvasFile));
+  EXPECT_EQ(test::ReadFile(canvasFile).rfind("P6\n# fullPaints ", 0), 0u);
+
+  // Written once, it is not written again until the canvas changes.
+  ASSERT_EQ(std::remove(canvasFile.c_str()), 0);
+  writer.writeNow();
+  EXPECT_FALSE(test::FileExists(canvasFile));
+  view_->invalidate();
+  writer.writeNow();
+  EXPECT_TRUE(test::FileExists(canvasFile));
 }
 
 }  // namespace

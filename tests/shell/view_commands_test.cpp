@@ -129,7 +129,7 @@ class LoadedChart : public ::testing::Test {
     QTest::mouseRelease(view_.get(), Qt::LeftButton, {}, QPoint(toX, priceY()));
   }
   std::pair<std::string, std::string> chosenDates() const {
-    const auto& v = chartSettingPages()->symbolPage().values();
+    const auto& v = ProgramChartSettingPages()->symbolPage().values();
     return {v.startDate, v.endDate};
   }
   static std::string settingsDate(const QuoteBar& bar) {
@@ -207,7 +207,7 @@ TEST_F(LoadedChart, BandCoversTheSelectedBarsAndGivesTheSameRangeBothWays) {
   EXPECT_EQ(sheets_, 1);
   EXPECT_EQ(sheetIndex_, -1);
   EXPECT_EQ(sheetSymbol_, "");
-  EXPECT_EQ(chartSettingPages()->symbolPage().values().duration, "Customize");
+  EXPECT_EQ(ProgramChartSettingPages()->symbolPage().values().duration, "Customize");
   const auto leftToRight = chosenDates();
   EXPECT_EQ(leftToRight.first, settingsDate(m().bar(older)));
   EXPECT_EQ(leftToRight.second, settingsDate(m().bar(newer)));
@@ -278,13 +278,13 @@ TEST(MonitorDoubleClick, OpensTheSelectedSecurityOnACopyOfItsData) {
   SecurityStore store;
   for (const char* symbol : {"IBM", "MSFT"}) {
     auto data = std::make_unique<SecurityData>();
-    InitSecurityEntry(*data, symbol, 0);
+    EXPECT_TRUE(InitSecurityEntry(*data, symbol, 0));
     auto bars = test::MarketBars(400, symbol[0]);
     computeIndicators(false, false, 14, 14, 3, 3, 399, 0, bars, data->signalState, 2);
     for (int i = 0; i < kMonitoredBars; ++i) data->bars[i].CopyFrom(bars[static_cast<std::size_t>(i)]);
     data->bars[0].SetDate(symbol[0] == 'I' ? "3-Dec-26" : "4-Dec-26");
     data->bars.count = kMonitoredBars;
-    store.Append(*data);
+    EXPECT_TRUE(store.Append(*data));
   }
   auto before = std::make_unique<SecurityData>();
   ASSERT_TRUE(store.Read(1, *before));

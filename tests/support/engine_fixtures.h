@@ -2,6 +2,8 @@
 
 // Small builders shared by the engine tests.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -52,13 +54,13 @@ inline std::vector<QuoteBar> ClosesOldestFirst(std::initializer_list<double> clo
 
 inline SeriesRange FullRange(std::vector<QuoteBar>& bars) {
   SeriesRange r;
-  MakeSeriesRange(bars, false, static_cast<int>(bars.size()) - 1, 0, r);
+  EXPECT_TRUE(MakeSeriesRange(bars, false, static_cast<int>(bars.size()) - 1, 0, r));
   return r;
 }
 
 inline SeriesRange IncrementalRange(std::vector<QuoteBar>& bars, int start) {
   SeriesRange r;
-  MakeSeriesRange(bars, true, start, 0, r);
+  EXPECT_TRUE(MakeSeriesRange(bars, true, start, 0, r));
   return r;
 }
 

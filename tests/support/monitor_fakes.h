@@ -269,8 +269,8 @@ inline void FillStore(SecurityStore& store, const std::vector<std::string>& symb
   store.Clear();
   for (const std::string& s : symbols) {
     SecurityData data;
-    InitSecurityEntry(data, s.c_str(), kRealTimeYahoo);
-    store.Append(data);
+    EXPECT_TRUE(InitSecurityEntry(data, s.c_str(), kRealTimeYahoo));
+    EXPECT_TRUE(store.Append(data));
   }
 }
 

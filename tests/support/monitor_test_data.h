@@ -1,6 +1,8 @@
 #pragma once
 
 // Securities and canvases for the monitor tests.
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <memory>
 #include <string>
@@ -21,14 +23,14 @@ constexpr QRgb kRed = rgb(255, 0, 0);
 // field of a row readable.
 inline std::unique_ptr<SecurityData> makeSecurity(const char* symbol) {
   auto data = std::make_unique<SecurityData>();
-  InitSecurityEntry(*data, symbol, 0);
+  EXPECT_TRUE(InitSecurityEntry(*data, symbol, 0));
   data->bars.count = 32;
   return data;
 }
 
 inline void fillStore(SecurityStore& store, const std::vector<std::string>& symbols) {
   store.Clear();
-  for (const auto& s : symbols) store.Append(*makeSecurity(s.c_str()));
+  for (const auto& s : symbols) EXPECT_TRUE(store.Append(*makeSecurity(s.c_str())));
 }
 
 // "S000", "S001", ... for a store of `n` securities.

@@ -59,7 +59,8 @@ int MonthKey(int days) {
 
 namespace {
 
-bool readNumber(std::string_view text, std::size_t& pos, int maxDigits, int& value, int& digits) {
+[[nodiscard]] bool readNumber(std::string_view text, std::size_t& pos, int maxDigits, int& value,
+                              int& digits) {
   value = 0;
   digits = 0;
   while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < maxDigits) {

@@ -19,8 +19,8 @@ int WeekKey(int days);
 int MonthKey(int days);
 
 // "2005-12-06" (optionally followed by a time) and "6-Dec-05" / "6-Dec-2005".
-bool ParseIsoDate(std::string_view text, int& days);
-bool ParseDayMonthYear(std::string_view text, int& days);
+[[nodiscard]] bool ParseIsoDate(std::string_view text, int& days);
+[[nodiscard]] bool ParseDayMonthYear(std::string_view text, int& days);
 
 // "6-Dec-05": day, English month abbreviation, two-digit year.
 void AppendShortDate(std::string& out, int days);

@@ -31,8 +31,8 @@ bool sameEndpoint(const sockaddr_storage& sa, const std::string& addr, int port)
   return p == port && addr == text;
 }
 
-int findConnection(const std::string& localAddr, int localPort, const std::string& remoteAddr,
-                   int remotePort) {
+[[nodiscard]] int findConnection(const std::string& localAddr, int localPort, const std::string& remoteAddr,
+                                 int remotePort) {
   DIR* dir = ::opendir("/proc/self/fd");
   if (dir == nullptr) return -1;
   int found = -1;

@@ -50,7 +50,7 @@ std::string columnName(std::string_view s) {
 
 enum Column { kDate, kOpen, kHigh, kLow, kClose, kVolume, kAdjClose, kColumns };
 
-bool readNumber(std::string_view field, double& value) {
+[[nodiscard]] bool readNumber(std::string_view field, double& value) {
   if (field.empty() || field.size() > 40) return false;
   char text[48];
   field.copy(text, field.size());
@@ -62,14 +62,15 @@ bool readNumber(std::string_view field, double& value) {
 }
 
 // Two decimals as "%.2lf" prints them, in cents.
-bool readCents(std::string_view field, std::int32_t& cents) {
+[[nodiscard]] bool readCents(std::string_view field, std::int32_t& cents) {
   double v = 0;
   if (!readNumber(field, v) || v < 0 || v > 1e7) return false;
   cents = static_cast<std::int32_t>(std::llround(RoundTo2Decimals(v) * 100));
   return true;
 }
 
-bool readRow(const std::vector<std::string_view>& fields, const int (&at)[kColumns], PriceBar& bar) {
+[[nodiscard]] bool readRow(const std::vector<std::string_view>& fields, const int (&at)[kColumns],
+                           PriceBar& bar) {
   for (int c = 0; c < kColumns; ++c) {
     if (at[c] >= static_cast<int>(fields.size())) return false;
   }

@@ -13,10 +13,10 @@ namespace velmora::standin {
 // (6-Dec-05); rows may come in either date order and are returned oldest
 // first. Volumes above 2,147,483,647 become that value; a row that cannot be
 // read is skipped. False when the file cannot be read or names no usable columns.
-bool ReadPriceFile(const std::string& path, std::vector<PriceBar>& bars, std::string& error);
+[[nodiscard]] bool ReadPriceFile(const std::string& path, std::vector<PriceBar>& bars, std::string& error);
 
 // Parses the text of such a file (the file reader's work, without the file).
-bool ParsePriceText(const std::string& text, std::vector<PriceBar>& bars, std::string& error);
+[[nodiscard]] bool ParsePriceText(const std::string& text, std::vector<PriceBar>& bars, std::string& error);
 
 // The series for a quote day from a file's rows: rows before the quote day
 // are the history; the newest row on or before the quote day is the quote,

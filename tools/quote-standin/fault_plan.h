@@ -34,7 +34,7 @@ const char* FaultName(FaultKind kind);
 class FaultPlan {
  public:
   // False with a message for a malformed SYMBOL=KIND text.
-  bool Add(std::string_view faultText, std::string& error);
+  [[nodiscard]] bool Add(std::string_view faultText, std::string& error);
   Fault For(const std::string& symbol) const;
   bool empty() const { return faults_.empty(); }
 

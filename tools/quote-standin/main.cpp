@@ -13,7 +13,12 @@
 
 namespace {
 
+using velmora::standin::OptionsResult;
+using velmora::standin::ParseOptions;
 using velmora::standin::QuoteService;
+using velmora::standin::ServiceSettings;
+using velmora::standin::StandinOptions;
+using velmora::standin::UsageText;
 
 // Enough workers for a few dozen clients at once: a keep-alive client holds
 // one, and so does every request of the hang fault until its client gives up.
@@ -54,59 +59,45 @@ void configure(httplib::Server& server, QuoteService& service) {
   });
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  using namespace velmora::standin;
-  StandinOptions options;
-  std::string error;
-  switch (ParseOptions(argc, argv, options, error)) {
-    case OptionsResult::kHelp:
-      std::fputs(UsageText(), stdout);
-      return 0;
-    case OptionsResult::kError:
-      std::fprintf(stderr, "quote-standin: %s (see --help)\n", error.c_str());
-      return 2;
-    case OptionsResult::kRun:
-      break;
-  }
-
-  // SIGINT and SIGTERM are taken by one watcher thread, never by the workers.
+// SIGINT and SIGTERM are taken by one watcher thread, never by the workers:
+// they stay blocked in every thread started after this.
+sigset_t blockStopSignals() {
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+  return stopSignals;
+}
 
+ServiceSettings serviceSettings(const StandinOptions& options) {
   ServiceSettings settings;
   settings.pageSize = options.pageSize;
   settings.latencyMs = options.latencyMs;
   settings.dataDir = options.dataDir;
   settings.faults = options.faults;
   settings.fixedNow = options.now;
-  QuoteService service(std::move(settings));
-  if (!options.requestLog.empty() && !service.OpenRequestLog(options.requestLog, error)) {
-    std::fprintf(stderr, "quote-standin: %s\n", error.c_str());
-    return 2;
-  }
+  return settings;
+}
 
-  httplib::Server server;
-  configure(server, service);
-  int port = options.port;
-  if (port == 0) {
-    port = server.bind_to_any_port(options.bind);
-  } else if (!server.bind_to_port(options.bind, port)) {
-    port = -1;
-  }
-  if (port <= 0) {
-    std::fprintf(stderr, "quote-standin: cannot listen on %s port %d\n", options.bind.c_str(), options.port);
-    return 1;
-  }
-  const bool v6 = options.bind.find(':') != std::string::npos;
-  std::printf("listening on http://%s%s%s:%d\n", v6 ? "[" : "", options.bind.c_str(), v6 ? "]" : "", port);
+// The port the server is bound to (port 0 asks for a free one); 0 or less
+// when it cannot listen there.
+[[nodiscard]] int bindServer(httplib::Server& server, const StandinOptions& options) {
+  if (options.port == 0) return server.bind_to_any_port(options.bind);
+  return server.bind_to_port(options.bind, options.port) ? options.port : -1;
+}
+
+void announceListening(const std::string& bind, int port) {
+  const bool v6 = bind.find(':') != std::string::npos;
+  std::printf("listening on http://%s%s%s:%d\n", v6 ? "[" : "", bind.c_str(), v6 ? "]" : "", port);
   std::fflush(stdout);
+}
 
+// Serves until a stop signal comes; the exit status: 0 after a stop, 1 when
+// the server loop ended on its own with an error.
+[[nodiscard]] int serveUntilStopped(httplib::Server& server, QuoteService& service,
+                                    const sigset_t& stopSignals) {
   std::atomic<bool> listenDone{false};
   std::atomic<bool> stopRequested{false};
   std::thread watcher([&] {
@@ -132,4 +123,38 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  StandinOptions options;
+  std::string error;
+  switch (ParseOptions(argc, argv, options, error)) {
+    case OptionsResult::kHelp:
+      std::fputs(UsageText(), stdout);
+      return 0;
+    case OptionsResult::kError:
+      std::fprintf(stderr, "quote-standin: %s (see --help)\n", error.c_str());
+      return 2;
+    case OptionsResult::kRun:
+      break;
+  }
+
+  const sigset_t stopSignals = blockStopSignals();
+  QuoteService service(serviceSettings(options));
+  if (!options.requestLog.empty() && !service.OpenRequestLog(options.requestLog, error)) {
+    std::fprintf(stderr, "quote-standin: %s\n", error.c_str());
+    return 2;
+  }
+
+  httplib::Server server;
+  configure(server, service);
+  const int port = bindServer(server, options);
+  if (port <= 0) {
+    std::fprintf(stderr, "quote-standin: cannot listen on %s port %d\n", options.bind.c_str(), options.port);
+    return 1;
+  }
+  announceListening(options.bind, port);
+  return serveUntilStopped(server, service, stopSignals);
 }

@@ -32,7 +32,7 @@ QuoteMoment ResolveQuoteMoment(const MarketTime& now);
 MarketTime NewYorkTimeFromUtc(std::int64_t utcSeconds);
 
 // "2005-12-06T10:42" (New York time); years 1971 to 2199.
-bool ParseMarketTime(const std::string& text, MarketTime& out);
+[[nodiscard]] bool ParseMarketTime(const std::string& text, MarketTime& out);
 
 // The service's clock: the machine's clock in New York time, or a fixed moment.
 class MarketClock {

@@ -24,8 +24,8 @@ bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long 
 
 namespace {
 
-bool readKey(const QueryParams& params, const char* key, long long lo, long long hi, long long& value,
-             std::string& error) {
+[[nodiscard]] bool readKey(const QueryParams& params, const char* key, long long lo, long long hi,
+                           long long& value, std::string& error) {
   const std::string* text = FindParam(params, key);
   if (text == nullptr) {
     error = std::string("missing key '") + key + "'";

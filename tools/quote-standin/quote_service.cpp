@@ -64,6 +64,40 @@ void plain(httplib::Response& res, int status, const std::string& text) {
   res.set_content(text + "\n", kTextType);
 }
 
+// Whether a fault answers this request in place of the resource: the 401
+// fault lets a request with the credentials through, and the redirect faults
+// let one through once it has made its hops.
+bool faultAnswers(const httplib::Request& req, const Fault& fault, int hops) {
+  if (fault.kind == FaultKind::kNone || fault.kind == FaultKind::kTruncated) return false;
+  if (fault.kind == FaultKind::kStatus401 && hasCredentials(req)) return false;
+  const int hopsWanted = fault.kind == FaultKind::kRedirect        ? 1
+                         : fault.kind == FaultKind::kRedirectTwice ? 2
+                                                                   : 0;
+  return hopsWanted == 0 || hops < hopsWanted;
+}
+
+// The symbol a request asks for ("symbol" on the chart page, else "s"), as
+// given (`title`) and as served (`symbol`, upper case; NASDAQ on the chart
+// page means the composite index). False once `res` holds the refusal of a
+// missing key or a malformed symbol.
+[[nodiscard]] bool readSymbol(const httplib::Request& req, httplib::Response& res, bool chartPage,
+                              std::string& title, std::string& symbol) {
+  const char* key = chartPage ? "symbol" : "s";
+  const std::string* given = FindParam(req.params, key);
+  if (given == nullptr) {
+    plain(res, 400, std::string("Bad Request: missing key '") + key + "'");
+    return false;
+  }
+  title = *given;
+  symbol = UpperSymbol(*given);
+  if (chartPage && symbol == "NASDAQ") symbol = kCompositeSymbol;
+  if (!IsWellFormedSymbol(symbol)) {
+    plain(res, 404, "Not Found: no such symbol");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 struct QuoteService::Reply {
@@ -82,53 +116,54 @@ void QuoteService::Handle(const httplib::Request& req, httplib::Response& res) {
   tRequestTimed = true;
   if (settings_.latencyMs > 0) SleepUnlessStopping(settings_.latencyMs, stopping_);
 
-  std::string_view path = req.path;
   int hops = 0;
-  while (hops < 2 && startsWith(path, "/moved/")) {
-    path.remove_prefix(6);
-    ++hops;
-  }
-  Endpoint endpoint = Endpoint::kNone;
-  if (path == "/table.csv") endpoint = Endpoint::kHistoryCsv;
-  if (path == "/q/hp") endpoint = Endpoint::kHistoryHtml;
-  if (path == "/d/quotes.csv") endpoint = Endpoint::kQuotes;
-  if (path == "/stock-chart.php") endpoint = Endpoint::kChart;
-  if (path == "/" && hops == 0) endpoint = Endpoint::kIndex;
+  const Endpoint endpoint = route(req.path, hops);
   if (endpoint == Endpoint::kNone) return plain(res, 404, "Not Found");
   if (endpoint == Endpoint::kIndex) {
     return plain(
         res, 200,
         "quote-standin: /table.csv, /q/hp, /d/quotes.csv and /stock-chart.php answer here; see --help.");
   }
-
-  const char* key = endpoint == Endpoint::kChart ? "symbol" : "s";
-  const std::string* given = FindParam(req.params, key);
-  if (given == nullptr) return plain(res, 400, std::string("Bad Request: missing key '") + key + "'");
-  std::string title = *given;
-  std::string symbol = UpperSymbol(*given);
-  if (endpoint == Endpoint::kChart && symbol == "NASDAQ") symbol = kCompositeSymbol;
-  if (!IsWellFormedSymbol(symbol)) return plain(res, 404, "Not Found: no such symbol");
+  std::string title;
+  std::string symbol;
+  if (!readSymbol(req, res, endpoint == Endpoint::kChart, title, symbol)) return;
 
   const char* type =
       endpoint == Endpoint::kHistoryCsv || endpoint == Endpoint::kQuotes ? kCsvType : kHtmlType;
   const Fault fault = settings_.faults.For(symbol);
   if (applyFault(req, res, fault, hops, type)) return;
+  send(res, answer(endpoint, req, title, symbol), fault);
+}
 
-  Reply reply;
+QuoteService::Endpoint QuoteService::route(std::string_view path, int& hops) {
+  hops = 0;
+  while (hops < 2 && startsWith(path, "/moved/")) {
+    path.remove_prefix(6);
+    ++hops;
+  }
+  if (path == "/table.csv") return Endpoint::kHistoryCsv;
+  if (path == "/q/hp") return Endpoint::kHistoryHtml;
+  if (path == "/d/quotes.csv") return Endpoint::kQuotes;
+  if (path == "/stock-chart.php") return Endpoint::kChart;
+  if (path == "/" && hops == 0) return Endpoint::kIndex;
+  return Endpoint::kNone;
+}
+
+QuoteService::Reply QuoteService::answer(Endpoint endpoint, const httplib::Request& req,
+                                         const std::string& title, const std::string& symbol) {
   switch (endpoint) {
     case Endpoint::kHistoryCsv:
-      reply = history(req, symbol, false);
-      break;
+      return history(req, symbol, false);
     case Endpoint::kHistoryHtml:
-      reply = history(req, symbol, true);
-      break;
+      return history(req, symbol, true);
     case Endpoint::kQuotes:
-      reply = quotes(req, symbol);
-      break;
+      return quotes(req, symbol);
     default:
-      reply = chart(title, symbol);
-      break;
+      return chart(title, symbol);
   }
+}
+
+void QuoteService::send(httplib::Response& res, Reply reply, const Fault& fault) {
   if (fault.kind == FaultKind::kTruncated && reply.status == 200) {
     // The whole length is announced, half of it is sent, then the connection drops.
     auto body = std::make_shared<std::string>(std::move(reply.body));
@@ -153,16 +188,15 @@ bool QuoteService::applyFault(const httplib::Request& req, httplib::Response& re
     res.set_header(kFaultHeader, "slow");
     SleepUnlessStopping(fault.slowMs, stopping_);
   }
-  if (fault.kind == FaultKind::kNone || fault.kind == FaultKind::kTruncated) return false;
-  if (fault.kind == FaultKind::kStatus401 && hasCredentials(req)) return false;
-  const int hopsWanted = fault.kind == FaultKind::kRedirect        ? 1
-                         : fault.kind == FaultKind::kRedirectTwice ? 2
-                                                                   : 0;
-  if (hopsWanted > 0 && hops >= hopsWanted) return false;
-
+  if (!faultAnswers(req, fault, hops)) return false;
   res.headers.erase(kFaultHeader);
   res.set_header(kFaultHeader, FaultName(fault.kind));
-  switch (fault.kind) {
+  return answerFault(req, res, fault.kind, contentType);
+}
+
+bool QuoteService::answerFault(const httplib::Request& req, httplib::Response& res, FaultKind kind,
+                               const char* contentType) {
+  switch (kind) {
     case FaultKind::kStatus404:
       plain(res, 404, "Not Found");
       break;
@@ -195,20 +229,22 @@ bool QuoteService::applyFault(const httplib::Request& req, httplib::Response& re
       res.status = 200;
       res.set_content("", contentType);
       break;
-    case FaultKind::kGarbage: {
-      RandomSource rng(
-          Mix64(garbageCounter_.fetch_add(1)) ^
-          static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-      std::string bytes(static_cast<std::size_t>(512 + rng.Below(3585)), '\0');
-      for (char& c : bytes) c = static_cast<char>(rng.Next() & 0xff);
+    case FaultKind::kGarbage:
       res.status = 200;
-      res.set_content(std::move(bytes), contentType);
+      res.set_content(garbage(), contentType);
       break;
-    }
     default:
       return false;
   }
   return true;
+}
+
+std::string QuoteService::garbage() {
+  RandomSource rng(Mix64(garbageCounter_.fetch_add(1)) ^
+                   static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::string bytes(static_cast<std::size_t>(512 + rng.Below(3585)), '\0');
+  for (char& c : bytes) c = static_cast<char>(rng.Next() & 0xff);
+  return bytes;
 }
 
 QuoteService::Reply QuoteService::history(const httplib::Request& req, const std::string& symbol, bool html) {

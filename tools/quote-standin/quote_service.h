@@ -3,6 +3,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "fault_plan.h"
 #include "market_clock.h"
@@ -35,7 +36,9 @@ class QuoteService {
  public:
   explicit QuoteService(ServiceSettings settings);
 
-  bool OpenRequestLog(const std::string& path, std::string& error) { return log_.Open(path, error); }
+  [[nodiscard]] bool OpenRequestLog(const std::string& path, std::string& error) {
+    return log_.Open(path, error);
+  }
   void Handle(const httplib::Request& req, httplib::Response& res);
   // Called by the server once a response went out (or failed to).
   void LogRequest(const httplib::Request& req, const httplib::Response& res);
@@ -46,8 +49,19 @@ class QuoteService {
   enum class Endpoint { kNone, kIndex, kHistoryCsv, kHistoryHtml, kQuotes, kChart };
   struct Reply;
 
-  bool applyFault(const httplib::Request& req, httplib::Response& res, const Fault& fault, int hops,
-                  const char* contentType);
+  // The endpoint of a path under at most two /moved/ prefixes, counted in `hops`.
+  static Endpoint route(std::string_view path, int& hops);
+  Reply answer(Endpoint endpoint, const httplib::Request& req, const std::string& title,
+               const std::string& symbol);
+  // Sends the reply, or only half its body under the truncated fault.
+  static void send(httplib::Response& res, Reply reply, const Fault& fault);
+  // Delays the request by the symbol's slow fault, then answers it with the
+  // symbol's other fault; false when the resource itself is to be served.
+  [[nodiscard]] bool applyFault(const httplib::Request& req, httplib::Response& res, const Fault& fault,
+                                int hops, const char* contentType);
+  [[nodiscard]] bool answerFault(const httplib::Request& req, httplib::Response& res, FaultKind kind,
+                                 const char* contentType);
+  std::string garbage();  // 512 to 4096 random bytes, different every time
   Reply history(const httplib::Request& req, const std::string& symbol, bool html);
   Reply quotes(const httplib::Request& req, const std::string& symbol);
   Reply chart(const std::string& title, const std::string& symbol);

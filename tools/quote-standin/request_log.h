@@ -18,7 +18,7 @@ class RequestLog {
   RequestLog(const RequestLog&) = delete;
   RequestLog& operator=(const RequestLog&) = delete;
 
-  bool Open(const std::string& path, std::string& error);
+  [[nodiscard]] bool Open(const std::string& path, std::string& error);
   bool enabled() const { return file_ != nullptr; }
   void Write(const std::string& client, const std::string& method, const std::string& target, int status,
              std::size_t bodyBytes, double milliseconds, const std::string& fault);

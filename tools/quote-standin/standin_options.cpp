@@ -54,7 +54,7 @@ SIGINT or SIGTERM.
 
 namespace {
 
-bool readInt(const std::string& text, long long lo, long long hi, int& out) {
+[[nodiscard]] bool readInt(const std::string& text, long long lo, long long hi, int& out) {
   long long v = 0;
   if (!ParseWholeNumber(text, lo, hi, v)) return false;
   out = static_cast<int>(v);
@@ -66,11 +66,57 @@ bool isFolder(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool takesValue(const std::string& name) {
+  static const char* const kWithValue[] = {"--port",    "--bind",      "--data-dir", "--fault",
+                                           "--latency", "--page-size", "--now",      "--request-log"};
+  bool known = false;
+  for (const char* option : kWithValue) known = known || name == option;
+  return known;
+}
+
+// Stores the value of one option (a name takesValue knows); false with a
+// message when the value does not suit it.
+[[nodiscard]] bool applyOption(const std::string& name, const std::string& value, StandinOptions& options,
+                               std::string& error) {
+  bool ok = true;
+  if (name == "--port") {
+    ok = readInt(value, 0, 65535, options.port);
+    if (!ok) error = "--port wants a number from 0 to 65535";
+  } else if (name == "--bind") {
+    ok = !value.empty();
+    options.bind = value;
+    if (!ok) error = "--bind wants an address";
+  } else if (name == "--data-dir") {
+    ok = isFolder(value);
+    options.dataDir = value;
+    if (!ok) error = "--data-dir: no folder '" + value + "'";
+  } else if (name == "--fault") {
+    ok = options.faults.Add(value, error);
+  } else if (name == "--latency") {
+    ok = readInt(value, 0, 3600000, options.latencyMs);
+    if (!ok) error = "--latency wants milliseconds from 0 to 3600000";
+  } else if (name == "--page-size") {
+    ok = readInt(value, 1, 100000, options.pageSize);
+    if (!ok) error = "--page-size wants a number from 1 to 100000";
+  } else if (name == "--now") {
+    MarketTime t;
+    ok = ParseMarketTime(value, t);
+    if (ok) options.now = t;
+    if (!ok) error = "--now wants YYYY-MM-DDTHH:MM (years 1971 to 2199)";
+  } else {
+    ok = !value.empty();
+    options.requestLog = value;
+    if (!ok) error = "--request-log wants a file name";
+  }
+  return ok;
+}
+
 }  // namespace
 
 OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::string& error) {
   options.port = kDefaultQuotePort;
   for (int i = 1; i < argc; ++i) {
+    // "--name=value" carries its value; "--name value" takes the next argument.
     std::string name = argv[i];
     std::string value;
     bool hasValue = false;
@@ -81,11 +127,7 @@ OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::
       hasValue = true;
     }
     if (name == "--help" || name == "-h") return OptionsResult::kHelp;
-    static const char* const kWithValue[] = {"--port",    "--bind",      "--data-dir", "--fault",
-                                             "--latency", "--page-size", "--now",      "--request-log"};
-    bool known = false;
-    for (const char* option : kWithValue) known = known || name == option;
-    if (!known) {
+    if (!takesValue(name)) {
       error = "unknown option '" + name + "'";
       return OptionsResult::kError;
     }
@@ -96,37 +138,7 @@ OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::
       }
       value = argv[++i];
     }
-    bool ok = true;
-    if (name == "--port") {
-      ok = readInt(value, 0, 65535, options.port);
-      if (!ok) error = "--port wants a number from 0 to 65535";
-    } else if (name == "--bind") {
-      ok = !value.empty();
-      options.bind = value;
-      if (!ok) error = "--bind wants an address";
-    } else if (name == "--data-dir") {
-      ok = isFolder(value);
-      options.dataDir = value;
-      if (!ok) error = "--data-dir: no folder '" + value + "'";
-    } else if (name == "--fault") {
-      ok = options.faults.Add(value, error);
-    } else if (name == "--latency") {
-      ok = readInt(value, 0, 3600000, options.latencyMs);
-      if (!ok) error = "--latency wants milliseconds from 0 to 3600000";
-    } else if (name == "--page-size") {
-      ok = readInt(value, 1, 100000, options.pageSize);
-      if (!ok) error = "--page-size wants a number from 1 to 100000";
-    } else if (name == "--now") {
-      MarketTime t;
-      ok = ParseMarketTime(value, t);
-      if (ok) options.now = t;
-      if (!ok) error = "--now wants YYYY-MM-DDTHH:MM (years 1971 to 2199)";
-    } else {
-      ok = !value.empty();
-      options.requestLog = value;
-      if (!ok) error = "--request-log wants a file name";
-    }
-    if (!ok) return OptionsResult::kError;
+    if (!applyOption(name, value, options, error)) return OptionsResult::kError;
   }
   return OptionsResult::kRun;
 }

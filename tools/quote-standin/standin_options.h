@@ -22,7 +22,7 @@ struct StandinOptions {
 enum class OptionsResult { kRun, kHelp, kError };
 
 // Reads "--name value" and "--name=value" options.
-OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::string& error);
+[[nodiscard]] OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::string& error);
 
 const char* UsageText();
 

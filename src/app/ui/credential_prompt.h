@@ -22,7 +22,7 @@ class CredentialPrompt : public QObject {
 
   // Callable from any thread; cancelAll from the user-interface thread. True with the user's credentials;
   // false when the user cancelled or the prompt was cancelled.
-  bool ask(const CredentialRequest& request, Credentials& out);
+  [[nodiscard]] bool ask(const CredentialRequest& request, Credentials& out);
 
   void cancelAll();
 
@@ -30,7 +30,7 @@ class CredentialPrompt : public QObject {
   InternetSession::CredentialPrompt asSessionPrompt();
 
  private:
-  bool showDialog(const CredentialRequest& request, Credentials& out);
+  [[nodiscard]] bool showDialog(const CredentialRequest& request, Credentials& out);
 
   QWidget* owner_;
   QPointer<QDialog> open_;  // the dialog on screen, if any (user-interface thread)

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cctype>
+#include <memory>
 
 #include "app/ui/child_frame.h"
 #include "app/ui/main_frame.h"
@@ -30,7 +31,7 @@ void nameAfterMonitoredSecurity(const SecurityStore& store, ChartSettings& setti
 
 CVelmoraView* OpenChartWindow(CMainFrame& frame, const ViewContext& context, int securityIndex,
                               const ChartSettings& settings) {
-  auto* view = new CVelmoraView(context);
+  auto view = std::make_unique<CVelmoraView>(context);
   view->viewMode = CVelmoraView::kChartMode;
   view->selectedRow = securityIndex;
   view->loaded = 0;
@@ -39,11 +40,9 @@ CVelmoraView* OpenChartWindow(CMainFrame& frame, const ViewContext& context, int
   view->chart.settings.isIndex = -1;
   nameAfterMonitoredSecurity(context.store != nullptr ? *context.store : securityStore(),
                              view->chart.settings);
-  if (frame.openChild(view) == nullptr) {
-    delete view;
-    return nullptr;
-  }
-  return view;
+  if (frame.openChild(view.get()) == nullptr) return nullptr;
+  // The child frame owns the view now.
+  return view.release();
 }
 
 CVelmoraView* OpenChart(CMainFrame& frame, const ViewContext& context, ChartSettingPages& pages,

@@ -22,7 +22,7 @@ namespace {
 // Starts argv[0] (searched in PATH when it has no '/') and returns at once;
 // false when it could not be started. A small thread collects its exit
 // status when it ends, so no finished editor is left behind as a zombie.
-bool startProgram(const std::vector<std::string>& argv) {
+[[nodiscard]] bool startProgram(const std::vector<std::string>& argv) {
   if (argv.empty() || argv[0].empty()) return false;
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));

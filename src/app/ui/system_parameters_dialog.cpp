@@ -9,12 +9,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "base/app_identity.h"
 #include "chart/number_text.h"
 
 namespace velmora {
@@ -54,6 +52,20 @@ CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* 
       configPath_(std::move(configPath)),
       chooseFile_(chooseWithDialog) {
   setWindowTitle(QStringLiteral("System Parameters"));
+  QFrame* frame = fieldFrame();
+  QDialogButtonBox* buttons = saveAndCancel();
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(frame);
+  layout->addWidget(new QLabel(
+      QStringLiteral("Some parameters will not be effective until you start Trevanta next time."), this));
+  layout->addWidget(buttons);
+
+  fill();
+  screenWidth_->setFocus();
+  screenWidth_->selectAll();
+}
+
+QFrame* CSystemParametersDialog::fieldFrame() {
   auto* frame = new QFrame(this);
   frame->setFrameShape(QFrame::Box);
   auto* grid = new QGridLayout(frame);
@@ -85,6 +97,7 @@ CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* 
   editor_ = new QLineEdit(frame);
   auto* browseButton = new QPushButton(QStringLiteral("Browse..."), frame);
   browseButton->setAutoDefault(false);
+  connect(browseButton, &QPushButton::clicked, this, &CSystemParametersDialog::browse);
   grid->addWidget(new QLabel(QStringLiteral("Text Editor:"), frame), row, 0);
   grid->addWidget(editor_, row, 1);
   grid->addWidget(browseButton, row, 2);
@@ -100,24 +113,17 @@ CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* 
   confirmDays_ = addBox("Trend Change Confirm Days:", "(from 0 to 5 days)");
   threshold_ = addBox("Threshold To EMA10:", "(from 0 to 100 percent)");
   threadCount_ = addBox("Load Quote Thread Number:", "(from 1 to 16 threads)");
+  return frame;
+}
 
+QDialogButtonBox* CSystemParametersDialog::saveAndCancel() {
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* saveButton = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
   buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
   saveButton->setDefault(true);
   connect(saveButton, &QPushButton::clicked, this, &CSystemParametersDialog::save);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(browseButton, &QPushButton::clicked, this, &CSystemParametersDialog::browse);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(frame);
-  layout->addWidget(new QLabel(
-      QStringLiteral("Some parameters will not be effective until you start Trevanta next time."), this));
-  layout->addWidget(buttons);
-
-  fill();
-  screenWidth_->setFocus();
-  screenWidth_->selectAll();
+  return buttons;
 }
 
 void CSystemParametersDialog::fill() {
@@ -133,35 +139,35 @@ void CSystemParametersDialog::fill() {
   threadCount_->setText(QString::number(c.ThreadLoadQuoteNum));
 }
 
-void CSystemParametersDialog::refuse(QLineEdit* box, const QString& message) {
-  QMessageBox::warning(this, QString::fromLatin1(kAppTitle), message);
-  box->setFocus();
-  box->selectAll();
-}
-
-bool CSystemParametersDialog::readInteger(QLineEdit* box, int low, int high, int& value) {
-  const QString message = CheckIntegerText(box->text(), low, high, value);
-  if (message.isEmpty()) return true;
-  refuse(box, message);
-  return false;
-}
-
-bool CSystemParametersDialog::readNumber(QLineEdit* box, double low, double high, double& value) {
-  const QString message = CheckNumberText(box->text(), low, high, value);
-  if (message.isEmpty()) return true;
-  refuse(box, message);
-  return false;
+bool CSystemParametersDialog::readBoxes(SystemConfig& next) {
+  struct IntegerBox {
+    QLineEdit* box;
+    int low;
+    int high;
+    int* value;
+  };
+  const IntegerBox integers[] = {{confirmDays_, 0, 5, &next.TrendChangeConfirmDays},
+                                 {threadCount_, 1, 16, &next.ThreadLoadQuoteNum},
+                                 {quoteInterval_, 0, 300, &next.QuoteInterval},
+                                 {screenWidth_, -1, 9999, &next.ScreenWidth},
+                                 {screenHeight_, -1, 9999, &next.ScreenHeight}};
+  QString message;
+  for (const IntegerBox& b : integers) {
+    if (!ReadIntegerBox(*b.box, b.low, b.high, *b.value, message)) {
+      ShowRefusal(this, b.box, message);
+      return false;
+    }
+  }
+  if (!ReadNumberBox(*threshold_, 0, 100, next.ThresholdToEMA10, message)) {
+    ShowRefusal(this, threshold_, message);
+    return false;
+  }
+  return true;
 }
 
 void CSystemParametersDialog::save() {
   SystemConfig next = config_;
-  if (!readInteger(confirmDays_, 0, 5, next.TrendChangeConfirmDays) ||
-      !readInteger(threadCount_, 1, 16, next.ThreadLoadQuoteNum) ||
-      !readInteger(quoteInterval_, 0, 300, next.QuoteInterval) ||
-      !readInteger(screenWidth_, -1, 9999, next.ScreenWidth) ||
-      !readInteger(screenHeight_, -1, 9999, next.ScreenHeight) ||
-      !readNumber(threshold_, 0, 100, next.ThresholdToEMA10))
-    return;
+  if (!readBoxes(next)) return;
   next.StartRealTimeQuoteLoader = choices_[0]->checkedId() == 1;
   next.ShowVolume = choices_[1]->checkedId() == 1;
   next.ShowMA = choices_[2]->checkedId() == 1;
@@ -182,7 +188,8 @@ void CSystemParametersDialog::save() {
   StoreSharedSetting(config_.TrendChangeConfirmDays, next.TrendChangeConfirmDays);
   config_.ThresholdToEMA10 = next.ThresholdToEMA10;
   config_.ThreadLoadQuoteNum = next.ThreadLoadQuoteNum;
-  WriteConfig(config_, configPath_);  // a failed write is not reported; the values stay in memory
+  // A failed write is not reported; the values stay in memory.
+  (void)WriteConfig(config_, configPath_);
   accept();
 }
 

@@ -8,7 +8,9 @@
 #include "base/system_config.h"
 
 class QButtonGroup;
+class QDialogButtonBox;
 class QFileDialog;
+class QFrame;
 class QLineEdit;
 
 namespace velmora {
@@ -50,10 +52,13 @@ class CSystemParametersDialog : public QDialog {
   void browse();
 
  private:
+  // The framed fields with their labels and notes, and the two buttons.
+  QFrame* fieldFrame();
+  QDialogButtonBox* saveAndCancel();
   void fill();
-  bool readInteger(QLineEdit* box, int low, int high, int& value);
-  bool readNumber(QLineEdit* box, double low, double high, double& value);
-  void refuse(QLineEdit* box, const QString& message);
+  // The number boxes into `next`, in a fixed order; false, after telling
+  // the user, at the first one refused.
+  [[nodiscard]] bool readBoxes(SystemConfig& next);
 
   SystemConfig& config_;
   SystemConfig opened_;  // the values the dialog opened with

@@ -52,7 +52,7 @@ void placeAgain(CMainFrame& frame, CChildFrame& child) {
 void openInBackground(const std::string& url) {
   // A browser started by the opener may keep it waiting until the browser
   // closes; start-up does not wait for it (its result is ignored anyway).
-  std::thread([url] { OpenWithDesktop(url); }).detach();
+  std::thread([url] { (void)OpenWithDesktop(url); }).detach();
 }
 
 }  // namespace
@@ -77,7 +77,7 @@ void CVelmoraApp::openWebChartPage() {
   // the configured quote host: peek at the file without touching the
   // process-wide settings.
   SystemConfig peek;
-  ReadConfig(peek);
+  (void)ReadConfig(peek);  // no file: the default host
   const std::string url = WebChartPageUrl(peek, "NASDAQ");
   if (!url.empty()) environment_.openWebPage(url);
   std::this_thread::sleep_for(std::chrono::milliseconds(environment_.webPagePauseMs));
@@ -91,7 +91,8 @@ bool CVelmoraApp::InitInstance() {
   QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
   StartProcess();
   openWebChartPage();
-  ReadConfig();
+  // No file is no error: the defaults stand.
+  (void)ReadConfig(systemConfig());
   // The pages read the indicator switches of the configuration just read,
   // and keep the user's choices from one sheet to the next.
   CreateChartSettingPages();

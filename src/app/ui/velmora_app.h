@@ -36,7 +36,7 @@ class CVelmoraApp : public QObject {
   // Start-up, in order: log, web chart page, configuration, notice, list and
   // first reports, main window, monitor window, timer 101. False when a
   // window could not be made; the process then ends.
-  bool InitInstance();
+  [[nodiscard]] bool InitInstance();
   // Process exit, once: loaders stopped if still running, windows gone,
   // "aaa*.tmp" deleted, the final log line.
   void ExitInstance();

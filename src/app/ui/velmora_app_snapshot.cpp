@@ -31,7 +31,7 @@ std::string ppmOf(const QImage& image, const CVelmoraView& view) {
   return out;
 }
 
-bool saveImage(const QImage& image, const std::string& path) {
+[[nodiscard]] bool saveImage(const QImage& image, const std::string& path) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -60,16 +60,19 @@ SnapshotWriter::SnapshotWriter(QWidget* window, CVelmoraView* view, std::string 
 }
 
 void SnapshotWriter::writeNow() {
+  // The window is saved again at every tick: a failed save needs no record.
   if (!windowPath_.empty() && window_ != nullptr && window_->isVisible())
-    saveImage(window_->grab().toImage(), windowPath_);
+    (void)saveImage(window_->grab().toImage(), windowPath_);
   if (canvasPath_.empty() || view_ == nullptr) return;
   view_->renderIfNeeded();
-  if (view_->canvasSerial() == canvasSerial_) return;
-  canvasSerial_ = view_->canvasSerial();
-  if (QFileInfo(QString::fromStdString(canvasPath_)).suffix().compare("ppm", Qt::CaseInsensitive) == 0)
-    WriteFileAtomically(canvasPath_, ppmOf(view_->canvas(), *view_), false);
-  else
-    saveImage(view_->canvas(), canvasPath_);
+  const quint64 serial = view_->canvasSerial();
+  if (serial == canvasSerial_) return;
+  const bool written =
+      QFileInfo(QString::fromStdString(canvasPath_)).suffix().compare("ppm", Qt::CaseInsensitive) == 0
+          ? WriteFileAtomically(canvasPath_, ppmOf(view_->canvas(), *view_), false)
+          : saveImage(view_->canvas(), canvasPath_);
+  // A canvas that could not be written is tried again at the next tick.
+  if (written) canvasSerial_ = serial;
 }
 
 }  // namespace velmora

@@ -29,7 +29,7 @@ class SnapshotWriter : public QObject {
 
   SnapshotWriter(QWidget* window, CVelmoraView* view, std::string windowPath, std::string canvasPath);
 
-  // Writes what changed since the last call.
+  // Writes what changed since the last picture written.
   void writeNow();
 
  private:

@@ -83,9 +83,9 @@ void CVelmoraView::paintEntry() {
     surface.setBackgroundColour(backgroundColour);
     surface.setTextColour(textColour);
     if (viewMode == kMonitorMode)
-      paintMonitor(surface);
+      paintMonitorMode(surface);
     else if (viewMode == kChartMode)
-      paintChart(surface);
+      paintChartMode(surface);
     surface.flush();
     ++fullPaints_;
     ++canvasSerial_;

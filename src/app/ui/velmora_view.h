@@ -149,7 +149,7 @@ class CVelmoraView : public QWidget, public ChildView {
   void showChanged(Surface& surface);
 
   // Monitor mode (view_monitor_mode.cpp).
-  void paintMonitor(Surface& surface);
+  void paintMonitorMode(Surface& surface);
   void drawRowUpdate(int index);
   void frameRow(Surface& surface, int row, QRgb colour);
   void showFloatMenu(QPoint globalPosition);
@@ -157,7 +157,7 @@ class CVelmoraView : public QWidget, public ChildView {
   void startLoaders();
 
   // Chart mode (view_chart_mode.cpp).
-  void paintChart(Surface& surface);
+  void paintChartMode(Surface& surface);
   void loadChart();
   void closeChartWindow();
   void chartResized();

@@ -19,7 +19,7 @@
 
 namespace velmora {
 
-void CVelmoraView::paintChart(Surface& surface) {
+void CVelmoraView::paintChartMode(Surface& surface) {
   chart.clientWidth = clientWidth;
   chart.clientHeight = clientHeight;
   if (loaded == 0) {
@@ -28,8 +28,8 @@ void CVelmoraView::paintChart(Surface& surface) {
     if (!loadFailed_) loadPending_ = true;
     return;
   }
-  velmora::paintChart(surface, chart,
-                      [this](Surface& s, ChartViewModel& m) { drawOverlaysAfterPaint(s, m, overlays_); });
+  PaintChart(surface, chart,
+             [this](Surface& s, ChartViewModel& m) { DrawOverlaysAfterPaint(s, m, overlays_); });
 }
 
 void CVelmoraView::loadChart() {
@@ -83,8 +83,8 @@ void CVelmoraView::chartFocusIn() { invalidate(); }
 
 void CVelmoraView::chartPointerMove(int x, int y) {
   Surface surface(canvas_);
-  const OverlayDamage damage = onPointerMove(surface, chart, overlays_, x, y, loaded != 0);
-  if (loaded != 0 && chart.selecting != 0) updateSelectionBand(surface, chart, x, y);
+  const OverlayDamage damage = OnPointerMove(surface, chart, overlays_, x, y, loaded != 0);
+  if (loaded != 0 && chart.selecting != 0) UpdateSelectionBand(surface, chart, x, y);
   surface.flush();
   // Only what changed is shown: the hairs, the label areas, the
   // information lines and the band, each on its own.
@@ -99,37 +99,39 @@ void CVelmoraView::chartButtonDown(int x, int y) {
   if (loaded == 0) return;
   Surface surface(canvas_);
   // No price label is shown while selecting.
-  restorePriceLabel(surface, chart, overlays_);
-  startSelection(chart, x, y);
+  RestorePriceLabel(surface, chart, overlays_);
+  StartSelection(chart, x, y);
   showChanged(surface);
 }
 
 void CVelmoraView::chartButtonUp(int x, int) {
   if (chart.selecting == 0) return;
   // The view is idle again before a dialog runs its own event loop.
-  if (!selectionIsDrag(chart)) {
+  if (!SelectionIsDrag(chart)) {
     chart.selecting = 0;
-    // A click, or a drag within one bar slot: the band, if any, stays.
-    OpenChartDetailQuote(this, chart, x);
+    // A click, or a drag within one bar slot: the band, if any, stays. A
+    // click beside the bars opens nothing, and nothing more is to be done.
+    (void)OpenChartDetailQuote(this, chart, x);
     return;
   }
   {
     Surface surface(canvas_);
-    drawSelectionBand(surface, chart);
+    DrawSelectionBand(surface, chart);
     showChanged(surface);
   }
   chart.selecting = 0;
   std::string startDate, endDate;
-  if (!selectionDates(chart, startDate, endDate)) return;
+  if (!SelectionDates(chart, startDate, endDate)) return;
   // The sheet opens with what its pages hold (not necessarily this chart's
   // symbol) and the selected range; confirming it opens a new chart.
-  if (ChartSettingPages* pages = chartSettingPages())
-    pages->symbolPage().SetDurationAndDates(kCustomizeDuration, startDate, endDate);
+  if (ChartSettingPages* pages = ProgramChartSettingPages())
+    pages->symbolPage().setDurationAndDates(kCustomizeDuration, startDate, endDate);
   if (context_.openChartSettings) context_.openChartSettings(-1, std::string());
 }
 
 void CVelmoraView::chartDoubleClick(int x, int) {
-  if (loaded != 0) OpenChartDetailQuote(this, chart, x);
+  // A double click beside the bars opens nothing, and nothing more is to be done.
+  if (loaded != 0) (void)OpenChartDetailQuote(this, chart, x);
 }
 
 }  // namespace velmora

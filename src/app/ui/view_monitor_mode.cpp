@@ -21,24 +21,24 @@ const QString kMonitorTitle = QStringLiteral("Real time quote monitor");
 // The double click's dialog for security `index`: on a copy of its 32 kept
 // bars and its own trend state, recomputed incrementally from bar
 // `confirmDays` (the newest bars a real-time update recomputes). The
-// store's entry is never changed. False for an index the store does not hold.
-bool openMonitorDetailQuote(QWidget* owner, const SecurityStore& store, int index, int confirmDays) {
+// store's entry is never changed. Nothing for an index the store does not
+// hold.
+void openMonitorDetailQuote(QWidget* owner, const SecurityStore& store, int index, int confirmDays) {
   // A copy: a loader thread may update the entry while the dialog is open,
   // and the dialog must never write into it.
   auto copy = std::make_unique<SecurityData>();
-  if (index < 0 || index >= store.count() || !store.Read(index, *copy)) return false;
+  if (index < 0 || index >= store.count() || !store.Read(index, *copy)) return;
   ShowDetailQuote(owner, copy->bars.data(), kMonitoredBars, copy->isIndex != 0, true, confirmDays, 0,
                   copy->signalState);
-  return true;
 }
 
 }  // namespace
 
-void CVelmoraView::paintMonitor(Surface& surface) {
+void CVelmoraView::paintMonitorMode(Surface& surface) {
   if (windowTitle() != kMonitorTitle) setWindowTitle(kMonitorTitle);
   const FontSpec oldFont = surface.selectFont(listFont);
   const ListMetrics metrics{digitWidth, lineHeight};
-  const MonitorSwitches switches = MonitorSwitches::FromConfig(config());
+  const MonitorSwitches switches = MonitorSwitches::fromConfig(config());
   PaintMonitorHeader(surface, metrics, switches);
   PaintMonitorRows(surface, metrics, switches, store(), topRow, rowCount, textColour);
   if (selectedRow >= 0) frameRow(surface, selectedRow, kRowFrameColour);
@@ -72,7 +72,7 @@ void CVelmoraView::drawRowUpdate(int index) {
   // row's frame, so no other row (nor the selected row's frame) is touched.
   surface.fillRect({0, ListTextTop(lineHeight, row), clientWidth, ListTextTop(lineHeight, row + 1)},
                    backgroundColour);
-  PaintMonitorRow(surface, {digitWidth, lineHeight}, MonitorSwitches::FromConfig(config()), row, *copy,
+  PaintMonitorRow(surface, {digitWidth, lineHeight}, MonitorSwitches::fromConfig(config()), row, *copy,
                   textColour);
   ++rowUpdatesDrawn_;
   showChanged(surface);

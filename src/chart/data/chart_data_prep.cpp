@@ -43,24 +43,21 @@ int loadOnline(const ChartSettings& settings, InternetSession& session, ChartQuo
 
 // The loaded series becomes the security's history files, as the loader
 // threads write them, through an entry of its own that is then dropped.
-void writeHistoryFiles(const ChartSettings& settings, const QuoteSeries& bars) {
+void writeHistoryFiles(const ChartSettings& settings, const SystemConfig& config, const QuoteSeries& bars) {
   auto entry = std::make_unique<SecurityData>();
   // A monitored security's files carry the name the loader gives them.
   const std::string& name = settings.displayName.empty() ? settings.symbol : settings.displayName;
-  if (!InitSecurityEntry(*entry, name.c_str())) {
+  if (!InitSecurityEntry(*entry, name.c_str(), config.RealTimeQuoteServer)) {
     LogFormat("Can not write history files for symbol '%s'.", name.c_str());
     return;
   }
-  WriteLocalHistoryFiles(*entry, bars.count, bars.data());
+  // A symbol that cannot name a file is refused (and logged) by the writer,
+  // and a file that cannot be written ends the program there: the chart
+  // itself does not depend on either.
+  (void)WriteLocalHistoryFiles(*entry, bars.count, bars.data());
 }
 
 }  // namespace
-
-bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth, ChartData& out,
-                      double& barSpacing) {
-  ChartQuoteSource source;
-  return PrepareChartData(settings, session, plotWidth, out, barSpacing, source);
-}
 
 bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth, ChartData& out,
                       double& barSpacing, ChartQuoteSource& source) {
@@ -76,7 +73,7 @@ bool PrepareChartData(const ChartSettings& settings, InternetSession& session, i
   computeIndicators(false, IsIndexChart(settings), settings.rsiPeriod, settings.stochFirst,
                     settings.stochSecond, settings.stochThird, count - 1, 0, BarsOf(out.bars),
                     out.signalState);
-  if (online) writeHistoryFiles(settings, out.bars);
+  if (online) writeHistoryFiles(settings, source.config(), out.bars);
 
   FixChartWindow(settings, out);
   barSpacing = ChartBarSpacing(plotWidth, out.visibleCount);

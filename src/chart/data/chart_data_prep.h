@@ -13,14 +13,16 @@ namespace velmora {
 // to give the client a calendar of their choosing).
 class ChartQuoteSource {
  public:
-  explicit ChartQuoteSource(const SystemConfig& config = systemConfig()) : config_(config) {}
+  explicit ChartQuoteSource(const SystemConfig& config) : config_(config) {}
   virtual ~ChartQuoteSource() = default;
 
   // As LoadHistoryQuote: the next free slot, or a negative result code.
-  virtual int LoadHistory(const char* symbol, char periodLetter, const HistoryRequestSpan& span,
-                          InternetSession& session, int capacity, QuoteBar* bars);
+  [[nodiscard]] virtual int LoadHistory(const char* symbol, char periodLetter, const HistoryRequestSpan& span,
+                                        InternetSession& session, int capacity, QuoteBar* bars);
   // As LoadRealTimeQuote into `bar`: positive on success.
-  virtual int LoadRealTime(const char* symbol, InternetSession& session, QuoteBar& bar);
+  [[nodiscard]] virtual int LoadRealTime(const char* symbol, InternetSession& session, QuoteBar& bar);
+
+  const SystemConfig& config() const { return config_; }
 
  private:
   const SystemConfig& config_;
@@ -34,9 +36,7 @@ class ChartQuoteSource {
 // the plot's width between the left and right margins). False when the
 // history, the file or today's quote could not be loaded; the failures
 // themselves are logged by the quote layer.
-bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth, ChartData& out,
-                      double& barSpacing);
-bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth, ChartData& out,
-                      double& barSpacing, ChartQuoteSource& source);
+[[nodiscard]] bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth,
+                                    ChartData& out, double& barSpacing, ChartQuoteSource& source);
 
 }  // namespace velmora

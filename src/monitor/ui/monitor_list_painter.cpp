@@ -119,7 +119,7 @@ void paintSignals(LineWriter& line, const MonitorWidths& w, const MonitoredSerie
 
 }  // namespace
 
-MonitorSwitches MonitorSwitches::FromConfig(const SystemConfig& config) {
+MonitorSwitches MonitorSwitches::fromConfig(const SystemConfig& config) {
   return {config.ShowVolume != 0, config.ShowMA != 0, config.ShowRSI != 0, config.ShowBS != 0};
 }
 

@@ -34,7 +34,7 @@ struct MonitorSwitches {
   bool rsi = true;
   bool signalMarks = true;
 
-  static MonitorSwitches FromConfig(const SystemConfig& config);
+  static MonitorSwitches fromConfig(const SystemConfig& config);
 };
 
 // The character cell of the list font: the width of "0123456789" divided by

@@ -35,9 +35,10 @@ class QtLoaderListener : public QObject, public LoaderListener {
   // From now on status texts and row notices are dropped and credential
   // prompts declined; a loader thread waiting for an answer returns at once.
   void beginShutdown();
-  bool closing() const { return closing_.load(); }
 
-  bool Closing() const override { return closing(); }
+  // True once beginShutdown ran.
+  bool Closing() const override { return closing_.load(); }
+
   void StatusText(int threadIndex, const std::string& text) override;
   void SecurityUpdated(int index) override;
   void ThreadStartFailed(int threadIndex) override;

@@ -78,7 +78,7 @@ TEST(QtLoaderListenerThreads, DropsNoticesOnceClosingOrTheViewIsGone) {
   QApplication::processEvents();
   EXPECT_EQ(rows, 0);
   EXPECT_EQ(texts, 0);
-  EXPECT_TRUE(listener.closing());
+  EXPECT_TRUE(listener.Closing());
 }
 
 TEST(QtLoaderListenerThreads, CredentialsAnsweredOnTheWindowThread) {
