@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "quotes/plausible_number.h"
+
 namespace velmora::fuzz {
 
 // Under $TMPDIR (else /tmp). The folder's name lives in a plain array: the
@@ -51,6 +53,12 @@ void CheckTerminated(const char (&text)[N]) {
   bool terminated = false;
   for (std::size_t i = 0; i < N && !terminated; ++i) terminated = text[i] == '\0';
   if (!terminated) std::abort();
+}
+
+// A volume the readers store is a whole count of shares that a service can
+// mean: never negative, never beyond the largest plausible volume.
+inline void CheckVolume(std::int64_t volume) {
+  if (volume < 0 || static_cast<double>(volume) > kMaxPlausibleVolume) std::abort();
 }
 
 }  // namespace velmora::fuzz

@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < static_cast<int>(bars.size()); ++i) {
     fuzz::CheckTerminated(bars[static_cast<std::size_t>(i)].date);
     fuzz::CheckTerminated(bars[static_cast<std::size_t>(i)].time);
+    fuzz::CheckVolume(bars[static_cast<std::size_t>(i)].volume);
     if (i >= state.nextSlot && std::strcmp(bars[static_cast<std::size_t>(i)].time, "       ") != 0)
       std::abort();
   }

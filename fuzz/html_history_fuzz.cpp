@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (n < 0 || state.nextSlot > capacity || state.nextSlot - 1 > n) std::abort();
   for (int i = 1; i < state.nextSlot; ++i) {
     fuzz::CheckTerminated((*series)[i].date);
+    fuzz::CheckVolume((*series)[i].volume);
     if (std::strcmp((*series)[i].time, "00:00AM") != 0) std::abort();
   }
   return 0;

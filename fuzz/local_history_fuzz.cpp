@@ -18,11 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     series->ResetAll();
     const int n = ReadLocalHistoryFile("local.csv", capacity, series->data());
     if (n < -1 || n >= capacity) std::abort();
-    for (int i = 0; i < capacity; ++i) fuzz::CheckTerminated((*series)[i].date);
+    for (int i = 0; i < capacity; ++i) {
+      fuzz::CheckTerminated((*series)[i].date);
+      fuzz::CheckVolume((*series)[i].volume);
+    }
   }
   const std::string text = fuzz::AsText(data, size);
   QuoteBar bar;
   (void)ParseLocalHistoryLine(text.c_str(), bar);  // read or refused, the date stays terminated
   fuzz::CheckTerminated(bar.date);
+  fuzz::CheckVolume(bar.volume);
   return 0;
 }

@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::CheckTerminated(day.date);
   fuzz::CheckTerminated(day.time);
   if (day.fieldsRead < 0 || day.fieldsRead > 9) std::abort();
+  fuzz::CheckVolume(day.volume);
 
   RealTimeRecord real;
   ParseRealTimeRecord(line.c_str(), real);
@@ -25,10 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::CheckTerminated(real.changeText);
   fuzz::CheckTerminated(real.changePercentText);
 
-  std::int32_t volume = 0;
+  std::int64_t volume = 0;
   char symbol[64];
-  (void)ParseShortDayWatchVolume(line.c_str(), symbol, volume);  // any outcome: the symbol stays terminated
+  // Any outcome: the symbol stays terminated, and only a plausible volume is written.
+  (void)ParseShortDayWatchVolume(line.c_str(), symbol, volume);
   fuzz::CheckTerminated(symbol);
+  fuzz::CheckVolume(volume);
 
   QuoteBar bar;
   bar.close = 10;
@@ -38,5 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ApplyHighLowRule(bar);
   fuzz::CheckTerminated(bar.date);
   fuzz::CheckTerminated(bar.time);
+  fuzz::CheckVolume(bar.volume);
   return 0;
 }

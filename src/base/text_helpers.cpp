@@ -44,24 +44,22 @@ double RoundTo2Decimals(double value) {
   return r == 0 ? std::copysign(0.0, value) : r;
 }
 
-const char* FormatThousands(int n) {
+const char* FormatThousands(std::int64_t n) {
   thread_local char text[32];
-  const int g = n / 1000000000;
-  const int m = (n / 1000000) % 1000;
-  const int k = (n / 1000) % 1000;
-  const int u = n % 1000;
   if (n < 0) {
     // Counts are never negative; a negative value is shown plainly.
-    std::snprintf(text, sizeof text, "%d", n);
-  } else if (g != 0) {
-    std::snprintf(text, sizeof text, "%d,%03d,%03d,%03d", g, m, k, u);
-  } else if (m != 0) {
-    std::snprintf(text, sizeof text, "%d,%03d,%03d", m, k, u);
-  } else if (k != 0) {
-    std::snprintf(text, sizeof text, "%d,%03d", k, u);
-  } else {
-    std::snprintf(text, sizeof text, "%d", u);
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(n));
+    return text;
   }
+  // Groups of three digits from the right, the leftmost without zeros.
+  char digits[24];
+  const int length = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(n));
+  int out = 0;
+  for (int i = 0; i < length; ++i) {
+    if (i > 0 && (length - i) % 3 == 0) text[out++] = ',';
+    text[out++] = digits[i];
+  }
+  text[out] = '\0';
   return text;
 }
 

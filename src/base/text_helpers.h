@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace velmora {
 
@@ -13,7 +14,7 @@ double RoundTo2DecimalsByText(double value);
 
 // n with commas between groups of three digits (1234567 -> "1,234,567").
 // The text lives in a buffer of the calling thread, overwritten by its next call.
-const char* FormatThousands(int n);
+const char* FormatThousands(std::int64_t n);
 
 // 1..12 for "Jan".."Dec" (exact, case-sensitive), else 0.
 int ParseMonthName(const char* text);

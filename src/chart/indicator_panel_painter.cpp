@@ -113,18 +113,18 @@ void DrawRsiHeader(Surface& surface, const ChartViewModel& m) {
                     rsiText(m.settings, m.newestBar()));
 }
 
-std::string VolumeHeaderText(int volume, int average) {
+std::string VolumeHeaderText(std::int64_t volume, std::int64_t average) {
   // FormatThousands reuses one buffer per thread: copy each result.
   const std::string volumeText = FormatThousands(volume);
   const std::string averageText = FormatThousands(average);
-  const double ratio = average != 0 ? static_cast<double>(volume) / average : 0.0;
+  const double ratio = average != 0 ? static_cast<double>(volume) / static_cast<double>(average) : 0.0;
   char text[128];
   std::snprintf(text, sizeof text, "Volume = %s MA50 = %s ratio = %.2lf", volumeText.c_str(),
                 averageText.c_str(), ratio);
   return text;
 }
 
-void DrawVolumeHeader(Surface& surface, const ChartViewModel& m, int volume, int average) {
+void DrawVolumeHeader(Surface& surface, const ChartViewModel& m, std::int64_t volume, std::int64_t average) {
   SurfaceRestorer restorer(surface);
   selectHeaderText(surface, m);
   const std::string text = VolumeHeaderText(volume, average);

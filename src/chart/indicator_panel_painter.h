@@ -7,6 +7,7 @@
 // pass (chart_layout.h); every function leaves the surface's selections as
 // it found them.
 
+#include <cstdint>
 #include <string>
 
 #include "chart/chart_model.h"
@@ -30,9 +31,10 @@ void DrawRsiHeader(Surface& surface, const ChartViewModel& model);
 
 // "Volume = 1,500,000 MA50 = 1,000,000 ratio = 1.50"; the ratio reads 0.00
 // when the average is 0 (an index without volume, the first bars).
-std::string VolumeHeaderText(int volume, int average);
+std::string VolumeHeaderText(std::int64_t volume, std::int64_t average);
 // The volume text on a cleared box at the panel's top left.
-void DrawVolumeHeader(Surface& surface, const ChartViewModel& model, int volume, int average);
+void DrawVolumeHeader(Surface& surface, const ChartViewModel& model, std::int64_t volume,
+                      std::int64_t average);
 
 // For the bar under the pointer: the panel's top line in a one-pixel black
 // pen, then its header text over the old one.

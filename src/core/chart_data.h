@@ -16,8 +16,8 @@ struct ChartData {
   int visibleCount = 0;
   double priceMax = 0;
   double priceMin = 9999999999.99;
-  int volumeMax = 0;
-  int volumeMin = 99999999;
+  std::int64_t volumeMax = 0;
+  std::int64_t volumeMin = 99999999;
 
   int barCount() const { return bars.count; }
 };

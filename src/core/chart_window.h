@@ -11,8 +11,8 @@ namespace velmora {
 // Where the extents of a chart window start before any bar widens them.
 inline constexpr double kPriceMaxStart = 0;
 inline constexpr double kPriceMinStart = 9999999999.99;
-inline constexpr int kVolumeMaxStart = 0;
-inline constexpr int kVolumeMinStart = 99999999;
+inline constexpr std::int64_t kVolumeMaxStart = 0;
+inline constexpr std::int64_t kVolumeMinStart = 99999999;
 
 // The history request's period letter: 'd' for "Daily", 'w' for "Weekly",
 // 'm' for anything else.

@@ -36,13 +36,23 @@ double closeMean(const SeriesRange& r, int i, int period) {
   return sum / period;
 }
 
-// Truncated toward zero into the 32-bit field, saturating at its limits.
-std::int32_t toVolumeField(double v) {
-  if (!(v > std::numeric_limits<std::int32_t>::min())) {
-    return v != v ? 0 : std::numeric_limits<std::int32_t>::min();
-  }
-  if (v >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(v);
+// Truncated toward zero into the 64-bit field, saturating at its limits.
+// Volumes below 2^53 are exact in a double, so the average of real volumes
+// is the same as with integers of any width.
+std::int64_t toVolumeField(double v) {
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (v != v) return 0;
+  if (v <= -kLimit) return std::numeric_limits<std::int64_t>::min();
+  if (v >= kLimit) return std::numeric_limits<std::int64_t>::max();
+  return static_cast<std::int64_t>(v);
+}
+
+// The sum of the first 50 volumes, saturating rather than wrapping on
+// absurd input.
+std::int64_t addVolume(std::int64_t sum, std::int64_t volume) {
+  std::int64_t result;
+  if (!__builtin_add_overflow(sum, volume, &result)) return result;
+  return volume > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
 }
 
 inline void setToEma10(QuoteBar& bar, double ema10) {
@@ -70,10 +80,9 @@ void seedingBar(const SeriesRange& r, int i, int q, std::int64_t volumeSum) {
   }
   setToEma10(bar, bar.ema10);
   if (q > kVolumePeriod) {
-    const double previous = p.volumeAvg50;
-    bar.volumeAvg50 = toVolumeField(previous + kVolumeWeight * (bar.volume - previous));
+    const double previous = static_cast<double>(p.volumeAvg50);
+    bar.volumeAvg50 = toVolumeField(previous + kVolumeWeight * (static_cast<double>(bar.volume) - previous));
   } else if (q == kVolumePeriod) {
-    // An exact integer sum: 50 volumes of up to 2^31 cannot overflow it.
     bar.volumeAvg50 = toVolumeField(static_cast<double>(volumeSum) * 0.02);
   } else {
     bar.volumeAvg50 = 0;
@@ -87,7 +96,7 @@ inline char above(double close, double ema) { return close > ema ? 'Y' : 'N'; }
 void steadyBars(const SeriesRange& r, int from) {
   const QuoteBar& p = r.at(from + 1);
   double e5 = p.ema5, e10 = p.ema10, e20 = p.ema20, e50 = p.ema50, e100 = p.ema100, e200 = p.ema200;
-  double volume = p.volumeAvg50;
+  double volume = static_cast<double>(p.volumeAvg50);
   for (int i = from; i >= r.end; --i) {
     QuoteBar& bar = r.bars[i];
     const double close = bar.close;
@@ -110,9 +119,9 @@ void steadyBars(const SeriesRange& r, int from) {
     bar.aboveEma100 = above(close, e100);
     bar.aboveEma200 = above(close, e200);
     setToEma10(bar, e10);
-    const std::int32_t v = toVolumeField(volume + kVolumeWeight * (bar.volume - volume));
+    const std::int64_t v = toVolumeField(volume + kVolumeWeight * (static_cast<double>(bar.volume) - volume));
     bar.volumeAvg50 = v;
-    volume = v;
+    volume = static_cast<double>(v);
   }
 }
 
@@ -123,7 +132,7 @@ void computeMovingAverages(const SeriesRange& r) {
   if (!r.incremental) {
     std::int64_t volumeSum = 0;
     for (int q = 1; q <= kLongestPeriod && i >= r.end; ++q, --i) {
-      if (q <= kVolumePeriod) volumeSum += r.bars[i].volume;
+      if (q <= kVolumePeriod) volumeSum = addVolume(volumeSum, r.bars[i].volume);
       seedingBar(r, i, q, volumeSum);
     }
   }

@@ -26,12 +26,12 @@ struct QuoteBar {
   double high;
   double low;
   double close;
-  std::int32_t volumeAvg50;
+  std::int64_t volumeAvg50;  // volumes of busy markets pass 2^31
   double change;
   double changePercent;
   double toEma10Percent;
   double ema5;
-  std::int32_t volume;
+  std::int64_t volume;
   char aboveEma5;
   double ema10;
   char aboveEma10;

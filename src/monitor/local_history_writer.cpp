@@ -76,7 +76,8 @@ std::string FormatLocalHistoryCsv(int n, const QuoteBar* bars) {
   out.reserve(static_cast<std::size_t>(n > 0 ? n : 0) * 48);
   for (int i = 0; i < n; ++i) {
     const QuoteBar& b = bars[i];
-    Appendf(out, "%s,%.2lf,%.2lf,%.2lf,%.2lf,%d\n", b.date, b.open, b.high, b.low, b.close, b.volume);
+    Appendf(out, "%s,%.2lf,%.2lf,%.2lf,%.2lf,%lld\n", b.date, b.open, b.high, b.low, b.close,
+            static_cast<long long>(b.volume));
   }
   return out;
 }

@@ -84,10 +84,11 @@ bool plausiblePrices(double open, double high, double low, double close) {
   if (out.volume <= 0) return false;
   const double close = row.close;
   // A zero close cannot be compared or scaled: such a row stays as read, and
-  // so does a converted row without an adjusted close.
+  // so does a converted row without an adjusted close or with one equal to
+  // its close (volume x close / close in doubles can fall a share short).
   const bool scale =
-      close > 0 &&
-      (scaling == Scaling::Always ? row.hasAdjusted : std::fabs(close - row.adjusted) / close * 100 > 10);
+      close > 0 && (scaling == Scaling::Always ? row.hasAdjusted && row.adjusted != close
+                                               : std::fabs(close - row.adjusted) / close * 100 > 10);
   if (!scale) return true;
   // Scaled to a zero adjusted close, the row has no prices and no volume left.
   if (row.adjusted <= 0) return false;
@@ -98,13 +99,14 @@ bool plausiblePrices(double open, double high, double low, double close) {
   out.low = round ? RoundTo2Decimals(out.low * r) : out.low * r;
   out.volume = out.volume * close / row.adjusted;
   out.close = row.adjusted;
-  // Prices scaled beyond 1e9 (a tiny close against a large adjusted close)
-  // give no real bar either.
+  // Prices scaled beyond 1e9 or a volume beyond 1e15 (a tiny close against a
+  // large adjusted close, or the other way round) give no real bar either;
+  // so the scaled volume always fits its field.
   return plausiblePrices(out.open, out.high, out.low, out.close) && IsPlausibleVolume(out.volume);
 }
 
 void storeRow(const HistoryRow& row, const RowValues& values, bool volumeInTens, QuoteBar& bar) {
-  std::int32_t volume = StoredVolume(values.volume);
+  std::int64_t volume = StoredVolume(values.volume);
   if (volumeInTens) volume /= 10;
   bar.Reset();
   bar.SetDate(row.date);  // cut to 10 characters

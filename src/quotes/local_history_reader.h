@@ -23,10 +23,9 @@ inline constexpr int kLocalLineBuffer = 128;
 
 // Fills date (cut to 10 characters), open, high, low, close and volume of
 // `bar` from one local line, as far as the line can be read; the other
-// fields, and those the line lacks, keep their values. A volume beyond the
-// 32-bit field saturates. False, with the bar untouched, when the line is
-// unreadable: a number it holds is no plausible price or volume
-// (plausible_number.h).
+// fields, and those the line lacks, keep their values. False, with the bar
+// untouched, when the line is unreadable: a number it holds is no plausible
+// price or volume (plausible_number.h).
 [[nodiscard]] bool ParseLocalHistoryLine(const char* line, QuoteBar& bar);
 
 }  // namespace velmora

@@ -16,8 +16,9 @@ namespace velmora {
 // column has room for such a price. A change is a difference of two prices,
 // so it may be negative but never larger than a price.
 inline constexpr double kMaxPlausiblePrice = 1e9;
-// A volume counts shares: 0 .. 1e15. Volumes above the stored field's range
-// (2,147,483,647) are real for indices and saturate when stored.
+// A volume counts shares: 0 .. 1e15, far beyond the busiest market's day
+// (index volumes of 3 to 10 billion are real) and exact in a double, so a
+// volume read as a number keeps every digit.
 inline constexpr double kMaxPlausibleVolume = 1e15;
 
 inline bool IsPlausiblePrice(double value) {
@@ -32,8 +33,8 @@ inline bool IsPlausibleVolume(double value) {
   return std::isfinite(value) && value >= 0 && value <= kMaxPlausibleVolume;
 }
 
-// A plausible volume in the stored field: the fraction dropped, beyond the
-// field's range the largest value.
-inline std::int32_t StoredVolume(double volume) { return SaturateToInt32(volume); }
+// A plausible volume in the stored field, the fraction dropped. Every
+// plausible volume fits; the cast is still guarded for any other number.
+inline std::int64_t StoredVolume(double volume) { return SaturateToInt64(volume); }
 
 }  // namespace velmora

@@ -76,7 +76,7 @@ void ParseRealTimeRecord(const char* line, RealTimeRecord& record) {
                     IsPlausiblePrice(record.extra1) && IsPlausiblePrice(record.extra2);
 }
 
-ShortVolumeRead ParseShortDayWatchVolume(const char* line, char (&symbol)[64], std::int32_t& volume) {
+ShortVolumeRead ParseShortDayWatchVolume(const char* line, char (&symbol)[64], std::int64_t& volume) {
   RecordText text(line);
   cleanRecord(text.buf);
   char word[kRecordBuffer] = "";

@@ -17,8 +17,8 @@ struct DayWatchRecord {
   double open = 0;
   double high = 0;
   double low = 0;
-  std::int32_t volume = 0;  // saturates at 2,147,483,647
-  int fieldsRead = 0;       // fields the line held, in order
+  std::int64_t volume = 0;
+  int fieldsRead = 0;  // fields the line held, in order
   // False when a number is no plausible price, change or volume
   // (plausible_number.h): the record is no quote and is never applied.
   bool readable = true;
@@ -53,7 +53,7 @@ void ParseRealTimeRecord(const char* line, RealTimeRecord& record);
 // volume. The volume is written only when Read.
 enum class ShortVolumeRead { Missing, Read, Unreadable };
 [[nodiscard]] ShortVolumeRead ParseShortDayWatchVolume(const char* line, char (&symbol)[64],
-                                                       std::int32_t& volume);
+                                                       std::int64_t& volume);
 
 struct LocalDate {
   int year = 0;

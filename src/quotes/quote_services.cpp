@@ -212,7 +212,7 @@ int LoadHistoryQuote(const char* symbol, char period, int startYear, int startMo
   return state.nextSlot;
 }
 
-int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume, const SystemConfig& config) {
+int LoadDayWatchVolume(InternetSession& session, std::int64_t& volume, const SystemConfig& config) {
   HttpFetcher fetcher;
   char line[kRecordLineCapacity];
   bool haveLine = false;
@@ -221,7 +221,7 @@ int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume, const Sys
                        failure))
     return failure;
   char recordSymbol[64] = "";
-  std::int32_t value = 0;
+  std::int64_t value = 0;
   const ShortVolumeRead read =
       haveLine ? ParseShortDayWatchVolume(line, recordSymbol, value) : ShortVolumeRead::Missing;
   // A number that can be no volume makes the record no quote at all.

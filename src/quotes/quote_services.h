@@ -54,7 +54,7 @@ void BuildHistoryUrl(const char* symbol, int endMonth0, int endDay, int endYear,
 
 // The composite index's volume: the integer part of the last price of the
 // kCompositeVolumeSymbol day-watch record. 1 or a negative result code.
-[[nodiscard]] int LoadDayWatchVolume(InternetSession& session, std::int32_t& volume,
+[[nodiscard]] int LoadDayWatchVolume(InternetSession& session, std::int64_t& volume,
                                      const SystemConfig& config);
 
 }  // namespace velmora

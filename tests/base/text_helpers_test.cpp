@@ -75,6 +75,10 @@ TEST(FormatThousands, Groups) {
   EXPECT_STREQ(FormatThousands(2000000000), "2,000,000,000");
   EXPECT_STREQ(FormatThousands(2147483647), "2,147,483,647");
   EXPECT_STREQ(FormatThousands(-5), "-5");
+  // Index volumes pass 32 bits.
+  EXPECT_STREQ(FormatThousands(5179990000LL), "5,179,990,000");
+  EXPECT_STREQ(FormatThousands(1234567890123LL), "1,234,567,890,123");
+  EXPECT_STREQ(FormatThousands(100000000000LL), "100,000,000,000");
 }
 
 TEST(ParseMonthName, ExactAndCaseSensitive) {

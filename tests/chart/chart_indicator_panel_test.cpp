@@ -120,6 +120,8 @@ TEST(ChartVolume, BarsByDirectionAndTheAverageLine) {
 TEST(ChartVolume, HeaderTextAndItsClearedBox) {
   EXPECT_EQ(VolumeHeaderText(1500000, 1000000), "Volume = 1,500,000 MA50 = 1,000,000 ratio = 1.50");
   EXPECT_EQ(VolumeHeaderText(1500, 0), "Volume = 1,500 MA50 = 0 ratio = 0.00");
+  EXPECT_EQ(VolumeHeaderText(5179990000LL, 4412345678LL),
+            "Volume = 5,179,990,000 MA50 = 4,412,345,678 ratio = 1.17");
 
   auto m = allPanels(3);
   QImage canvas = blankCanvas(800, 600);

@@ -20,6 +20,18 @@ DetailQuoteModel fromList(const Monitored& m) {
   return DetailQuoteModel(m.bars, false, true, kConfirmDays, 0, m.state, kConfirmDays);
 }
 
+// An index's volumes beyond 32 bits: "Volume:", "Avg Vol:" and "Ratio:"
+// from the whole numbers.
+TEST(DetailQuoteText, VolumesAboveThirtyTwoBits) {
+  std::vector<QuoteBar> bars(3);
+  bars[0].volume = 5179990000LL;
+  bars[0].volumeAvg50 = 4412345678LL;
+  DetailQuoteModel model(bars, true, false, 2, 0, SignalState{}, kConfirmDays);
+  EXPECT_EQ(model.texts().volume, "5179990000");
+  EXPECT_EQ(model.texts().avgVolume, "4412345678");
+  EXPECT_EQ(model.texts().ratio, "1.17");
+}
+
 TEST(DetailQuoteText, DirectionWordsAndSentences) {
   std::vector<QuoteBar> bars(3);
   bars[0].breakState = kInside;

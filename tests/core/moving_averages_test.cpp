@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 
 #include "support/engine_fixtures.h"
 
@@ -87,6 +88,37 @@ TEST(MovingAverages, VolumeAverageOfHugeVolumesNeverOverflows) {
   computeMovingAverages(test::FullRange(bars));
   EXPECT_EQ(bars[10].volumeAvg50, INT_MAX);
   EXPECT_EQ(bars[0].volumeAvg50, INT_MAX);
+  // Absurd volumes saturate rather than wrap below zero.
+  for (QuoteBar& b : bars) b.volume = LLONG_MAX;
+  computeMovingAverages(test::FullRange(bars));
+  for (const QuoteBar& b : bars) EXPECT_GE(b.volumeAvg50, 0);
+  EXPECT_GT(bars[0].volumeAvg50, bars[10].volumeAvg50);  // still rising toward the volumes
+}
+
+// Index volumes of billions a day: the average is the plain loop over the
+// whole 64-bit values, full and incremental alike, never a clipped value.
+TEST(MovingAverages, VolumeAverageOfVolumesAboveThirtyTwoBits) {
+  constexpr int kBars = 300;
+  std::vector<QuoteBar> bars(kBars);
+  for (int q = 1; q <= kBars; ++q)
+    bars[static_cast<std::size_t>(kBars - q)].volume = 3000000000LL + (q * 7919LL % 1000) * 7000000LL;
+  computeMovingAverages(test::FullRange(bars));
+  double average = 0;
+  long long sum = 0;
+  for (int q = 1; q <= kBars; ++q) {
+    const QuoteBar& bar = bars[static_cast<std::size_t>(kBars - q)];
+    if (q <= 50) sum += bar.volume;
+    if (q == 50) average = std::trunc(static_cast<double>(sum) * 0.02);
+    if (q > 50) average = std::trunc(average + 2.0 / 51 * (static_cast<double>(bar.volume) - average));
+    ASSERT_EQ(bar.volumeAvg50, q < 50 ? 0 : static_cast<long long>(average)) << "bar q = " << q;
+  }
+  EXPECT_GT(bars[0].volumeAvg50, 3000000000LL);
+
+  std::vector<QuoteBar> again = bars;
+  for (int i = 0; i < 3; ++i) again[static_cast<std::size_t>(i)].volumeAvg50 = 0;
+  computeMovingAverages(test::IncrementalRange(again, 2));
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(again[static_cast<std::size_t>(i)].volumeAvg50, bars[static_cast<std::size_t>(i)].volumeAvg50);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // velmora-analyze run as a real program.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,15 @@ Outcome analyze(const std::vector<std::string>& args, const std::string& dir = "
   r.status = child.Wait(10s);
   r.err = child.DrainStderr();
   return r;
+}
+
+std::vector<std::string> splitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t from = 0;
+  for (std::size_t at; (at = line.find(',', from)) != std::string::npos; from = at + 1)
+    fields.push_back(line.substr(from, at - from));
+  fields.push_back(line.substr(from));
+  return fields;
 }
 
 std::string fixture(const std::string& name) {
@@ -146,6 +157,76 @@ TEST(AnalyzeCli, HelpExplainsItAll) {
   for (const char* word :
        {"--rsi N", "--stoch K,N,S", "--confirm-days N", "--index", "--oldest-first", "--segments"})
     EXPECT_NE(text.find(word), std::string::npos) << word;
+}
+
+// The real S&P 500 history (2000-2020), whose daily volumes are mostly
+// above 2^31: every volume comes through whole, and the 50-day average of
+// the newest bar is what a plain loop over those volumes gives.
+TEST(AnalyzeCli, RealIndexVolumesAboveThirtyTwoBits) {
+  const std::string source =
+      std::string(VELMORA_SOURCE_DIR) + "/build/test-data/node_modules/vega-datasets/data/sp500-2000.csv";
+  if (!test::FileExists(source)) GTEST_SKIP() << "no S&P 500 test data (scripts/fetch-test-data.sh)";
+  // date,open,high,low,close,adjclose,volume -> date,open,high,low,close,volume
+  std::string local;
+  for (const std::string& row : SplitLines(ReadFile(source))) {
+    char date[16];
+    double open, high, low, close, adjusted;
+    long long volume;
+    if (std::sscanf(row.c_str(), "%15[^,],%lf,%lf,%lf,%lf,%lf,%lld", date, &open, &high, &low, &close,
+                    &adjusted, &volume) != 7)
+      continue;
+    char line[160];
+    std::snprintf(line, sizeof line, "%s,%.2f,%.2f,%.2f,%.2f,%lld\n", date, open, high, low, close, volume);
+    local += line;
+  }
+  TempFolder folder;
+  WriteFile(folder.file("sp500.csv"), local);
+  const Outcome r = analyze({"--index", "--oldest-first", folder.file("sp500.csv")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_GT(r.out.size(), 1000u);
+
+  // Columns by name from the header.
+  const auto header = splitFields(r.out[0]);
+  const auto column = [&](const char* name) {
+    for (std::size_t i = 0; i < header.size(); ++i)
+      if (header[i] == name) return i;
+    ADD_FAILURE() << "no column " << name;
+    return std::size_t{0};
+  };
+  const std::size_t dateColumn = column("date"), volumeColumn = column("volume"),
+                    averageColumn = column("volumeAvg50");
+  std::vector<long long> volumes;  // oldest first
+  long long lastAverage = -1;
+  bool sawThe16th = false;
+  for (std::size_t row = 1; row < r.out.size(); ++row) {
+    const auto fields = splitFields(r.out[row]);
+    const long long volume = std::stoll(fields[volumeColumn]);
+    EXPECT_NE(volume, 2147483647LL) << r.out[row];
+    volumes.push_back(volume);
+    lastAverage = std::stoll(fields[averageColumn]);
+    if (fields[dateColumn].rfind("2020-04-16", 0) == 0) {
+      EXPECT_EQ(volume, 5179990000LL);
+      sawThe16th = true;
+    }
+  }
+  EXPECT_TRUE(sawThe16th);
+  // The average: the first 50 volumes summed and times 0.02, then
+  // prev + 2/51 (volume - prev), truncated toward zero on every bar.
+  double average = 0;
+  long long sum = 0;
+  for (std::size_t q = 1; q <= volumes.size(); ++q) {
+    const long long v = volumes[q - 1];
+    if (q < 50) {
+      sum += v;
+    } else if (q == 50) {
+      sum += v;
+      average = std::trunc(static_cast<double>(sum) * 0.02);
+    } else {
+      average = std::trunc(average + 2.0 / 51 * (static_cast<double>(v) - average));
+    }
+  }
+  EXPECT_EQ(lastAverage, static_cast<long long>(average));
+  EXPECT_GT(lastAverage, 2147483647LL);
 }
 
 }  // namespace

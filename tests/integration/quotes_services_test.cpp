@@ -15,6 +15,7 @@
 #include "quotes/quote_services.h"
 #include "quotes/raw_http_server.h"
 #include "support/log_lines.h"
+#include "support/standin_config.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -23,14 +24,7 @@ namespace {
 using test::LogHas;
 using test::RawHttpServer;
 
-SystemConfig ConfigFor(const std::string& base, int historyServer = kHistoryYahooSpreadSheet) {
-  SystemConfig c;
-  c.YahooHistoryQuoteSpreadSheetURL = base + "/table.csv";
-  c.YahooHistoryQuoteURL = base + "/q/hp";
-  c.YahooRealTimeQuoteSpreadSheetURL = base + "/d/quotes.csv";
-  c.HistoryQuoteServer = historyServer;
-  return c;
-}
+using test::StandinConfig;
 
 // The request targets in the stand-in's request log, sorted: the service's
 // threads write their lines in the order they finish, not in request order.
@@ -57,7 +51,7 @@ class QuotesServices : public test::InTempDir, public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(server_.ok()) << "quote-standin did not start"; }
   int LoadThreeYears(const char* symbol, int historyServer = kHistoryYahooSpreadSheet) {
     return LoadHistoryQuote(symbol, 'd', 2002, 12, 6, 2005, 12, 6, session_, kHistoryCapacity,
-                            series_->data(), ConfigFor(server_.baseUrl(), historyServer));
+                            series_->data(), StandinConfig(server_.baseUrl(), historyServer));
   }
   std::vector<std::string> Requests(std::size_t atLeast = 0) const {
     return Targets(folder_.file("requests.log"), atLeast);
@@ -130,7 +124,7 @@ TEST_F(QuotesServices, PagesOfTwoHundredAndOneHundredTwentyGive321) {
   test::StandinServer files({"--data-dir", folder_.path()});
   ASSERT_TRUE(files.ok());
   EXPECT_EQ(LoadHistoryQuote("PAGED", 'd', 2002, 12, 6, 2005, 12, 6, session_, kHistoryCapacity,
-                             series_->data(), ConfigFor(files.baseUrl())),
+                             series_->data(), StandinConfig(files.baseUrl())),
             321);
   EXPECT_EQ((*series_)[1].volume, 1000);
   EXPECT_EQ((*series_)[320].volume, 1319);
@@ -153,7 +147,7 @@ TEST_F(QuotesServices, GarbageTruncatedAndEmptyBodiesGiveNoRows) {
   QuoteBar bar;
   bar.close = 7;
   for (const char* symbol : {"GARB", "TRUNC", "EMPTY"}) {
-    EXPECT_LT(LoadRealTimeQuote(symbol, session_, RealTimePlaces{&bar}, ConfigFor(server_.baseUrl())), 0)
+    EXPECT_LT(LoadRealTimeQuote(symbol, session_, RealTimePlaces{&bar}, StandinConfig(server_.baseUrl())), 0)
         << symbol;
   }
   EXPECT_DOUBLE_EQ(bar.close, 7);
@@ -164,7 +158,7 @@ TEST_F(QuotesServices, RealTimeQuoteAsksForBothRecords) {
   bar.close = 1;
   double extra1 = 0, extra2 = 0;
   EXPECT_EQ(LoadRealTimeQuote("MSFT", session_, RealTimePlaces{&bar, &extra1, &extra2},
-                              ConfigFor(server_.baseUrl())),
+                              StandinConfig(server_.baseUrl())),
             1);
   const std::vector<std::string> expected{"/d/quotes.csv?s=MSFT&f=sl1d1t1c1ohgv&e=.csv",
                                           "/d/quotes.csv?s=MSFT&f=st5l9c6p4b1a3&e=.csv"};  // sorted
@@ -182,7 +176,7 @@ TEST_F(QuotesServices, RealTimeQuoteAsksForBothRecords) {
 
 TEST_F(QuotesServices, CompositeIndexMakesTwoDayWatchRequests) {
   QuoteBar bar;
-  EXPECT_EQ(LoadRealTimeQuote("^IXIC", session_, RealTimePlaces{&bar}, ConfigFor(server_.baseUrl())), 1);
+  EXPECT_EQ(LoadRealTimeQuote("^IXIC", session_, RealTimePlaces{&bar}, StandinConfig(server_.baseUrl())), 1);
   const std::vector<std::string> expected{"/d/quotes.csv?s=^IXIC&f=sl1d1t1c1ohgv&e=.csv",
                                           "/d/quotes.csv?s=^TV.O&f=sl1d1t1c1ohgv&e=.csv"};  // sorted
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a third request would show by now
@@ -191,7 +185,7 @@ TEST_F(QuotesServices, CompositeIndexMakesTwoDayWatchRequests) {
 }
 
 TEST_F(QuotesServices, MyTrackSendsNothing) {
-  SystemConfig config = ConfigFor(server_.baseUrl());
+  SystemConfig config = StandinConfig(server_.baseUrl());
   config.RealTimeQuoteServer = kRealTimeMyTrack;
   QuoteBar bar;
   bar.high = 5;
@@ -218,7 +212,7 @@ TEST_F(QuotesServicesThreads, FailingSecondPageKeepsTheFirst) {
   InternetSession session;
   auto series = std::make_unique<QuoteSeries>();
   EXPECT_EQ(LoadHistoryQuote("MSFT", 'd', 2002, 12, 6, 2005, 12, 6, session, kHistoryCapacity, series->data(),
-                             ConfigFor(raw.base())),
+                             StandinConfig(raw.base())),
             201);
   EXPECT_EQ(raw.requests().size(), 2u);
 }

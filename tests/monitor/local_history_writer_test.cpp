@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "quotes/local_history_reader.h"
 #include "support/monitor_fakes.h"
 
 namespace velmora {
@@ -32,7 +33,7 @@ void setAverages(QuoteBar& b, double e5, char f5, double e10, char f10, double e
 }
 
 // Two bars, newest first, with every column set and the volume limits near.
-void twoBars(QuoteBar* bars, int newestVolume, int newestAverage) {
+void twoBars(QuoteBar* bars, std::int64_t newestVolume, std::int64_t newestAverage) {
   QuoteBar& b = bars[0];
   b.Reset();
   b.SetDate("12/6/2005");
@@ -122,6 +123,25 @@ class LocalHistoryFiles : public ::testing::Test {
   test::TempFolder folder_;
   test::ScopedCurrentDir here_{folder_.path()};
 };
+
+// Volumes past 32 bits are written whole and read back whole.
+TEST_F(LocalHistoryFiles, VolumesAboveThirtyTwoBitsRoundTrip) {
+  QuoteBar bars[2];
+  twoBars(bars, 5179990000LL, 0);
+  bars[1].volume = 9999999999LL;
+  SecurityData entry;
+  ASSERT_TRUE(InitSecurityEntry(entry, "^GSPC", kRealTimeYahoo));
+  ASSERT_TRUE(WriteLocalHistoryFiles(entry, 2, bars));
+  const std::string csv = ReadFile("SP500.csv");
+  EXPECT_EQ(csv,
+            "12/6/2005,27.10,27.60,26.90,27.35,5179990000\n"
+            "12/5/2005,26.80,27.20,26.60,27.00,9999999999\n");
+  QuoteBar back[4] = {};
+  ASSERT_EQ(ReadLocalHistoryFile("SP500.csv", 4, back), 1);  // both stored, the last outside the count
+  EXPECT_EQ(back[0].volume, 5179990000LL);
+  EXPECT_EQ(back[1].volume, 9999999999LL);
+  EXPECT_NE(ReadFile("SP500.txt").find("5179990K"), std::string::npos);
+}
 
 TEST_F(LocalHistoryFiles, BothFilesReplacedWholeWithNothingLeftBeside) {
   QuoteBar bars[2];

@@ -67,21 +67,37 @@ TEST_F(HistoryCsvLine, ZeroVolumeIsConsumedButNotStored) {
   EXPECT_EQ(state_.nextSlot, 1);
 }
 
-TEST_F(HistoryCsvLine, IndexVolumeInTensAndSaturation) {
+TEST_F(HistoryCsvLine, IndexVolumeInTens) {
   EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,123456789,1", true), 1);
   EXPECT_EQ(series_[1].volume, 12345678);
   EXPECT_TRUE(IsVolumeInTensSymbol("^IXIC"));
   EXPECT_TRUE(IsVolumeInTensSymbol("^ixic"));
   EXPECT_FALSE(IsVolumeInTensSymbol("^IXIC2"));
   EXPECT_FALSE(IsVolumeInTensSymbol(nullptr));
+}
 
-  // Real index volumes exceed 32 bits: they saturate, before and after a split.
-  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,9876543210,1"), 1);
-  EXPECT_EQ(series_[2].volume, 2147483647);
-  EXPECT_EQ(Parse("6-Dec-05,20,20,20,20,2000000000,10"), 1);
-  EXPECT_EQ(series_[3].volume, 2147483647);
+// Index volumes pass 2^31 and 2^32 (the S&P 500 trades billions of shares a
+// day): every digit is kept, through the split scaling and the division
+// into tens as well.
+TEST_F(HistoryCsvLine, VolumesBeyond32BitsAreKeptInFull) {
+  EXPECT_EQ(Parse("16-Apr-20,2799.34,2806.51,2764.32,2799.55,5179990000,2799.55"), 1);
+  EXPECT_EQ(series_[1].volume, 5179990000);
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,9999999999,1"), 1);
+  EXPECT_EQ(series_[2].volume, 9999999999);
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,2147483648,1"), 1);
+  EXPECT_EQ(series_[3].volume, 2147483648);
   EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,999999999999,1"), 1);
-  EXPECT_EQ(series_[4].volume, 2147483647);
+  EXPECT_EQ(series_[4].volume, 999999999999);
+  // Scaled to the adjusted close: volume x close / adjusted, truncated.
+  EXPECT_EQ(Parse("6-Dec-05,20,20,20,20,2000000000,10"), 1);
+  EXPECT_EQ(series_[5].volume, 4000000000);
+  EXPECT_EQ(Parse("6-Dec-05,20,20,20,20,5179990001,15"), 1);
+  EXPECT_EQ(series_[6].volume, 6906653334);  // 6906653334.67
+  EXPECT_EQ(Parse("6-Dec-05,1,1,1,1,51799900007,1", true), 1);
+  EXPECT_EQ(series_[7].volume, 5179990000);
+  EXPECT_EQ(Parse("6-Dec-05,20,20,20,20,9999999999,10", true), 1);
+  EXPECT_EQ(series_[8].volume, 1999999999);
+  EXPECT_EQ(state_.nextSlot, 9);
 }
 
 TEST_F(HistoryCsvLine, NonDataLinesAreNotConsumed) {
@@ -135,7 +151,20 @@ TEST_F(HistoryCsvLine, UnreadableNumbersAreConsumedButNotStored) {
   EXPECT_EQ(Parse("6-Dec-05,1000000000,1000000000,0,1000000000,1000000000000000,1000000000"), 1);
   EXPECT_EQ(state_.nextSlot, 2);
   EXPECT_DOUBLE_EQ(series_[1].high, 1e9);
-  EXPECT_EQ(series_[1].volume, 2147483647);
+  EXPECT_EQ(series_[1].volume, 1000000000000000);
+  EXPECT_EQ(Parse("6-Dec-05,20,20,20,20,500000000000000,10"), 1);  // scaled to the limit
+  EXPECT_EQ(series_[2].volume, 1000000000000000);
+  // One share more, as read or once scaled, or a volume beyond 64 bits, is
+  // no volume: never clipped to a limit.
+  for (const char* beyond : {
+           "6-Dec-05,1,1,1,1,1000000000000001,1",
+           "6-Dec-05,20,20,20,20,500000000000001,10",
+           "6-Dec-05,1,1,1,1,9223372036854775807,1",
+           "6-Dec-05,1,1,1,1,18446744073709551616,1",
+       }) {
+    EXPECT_EQ(Parse(beyond), 1) << beyond;
+    EXPECT_EQ(state_.nextSlot, 3) << beyond;
+  }
 }
 
 class ConvertedHistoryFile : public test::InTempDir, public ::testing::Test {
@@ -194,6 +223,45 @@ TEST_F(ConvertedHistoryFile, AnUnreadableFieldIsNoValueOfThePreviousRow) {
   EXPECT_EQ(consumed, 4);
   EXPECT_EQ(csv.nextSlot, 3);
   EXPECT_STREQ((*bars)[2].date, "3-Dec-05");
+}
+
+// Most rows' adjusted close equals their close: such a row keeps its volume
+// to the share (volume x close / close in doubles falls just short of these).
+TEST_F(ConvertedHistoryFile, AnAdjustedCloseEqualToTheCloseKeepsTheVolume) {
+  EXPECT_EQ(Read("Date,Open,High,Low,Close,Volume\n"
+                 "18-Jan-00,1465.15,1465.71,1449.04,1455.14,1056700000,1455.14\n"
+                 "20-Mar-00,1464.47,1470.30,1448.49,1456.63,920800000,1456.63\n"
+                 "15-Jul-08,1226.83,1234.35,1200.44,1214.91,7363640000,1214.91\n"
+                 "27-Feb-20,3062.54,3097.07,2977.39,2978.76,7058840000,2978.76\n"),
+            4);
+  EXPECT_EQ((*series_)[1].volume, 1056700000);
+  EXPECT_EQ((*series_)[2].volume, 920800000);
+  EXPECT_EQ((*series_)[3].volume, 7363640000);
+  EXPECT_EQ((*series_)[4].volume, 7058840000);
+  EXPECT_DOUBLE_EQ((*series_)[4].open, 3062.54);
+  EXPECT_DOUBLE_EQ((*series_)[4].close, 2978.76);
+}
+
+TEST_F(ConvertedHistoryFile, VolumesBeyond32BitsAreKeptInFull) {
+  EXPECT_EQ(Read("Date,Open,High,Low,Close,Volume\n"
+                 "16-Apr-20,2799.34,2806.51,2764.32,2799.55,5179990000,2799.55\n"
+                 "15-Apr-20,10.50,10.50,10.50,10.50,5179990000,10.00\n"
+                 "14-Apr-20,1,1,1,1,9999999999,1\n"
+                 "13-Apr-20,1,1,1,1,1000000000000000,1\n"
+                 "12-Apr-20,1,1,1,1,1000000000000001,1\n"
+                 "11-Apr-20,1,1,1,2,600000000000000,1\n"),  // scaled beyond the limit
+            6);
+  EXPECT_EQ(state_.nextSlot, 5);
+  EXPECT_EQ((*series_)[1].volume, 5179990000);
+  EXPECT_EQ((*series_)[2].volume, 5438989500);  // x 10.50 / 10.00
+  EXPECT_EQ((*series_)[3].volume, 9999999999);
+  EXPECT_EQ((*series_)[4].volume, 1000000000000000);
+
+  HistoryLoadState index;
+  index.volumeInTens = true;
+  state_ = index;
+  EXPECT_EQ(Read("Date,Open,High,Low,Close,Volume\n16-Apr-20,1,1,1,1,51799900009,1\n", true), 1);
+  EXPECT_EQ((*series_)[1].volume, 5179990000);
 }
 
 TEST_F(ConvertedHistoryFile, UnreadableNumbersAreCountedButNotStored) {

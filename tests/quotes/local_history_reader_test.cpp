@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <memory>
 #include <string>
 
@@ -154,12 +153,56 @@ TEST(ParseLocalHistoryLine, PartialLinesLeaveTheRestAlone) {
   EXPECT_EQ(bar.close, 1.5);
 }
 
-TEST(ParseLocalHistoryLine, LongDateIsCutAndHugeVolumeSaturates) {
+TEST(ParseLocalHistoryLine, LongDateIsCut) {
   QuoteBar bar;
-  EXPECT_TRUE(ParseLocalHistoryLine("2020-01-02T00:00,1,2,0.5,1.5,3000000000", bar));
+  EXPECT_TRUE(ParseLocalHistoryLine("2020-01-02T00:00,1,2,0.5,1.5,3000", bar));
   EXPECT_STREQ(bar.date, "2020-01-02");
   EXPECT_EQ(bar.open, 1);  // the rest of the date token is not read as a number
-  EXPECT_EQ(bar.volume, INT_MAX);
+  EXPECT_EQ(bar.volume, 3000);
+}
+
+// Index volumes pass 2^31 and 2^32: every digit is kept, up to the largest
+// plausible volume; one share more makes the line unreadable, never clipped.
+TEST(ParseLocalHistoryLine, VolumesBeyond32BitsAreKeptInFull) {
+  QuoteBar bar;
+  EXPECT_TRUE(ParseLocalHistoryLine("4/16/2020,2799.34,2806.51,2764.32,2799.55,5179990000", bar));
+  EXPECT_EQ(bar.volume, 5179990000);
+  EXPECT_TRUE(ParseLocalHistoryLine("4/17/2020,1,1,1,1,9999999999\n", bar));
+  EXPECT_EQ(bar.volume, 9999999999);
+  EXPECT_TRUE(ParseLocalHistoryLine("4/18/2020,1,1,1,1,2147483648,7", bar));
+  EXPECT_EQ(bar.volume, 2147483648);
+  EXPECT_TRUE(ParseLocalHistoryLine("4/19/2020,1,1,1,1,1000000000000000", bar));
+  EXPECT_EQ(bar.volume, 1000000000000000);
+  for (const char* beyond : {"4/20/2020,1,1,1,1,1000000000000001", "4/20/2020,1,1,1,1,9223372036854775807",
+                             "4/20/2020,1,1,1,1,18446744073709551616"}) {
+    EXPECT_FALSE(ParseLocalHistoryLine(beyond, bar)) << beyond;
+    EXPECT_EQ(bar.volume, 1000000000000000) << beyond;
+    EXPECT_STREQ(bar.date, "4/19/2020") << beyond;
+  }
+}
+
+TEST(LocalHistoryReader, VolumesBeyond32BitsSurviveEitherOrder) {
+  TempFolder dir;
+  const std::string newest =
+      "4/16/2020,2799.34,2806.51,2764.32,2799.55,5179990000\n"
+      "4/15/2020,2795.64,2801.88,2761.54,2783.36,9999999999\n"
+      "4/14/2020,2805.10,2851.85,2805.10,2846.06,5567400000\n";
+  WriteFile(dir.file("down.csv"), newest);
+  const Read down = readFile(dir.file("down.csv"));
+  ASSERT_EQ(down.result, 2);
+  EXPECT_EQ((*down.series)[0].volume, 5179990000);
+  EXPECT_EQ((*down.series)[1].volume, 9999999999);
+  EXPECT_EQ((*down.series)[2].volume, 5567400000);
+
+  WriteFile(dir.file("up.csv"),
+            "4/14/2020,2805.10,2851.85,2805.10,2846.06,5567400000\n"
+            "4/15/2020,2795.64,2801.88,2761.54,2783.36,9999999999\n"
+            "4/16/2020,2799.34,2806.51,2764.32,2799.55,5179990000\n");
+  const Read up = readFile(dir.file("up.csv"));
+  ASSERT_EQ(up.result, 2);
+  EXPECT_EQ((*up.series)[0].volume, 5179990000);
+  EXPECT_EQ((*up.series)[1].volume, 9999999999);
+  EXPECT_EQ((*up.series)[2].volume, 5567400000);
 }
 
 TEST(ParseLocalHistoryLine, UnreadableLinesLeaveTheBarUntouched) {
@@ -168,7 +211,8 @@ TEST(ParseLocalHistoryLine, UnreadableLinesLeaveTheBarUntouched) {
   for (const char* hostile :
        {"1/3/2020,1e300,1e300,1e300,1e300,100", "1/3/2020,inf,2,0.5,1.5,100", "1/3/2020,1,nan,0.5,1.5,100",
         "1/3/2020,1,2,-0.5,1.5,100", "1/3/2020,1,2,0.5,1000000001,100", "1/3/2020,1,2,0.5,1.5,1e20",
-        "1/3/2020,1,2,0.5,1.5,-99999999999", "1/3/2020,1,2,0.5,1.5,nan", "1/3/2020,-inf"}) {
+        "1/3/2020,1,2,0.5,1.5,1000000000000001", "1/3/2020,1,2,0.5,1.5,-99999999999",
+        "1/3/2020,1,2,0.5,1.5,nan", "1/3/2020,-inf"}) {
     EXPECT_FALSE(ParseLocalHistoryLine(hostile, bar)) << hostile;
     EXPECT_STREQ(bar.date, "1/2/2020") << hostile;
     EXPECT_EQ(bar.close, 1.5) << hostile;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -35,7 +37,7 @@ TEST(DayWatchRecordRead, NotAvailableReadsAsZeroAndFieldsAreBounded) {
   EXPECT_EQ(std::string(r.symbol), std::string(63, 'S'));
   EXPECT_STREQ(r.date, "12/03/2004");  // the read stops after ten characters...
   EXPECT_STREQ(r.time, "xyz");         // ...and the rest is the next field
-  EXPECT_EQ(r.volume, 2147483647);     // saturated
+  EXPECT_EQ(r.volume, 3000000000);
 
   ParseDayWatchRecord("\"ABC\",12.5", r);
   EXPECT_EQ(r.fieldsRead, 2);
@@ -64,20 +66,65 @@ TEST(RealTimeRecordRead, BlanksInsideFieldsSurvive) {
 }
 
 TEST(ShortDayWatchRead, TakesTheIntegerPartOfTheLastPrice) {
-  std::int32_t volume = 7;
+  std::int64_t volume = 7;
   char symbol[64];
   EXPECT_EQ(ParseShortDayWatchVolume("\"^TV.O\",1987654321.75,\"12/3/2004\",\"4:00pm\"", symbol, volume),
             ShortVolumeRead::Read);
   EXPECT_EQ(volume, 1987654321);
   EXPECT_STREQ(symbol, "^TV.O");
-  EXPECT_EQ(ParseShortDayWatchVolume("\"^TV.O\",2987654321.00", symbol, volume), ShortVolumeRead::Read);
-  EXPECT_EQ(volume, 2147483647);
   volume = 7;
   EXPECT_EQ(ParseShortDayWatchVolume("\"^TV.O\"", symbol, volume), ShortVolumeRead::Missing);
   EXPECT_EQ(volume, 7);
   for (const char* hostile : {"\"^TV.O\",1e20", "\"^TV.O\",inf", "\"^TV.O\",nan", "\"^TV.O\",-5"}) {
     EXPECT_EQ(ParseShortDayWatchVolume(hostile, symbol, volume), ShortVolumeRead::Unreadable) << hostile;
     EXPECT_EQ(volume, 7) << hostile;
+  }
+}
+
+// The composite's volume passes 2^31 and 2^32 on any busy day: every digit
+// is kept up to the largest plausible volume, and one share more is no
+// volume at all rather than a clipped one.
+TEST(RecordVolumes, VolumesBeyond32BitsAreKeptInFull) {
+  DayWatchRecord day;
+  for (const auto& [text, expected] : std::vector<std::pair<std::string, std::int64_t>>{
+           {"2147483648", 2147483648},
+           {"5179990000", 5179990000},
+           {"9999999999", 9999999999},
+           {"1000000000000000", 1000000000000000},
+       }) {
+    ParseDayWatchRecord(
+        ("\"^GSPC\",2799.55,\"4/16/2020\",\"4:00pm\",+16.19,2799.34,2806.51,2764.32," + text).c_str(), day);
+    EXPECT_TRUE(day.readable) << text;
+    EXPECT_EQ(day.volume, expected) << text;
+    QuoteBar bar;
+    ApplyDayWatchRecord(day, bar);
+    EXPECT_EQ(bar.volume, expected) << text;
+
+    std::int64_t volume = 7;
+    char symbol[64];
+    EXPECT_EQ(ParseShortDayWatchVolume(("\"^TV.O\"," + text + ".00,\"4/16/2020\"").c_str(), symbol, volume),
+              ShortVolumeRead::Read)
+        << text;
+    EXPECT_EQ(volume, expected) << text;
+  }
+
+  for (const char* beyond : {"1000000000000001", "9223372036854775807", "18446744073709551616"}) {
+    ParseDayWatchRecord(
+        (std::string("\"^GSPC\",2799.55,\"4/16/2020\",\"4:00pm\",+16.19,2799.34,2806.51,2764.32,") + beyond)
+            .c_str(),
+        day);
+    EXPECT_FALSE(day.readable) << beyond;
+    QuoteBar bar;
+    bar.volume = 100;
+    ApplyDayWatchRecord(day, bar);
+    EXPECT_EQ(bar.volume, 100) << beyond;
+
+    std::int64_t volume = 7;
+    char symbol[64];
+    EXPECT_EQ(ParseShortDayWatchVolume((std::string("\"^TV.O\",") + beyond).c_str(), symbol, volume),
+              ShortVolumeRead::Unreadable)
+        << beyond;
+    EXPECT_EQ(volume, 7) << beyond;
   }
 }
 
@@ -88,7 +135,7 @@ TEST(RecordPlausibility, NonFiniteNegativeOrAbsurdNumbersMakeARecordUnreadable) 
   DayWatchRecord day;
   ParseDayWatchRecord(good.c_str(), day);
   EXPECT_TRUE(day.readable);  // a negative change is a change
-  EXPECT_EQ(day.volume, 2147483647);
+  EXPECT_EQ(day.volume, 3000000000);
   for (const char* hostile : {
            "\"MSFT\",1e300,\"12/3/2004\",\"4:00pm\",0,1,1,1,5000",  // last
            "\"MSFT\",inf,\"12/3/2004\",\"4:00pm\",0,1,1,1,5000",

@@ -140,6 +140,36 @@ TEST_F(HistoryLoad, IndexVolumesAndRowsWithoutVolume) {
             1);
 }
 
+// Index volumes pass 2^31 and 2^32: both history services keep every digit,
+// the composite's in tens.
+TEST_F(HistoryLoad, VolumesBeyond32BitsComeThroughBothServices) {
+  net_.server->Route(CsvQuery("^GSPC", 0), Reply(200, CsvPage(3, 0, 5179990000)));
+  EXPECT_EQ(Load("^GSPC", TestConfig()), 4);
+  EXPECT_EQ((*series_)[0].volume, 5179990000);
+  EXPECT_EQ((*series_)[3].volume, 5179990000);
+
+  net_.server->Route(CsvQuery("^IXIC", 0), Reply(200, CsvPage(3, 0, 99999999999)));
+  EXPECT_EQ(Load("^IXIC", TestConfig()), 4);
+  EXPECT_EQ((*series_)[1].volume, 9999999999);
+
+  net_.server->Route(
+      "http://q.example:80/q/hp?s=^GSPC&a=11&b=6&c=2002&d=11&e=6&f=2005&g=d&z=1095&y=0",
+      Reply(200,
+            "<table><tr><td>Date</td><td>Open</td><td>High</td><td>Low</td><td>Close</td><td>Volume</td>"
+            "<td>Adj Close</td></tr>\n"
+            "<tr><td>16-Apr-20</td><td>2,799.34</td><td>2,806.51</td><td>2,764.32</td><td>2,799.55</td>"
+            "<td>5,179,990,000</td><td>2,799.55</td></tr>\n"
+            "<tr><td>15-Apr-20</td><td>2,795.64</td><td>2,801.88</td><td>2,761.54</td><td>2,783.36</td>"
+            "<td>1,000,000,000,000,001</td><td>2,783.36</td></tr>\n"
+            "<tr><td>14-Apr-20</td><td>20.00</td><td>20.00</td><td>20.00</td><td>20.00</td>"
+            "<td>4,999,999,999</td><td>10.00</td></tr>\n"
+            "</table>\nClose price adjusted for dividends and splits.\n"));
+  EXPECT_EQ(Load("^GSPC", TestConfig(kHistoryYahooHtml)), 3);  // the implausible row is skipped
+  EXPECT_EQ((*series_)[1].volume, 5179990000);
+  EXPECT_STREQ((*series_)[2].date, "14-Apr-20");
+  EXPECT_EQ((*series_)[2].volume, 9999999998);
+}
+
 TEST_F(HistoryLoad, StopsPagingOnceTheArrayIsFull) {
   net_.server->Route(CsvQuery("MSFT", 0), Reply(200, CsvPage(200)));
   net_.server->Route(CsvQuery("MSFT", 200), Reply(200, CsvPage(200, 200)));
@@ -200,11 +230,28 @@ TEST_F(RealTimeLoad, CompositeIndexTakesItsVolumeFromTheVolumeIndex) {
                      Reply(200, "\"^IXIC\",2150.10,\"12/3/2004\",\"4:00pm\",+5.1,2140,2155,2139,0\n"));
   net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"),
                      Reply(200, "\"^TV.O\",2345678901.00,\"12/3/2004\",\"4:00pm\",0,0,0,0,0\n"));
+  net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"),
+                     Reply(200, "\"^TV.O\",9999999999.99,\"4/16/2020\",\"4:00pm\",N/A,N/A,N/A,N/A,N/A\n"));
   EXPECT_EQ(Load("^IXIC"), 1);
   ASSERT_EQ(net_.server->requests.size(), 2u);
   EXPECT_EQ(net_.server->requests[1].url, Url("^TV.O", "sl1d1t1c1ohgv"));
-  EXPECT_EQ(bar_.volume, 2147483647);  // above 32 bits: saturated
+  EXPECT_EQ(bar_.volume, 2345678901);  // beyond 32 bits, every digit
   EXPECT_DOUBLE_EQ(bar_.close, 2150.10);
+  EXPECT_EQ(Load("^IXIC"), 1);
+  EXPECT_EQ(bar_.volume, 9999999999);
+}
+
+// The largest plausible volume is read; one share more is no volume: the
+// read fails as a missing record and the volume is left alone.
+TEST_F(RealTimeLoad, CompositeVolumeAtAndBeyondTheLargestPlausibleVolume) {
+  net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"), Reply(200, "\"^TV.O\",1000000000000001.00\n"));
+  net_.server->Route(Url("^TV.O", "sl1d1t1c1ohgv"), Reply(200, "\"^TV.O\",1000000000000000.00\n"));
+  std::int64_t volume = 7;
+  EXPECT_EQ(LoadDayWatchVolume(net_.session, volume, TestConfig()), kQuoteFailed);
+  EXPECT_TRUE(LogHas("Can not find day watch quote for symbol '^TV.O'"));
+  EXPECT_EQ(volume, 7);
+  EXPECT_EQ(LoadDayWatchVolume(net_.session, volume, TestConfig()), 1);
+  EXPECT_EQ(volume, 1000000000000000);
 }
 
 TEST_F(RealTimeLoad, FailuresAndMissingRecords) {

@@ -50,7 +50,7 @@ TEST(StandinDataDir, FileRowsAreServedByteForByte) {
   EXPECT_EQ(HttpGet(server.port(), target).body, HttpGet(plain.port(), target).body);
 }
 
-TEST(StandinDataDir, ColumnsInAnyOrderDatesEitherWayVolumesCapped) {
+TEST(StandinDataDir, ColumnsInAnyOrderDatesEitherWay) {
   TempFolder dir;
   WriteFile(dir.file("ABC.csv"),
             "volume, CLOSE ,Low,high,Open,DATE\r\n"
@@ -67,17 +67,55 @@ TEST(StandinDataDir, ColumnsInAnyOrderDatesEitherWayVolumesCapped) {
   ASSERT_TRUE(server.ok());
   EXPECT_EQ(HttpGet(server.port(), CsvHistoryTarget("ABC", 1990, 1, 1, 2005, 12, 31)).body,
             "Date,Open,High,Low,Close,Volume,Adj Close\n"
-            "9-Dec-05,10.50,11.50,10.00,11.00,2147483647,11.00\n"
+            "9-Dec-05,10.50,11.50,10.00,11.00,5792140000,11.00\n"
             "8-Dec-05,10.00,10.40,9.90,10.25,1200,10.25\n"
             "7-Dec-99,9.75,10.10,9.50,9.99,900,9.99\n");
   // Prices round to cents as "%.2f" prints them (99.125 is a tie and goes to even).
   EXPECT_EQ(HttpGet(server.port(), CsvHistoryTarget("^XYZ", 2005, 1, 1, 2005, 12, 31)).body,
             "Date,Open,High,Low,Close,Volume,Adj Close\n"
-            "8-Dec-05,100.00,101.00,99.12,100.50,2147483647,100.50\n"
+            "8-Dec-05,100.00,101.00,99.12,100.50,3000000000,100.50\n"
             "7-Dec-05,99.00,100.00,98.00,99.50,2500,99.50\n");
   // File prices do not move during the session: the newest row is the quote.
   EXPECT_EQ(HttpGet(server.port(), QuoteTarget("ABC", kDayWatchFields)).body,
-            "\"ABC\",11.00,\"12/9/2005\",\"4:00pm\",+0.75,10.50,11.50,10.00,2147483647\n");
+            "\"ABC\",11.00,\"12/9/2005\",\"4:00pm\",+0.75,10.50,11.50,10.00,5792140000\n");
+}
+
+// Index volumes pass 2^31 and 2^32: every answer carries them in full, up
+// to the largest volume a file may hold; a row beyond it is no row.
+TEST(StandinDataDir, VolumesBeyond32BitsAreServedInFull) {
+  TempFolder dir;
+  WriteFile(dir.file("^IXIC.csv"),
+            "Date,Open,High,Low,Close,Volume\n"
+            "2020-04-13,8100.00,8200.00,8000.00,8150.00,4294967296\n"
+            "2020-04-14,8200.00,8300.00,8100.00,8250.00,9999999999\n"
+            "2020-04-15,8300.00,8400.00,8200.00,8350.00,1000000000000001\n"
+            "2020-04-16,8400.00,8500.00,8300.00,8450.00,5179990000\n"
+            "2020-04-17,8500.00,8600.00,8400.00,8550.00,1000000000000000\n");
+  StandinServer server({"--data-dir", dir.path(), "--now", "2020-04-17T17:00"});
+  ASSERT_TRUE(server.ok());
+  EXPECT_EQ(HttpGet(server.port(), CsvHistoryTarget("^IXIC", 2020, 1, 1, 2020, 4, 17)).body,
+            "Date,Open,High,Low,Close,Volume,Adj Close\n"
+            "16-Apr-20,8400.00,8500.00,8300.00,8450.00,5179990000,8450.00\n"
+            "14-Apr-20,8200.00,8300.00,8100.00,8250.00,9999999999,8250.00\n"
+            "13-Apr-20,8100.00,8200.00,8000.00,8150.00,4294967296,8150.00\n");
+  // The week so far: 4294967296 + 9999999999 + 5179990000.
+  EXPECT_EQ(HttpGet(server.port(), CsvHistoryTarget("^IXIC", 2020, 1, 1, 2020, 4, 17, 'w')).body,
+            "Date,Open,High,Low,Close,Volume,Adj Close\n"
+            "13-Apr-20,8100.00,8500.00,8000.00,8450.00,19474957295,8450.00\n");
+  const std::string page = HttpGet(server.port(), HtmlHistoryTarget("^IXIC", 2020, 1, 1, 2020, 4, 17)).body;
+  EXPECT_NE(page.find("<tr><td>16-Apr-20</td><td>8400.00</td><td>8500.00</td><td>8300.00</td><td>8450.00</td>"
+                      "<td>5,179,990,000</td><td>8450.00</td></tr>\n"
+                      "<tr><td>14-Apr-20</td><td>8200.00</td><td>8300.00</td><td>8100.00</td><td>8250.00</td>"
+                      "<td>9,999,999,999</td><td>8250.00</td></tr>\n"),
+            std::string::npos)
+      << page;
+  EXPECT_EQ(HttpGet(server.port(), QuoteTarget("^IXIC", kDayWatchFields)).body,
+            "\"^IXIC\",8550.00,\"4/17/2020\",\"4:00pm\",+100.00,8500.00,8600.00,8400.00,1000000000000000\n");
+  EXPECT_EQ(HttpGet(server.port(), QuoteTarget("^TV.O", kDayWatchFields)).body,
+            "\"^TV.O\",1000000000000000,\"4/17/2020\",\"4:00pm\",N/A,N/A,N/A,N/A,N/A\n");
+  EXPECT_NE(
+      HttpGet(server.port(), "/stock-chart.php?symbol=NASDAQ").body.find("volume 1,000,000,000,000,000"),
+      std::string::npos);
 }
 
 TEST(StandinDataDir, UnusableFileMeansNoData) {
@@ -108,7 +146,7 @@ std::string expectedRow(const std::string& line) {
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   char row[160];
   std::snprintf(row, sizeof row, "%d-%s-%02d,%.2f,%.2f,%.2f,%.2f,%.0f,%.2f", d, kMonths[m - 1], y % 100, open,
-                high, low, close, std::min(volume, 2147483647.0), adj);
+                high, low, close, volume, adj);
   return row;
 }
 
@@ -143,6 +181,10 @@ TEST(StandinDataDir, SP500DailyHistoryComesBackAsStored) {
   }
   ASSERT_EQ(served.size(), expected.size());
   for (std::size_t i = 0; i < served.size(); ++i) ASSERT_EQ(served[i], expected[i]) << "row " << i;
+  // Volumes of billions of shares come back in full.
+  EXPECT_NE(
+      std::find(served.begin(), served.end(), "16-Apr-20,2799.34,2806.51,2764.32,2799.55,5179990000,2799.55"),
+      served.end());
 }
 
 }  // namespace

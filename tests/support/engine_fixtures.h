@@ -98,9 +98,14 @@ inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) 
 // bits, texts up to their terminator.
 inline std::string FirstDifference(const QuoteBar& a, const QuoteBar& b) {
   using B = QuoteBar;
-  static const std::pair<const char*, std::int32_t B::*> ints[] = {
-      {"breakState", &B::breakState},           {"trend", &B::trend},   {"trendChanged", &B::trendChanged},
-      {"barsSinceChange", &B::barsSinceChange}, {"volume", &B::volume}, {"volumeAvg50", &B::volumeAvg50}};
+  static const std::pair<const char*, std::int32_t B::*> ints[] = {{"breakState", &B::breakState},
+                                                                   {"trend", &B::trend},
+                                                                   {"trendChanged", &B::trendChanged},
+                                                                   {"barsSinceChange", &B::barsSinceChange}};
+  static const std::pair<const char*, std::int64_t B::*> volumes[] = {{"volume", &B::volume},
+                                                                      {"volumeAvg50", &B::volumeAvg50}};
+  for (const auto& [name, field] : volumes)
+    if (a.*field != b.*field) return name;
   static const std::pair<const char*, double B::*> doubles[] = {{"upperBreak", &B::upperBreak},
                                                                 {"lowerBreak", &B::lowerBreak},
                                                                 {"open", &B::open},

@@ -87,9 +87,12 @@ enum Column { kDate, kOpen, kHigh, kLow, kClose, kVolume, kAdjClose, kColumns };
   bar.adjClose = bar.close;
   if (at[kAdjClose] >= 0 && !readCents(fields[static_cast<std::size_t>(at[kAdjClose])], bar.adjClose))
     return false;
+  // Every digit of a volume up to kMaxVolume survives the read as a double.
   double volume = 0;
-  if (!readNumber(fields[static_cast<std::size_t>(at[kVolume])], volume) || volume < 0) return false;
-  bar.volume = static_cast<std::int32_t>(std::min(std::floor(volume), static_cast<double>(kMaxVolume)));
+  if (!readNumber(fields[static_cast<std::size_t>(at[kVolume])], volume) || volume < 0 ||
+      volume > static_cast<double>(kMaxVolume))
+    return false;
+  bar.volume = static_cast<std::int64_t>(std::floor(volume));
   return true;
 }
 

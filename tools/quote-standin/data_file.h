@@ -11,8 +11,9 @@ namespace velmora::standin {
 // order and letter case: Date, Open, High, Low, Close, Volume and optionally
 // Adj Close (or adjclose). Dates are ISO (2005-12-06) or day-Mon-yy
 // (6-Dec-05); rows may come in either date order and are returned oldest
-// first. Volumes above 2,147,483,647 become that value; a row that cannot be
-// read is skipped. False when the file cannot be read or names no usable columns.
+// first. Volumes are kept in full; a row that cannot be read, or whose volume
+// is negative or above kMaxVolume, is skipped. False when the file cannot be
+// read or names no usable columns.
 [[nodiscard]] bool ReadPriceFile(const std::string& path, std::vector<PriceBar>& bars, std::string& error);
 
 // Parses the text of such a file (the file reader's work, without the file).

@@ -8,14 +8,12 @@ namespace velmora::standin {
 
 std::vector<PriceBar> AggregateBars(const std::vector<PriceBar>& daily, int (*groupKey)(int)) {
   std::vector<PriceBar> out;
-  std::int64_t volume = 0;
   int key = 0;
   for (const PriceBar& bar : daily) {
     const int k = groupKey(bar.day);
     if (out.empty() || k != key) {
       out.push_back(bar);
       key = k;
-      volume = bar.volume;
       continue;
     }
     PriceBar& group = out.back();
@@ -23,8 +21,7 @@ std::vector<PriceBar> AggregateBars(const std::vector<PriceBar>& daily, int (*gr
     group.low = std::min(group.low, bar.low);
     group.close = bar.close;
     group.adjClose = bar.adjClose;
-    volume += bar.volume;
-    group.volume = static_cast<std::int32_t>(std::min<std::int64_t>(volume, kMaxVolume));
+    group.volume += bar.volume;
   }
   return out;
 }

@@ -13,7 +13,7 @@ struct PriceBar {
   std::int32_t low = 0;
   std::int32_t close = 0;
   std::int32_t adjClose = 0;
-  std::int32_t volume = 0;
+  std::int64_t volume = 0;  // index volumes pass 2^31
 };
 
 // Everything the service tells about one symbol at one quote day.
@@ -36,10 +36,12 @@ struct PriceSeries {
   }
 };
 
-inline constexpr std::int32_t kMaxVolume = 2147483647;
+// The largest daily volume a data file may hold (the program reads no more);
+// a month of such days still sums far inside 64 bits.
+inline constexpr std::int64_t kMaxVolume = 1000000000000000;  // 1e15
 
 // Weekly and monthly bars from daily ones (oldest first): first open, highest
-// high, lowest low, last close and adjusted close, summed volume (capped).
+// high, lowest low, last close and adjusted close, summed volume.
 std::vector<PriceBar> AggregateBars(const std::vector<PriceBar>& daily, int (*groupKey)(int));
 void FillPeriodBars(PriceSeries& series);
 

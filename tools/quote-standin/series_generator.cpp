@@ -168,7 +168,7 @@ struct Walker {
     bar.low = std::min({toCents(low), bar.open, bar.close});
     const double activity = 0.55 + 0.5 * rng.Uniform() + 8 * (r < 0 ? -r : r);
     const double volume = shares * splitProduct * activity;
-    bar.volume = static_cast<std::int32_t>(std::clamp(volume, 100.0, 2.0e9));
+    bar.volume = static_cast<std::int64_t>(std::clamp(volume, 100.0, 2.0e9));
 
     shares = std::min(shares * p.volumeGrowth, p.maxShares);
     target = std::min(target * (1 + p.dailyGrowth), kMaxTarget);

@@ -185,6 +185,17 @@ TEST_F(MonitorListPixels, VolumesInFullOrInThousands) {
   b.volumeAvg50 = 123456789;
   rest = "    10.50    11.00     9.75    10.25  2000000K  123456K 16.20  -0.25 -2.38%";
   expectSameInk(paintRow(*security, volumeOnly), referenceRow("MSFT", "10:42am", rest));
+
+  // An index's day beyond 32 bits, and the widest real volumes (a hundred
+  // billion) still fit their columns.
+  b.volume = 5179990000LL;
+  b.volumeAvg50 = 4412345678LL;
+  rest = "    10.50    11.00     9.75    10.25  5179990K 4412345K  1.17  -0.25 -2.38%";
+  expectSameInk(paintRow(*security, volumeOnly), referenceRow("MSFT", "10:42am", rest));
+  b.volume = 99999999999LL;
+  b.volumeAvg50 = 99999999999LL;
+  rest = "    10.50    11.00     9.75    10.25 99999999K99999999K  1.00  -0.25 -2.38%";
+  expectSameInk(paintRow(*security, volumeOnly), referenceRow("MSFT", "10:42am", rest));
 }
 
 TEST_F(MonitorListPixels, SwitchedOffGroupsCloseUp) {
