@@ -19,6 +19,7 @@
 #include "quotes/http_fetcher.h"
 #include "quotes/quote_result.h"
 #include "support/log_lines.h"
+#include "support/loopback_listener.h"
 #include "support/monitor_process_helpers.h"
 #include "support/test_support.h"
 
@@ -42,16 +43,8 @@ class HostileServer {
 
   explicit HostileServer(Mode mode, std::chrono::seconds lifetime = 90s)
       : mode_(mode), end_(Clock::now() + lifetime) {
-    listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listen_, 16) != 0 ||
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
-      return;
-    port_ = ntohs(addr.sin_port);
+    listen_ = test::ListenOnLoopback(port_);
+    if (listen_ < 0) return;
     acceptor_ = std::thread([this] { acceptLoop(); });
   }
 

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback_listener.h"
+
 namespace velmora::test {
 
 class RawHttpServer {
@@ -25,16 +27,8 @@ class RawHttpServer {
   using Handler = std::function<std::string(const std::string& requestHead)>;
 
   explicit RawHttpServer(Handler handler) : handler_(std::move(handler)) {
-    listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listen_, 16) != 0 ||
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
-      return;
-    port_ = ntohs(addr.sin_port);
+    listen_ = ListenOnLoopback(port_);
+    if (listen_ < 0) return;
     thread_ = std::thread([this] { run(); });
   }
 
