@@ -1,10 +1,13 @@
 #include "monitor/local_history_writer.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <utility>
 
 #include "base/atomic_file.h"
 #include "base/log.h"
 #include "monitor/column_table.h"
+#include "monitor/field_writer.h"
 #include "monitor/symbol_check.h"
 #include "monitor/text_append.h"
 
@@ -12,7 +15,7 @@ namespace velmora {
 
 namespace {
 
-constexpr long kVolumeInThousandsFrom = 99999999;
+constexpr std::int64_t kVolumeInThousandsFrom = 99999999;
 
 struct TextWidths {
   int price;    // UBreak, DBreak, Open, High, Low, Close
@@ -42,31 +45,35 @@ void appendHeader(std::string& out, const TextWidths& w) {
 
 void appendRow(std::string& out, const TextWidths& w, const QuoteBar& b, const QuoteBar* older) {
   const ColumnTable& t = columnTable();
-  Appendf(out, "%*s%*s%*s%*.2lf%*.2lf%*.2lf%*.2lf%*.2lf%*.2lf", t.date, b.date, t.mark, mark(b.trend), t.mark,
-          mark(b.breakState), w.price, b.upperBreak, w.price, b.lowerBreak, w.price, b.open, w.price, b.high,
-          w.price, b.low, w.price, b.close);
-  const long volume = b.volume;
-  if (volume < kVolumeInThousandsFrom) {
-    Appendf(out, "%*ld", t.volume, volume);
-  } else {
-    Appendf(out, "%*ldK", t.volume - 1, volume / 1000);
-  }
-  const long average = b.volumeAvg50;
+  FieldWriter f(out);
+  f.text(t.date, b.date).text(t.mark, mark(b.trend)).text(t.mark, mark(b.breakState));
+  for (const double price : {b.upperBreak, b.lowerBreak, b.open, b.high, b.low, b.close})
+    f.fixed2(w.price, price);
+  const std::int64_t volume = b.volume;
+  if (volume < kVolumeInThousandsFrom)
+    f.integer(t.volume, volume);
+  else
+    f.integer(t.volume - 1, volume / 1000).raw("K");
+  const std::int64_t average = b.volumeAvg50;
   const double ratio = average >= 1 ? static_cast<double>(volume) / static_cast<double>(average) : 0.0;
-  if (average <= kVolumeInThousandsFrom) {
-    Appendf(out, "%*ld%*.2lf", 9, average, 6, ratio);
-  } else {
-    Appendf(out, "%*ldK%*.2lf", 8, average / 1000, 6, ratio);
-  }
+  if (average <= kVolumeInThousandsFrom)
+    f.integer(9, average).fixed2(6, ratio);
+  else
+    f.integer(8, average / 1000).raw("K").fixed2(6, ratio);
   const double change = older != nullptr ? b.close - older->close : 0.0;
+  f.fixed2(8, change)
+      .fixed2(ColumnTable::kChangePercentWidth, b.changePercent)
+      .fixed2(t.toEma10, b.toEma10Percent);
   const int flag = ColumnTable::kAverageFlagWidth;
-  Appendf(out,
-          "%*.2lf%*.2lf%*.2lf%*.2lf%*c%*.2lf%*c%*.2lf%*c%*.2lf%*c%*.2lf%*c%*.2lf%*c%*.2lf%*.2lf%*.2lf%*s\n",
-          8, change, ColumnTable::kChangePercentWidth, b.changePercent, t.toEma10, b.toEma10Percent,
-          w.average, b.ema5, flag, b.aboveEma5, w.average, b.ema10, flag, b.aboveEma10, w.average, b.ema20,
-          flag, b.aboveEma20, w.average, b.ema50, flag, b.aboveEma50, w.average, b.ema100, flag,
-          b.aboveEma100, w.average, b.ema200, flag, b.aboveEma200, t.rsi, b.rsi, t.stochK, b.stochK, t.stochD,
-          b.stochD, t.bs0, b.signalMark);
+  const std::pair<double, char> averages[] = {{b.ema5, b.aboveEma5},     {b.ema10, b.aboveEma10},
+                                              {b.ema20, b.aboveEma20},   {b.ema50, b.aboveEma50},
+                                              {b.ema100, b.aboveEma100}, {b.ema200, b.aboveEma200}};
+  for (const auto& [value, above] : averages) f.fixed2(w.average, value).character(flag, above);
+  f.fixed2(t.rsi, b.rsi)
+      .fixed2(t.stochK, b.stochK)
+      .fixed2(t.stochD, b.stochD)
+      .text(t.bs0, b.signalMark)
+      .raw("\n");
 }
 
 }  // namespace
@@ -74,10 +81,12 @@ void appendRow(std::string& out, const TextWidths& w, const QuoteBar& b, const Q
 std::string FormatLocalHistoryCsv(int n, const QuoteBar* bars) {
   std::string out;
   out.reserve(static_cast<std::size_t>(n > 0 ? n : 0) * 48);
+  FieldWriter f(out);
   for (int i = 0; i < n; ++i) {
     const QuoteBar& b = bars[i];
-    Appendf(out, "%s,%.2lf,%.2lf,%.2lf,%.2lf,%lld\n", b.date, b.open, b.high, b.low, b.close,
-            static_cast<long long>(b.volume));
+    f.raw(b.date);
+    for (const double price : {b.open, b.high, b.low, b.close}) f.raw(",").fixed2(0, price);
+    f.raw(",").integer(0, b.volume).raw("\n");
   }
   return out;
 }
