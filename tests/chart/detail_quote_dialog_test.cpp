@@ -147,12 +147,11 @@ TEST(DetailQuoteDialog, ShowsTheBarWithEveryLabelAndGroup) {
 
 TEST(DetailQuoteDialog, SteppingUpPastTheUpperLevelTurnsBullish) {
   // A chart bar in a down trend, opened with the clicked bar and all older ones.
-  auto all = test::MarketBars(500, 31);
-  SignalState chartState;
-  computeIndicators(false, false, 14, 14, 3, 3, 499, 0, all, chartState, kConfirmDays);
-  int clicked = 0;
-  while (clicked < 400 && !(all[clicked].trend == kDown && all[clicked].breakState != kUp)) ++clicked;
-  ASSERT_LT(clicked, 400);
+  const test::DownTrendBar bar = test::FindDownTrendBar(kConfirmDays);
+  ASSERT_GE(bar.index, 0);
+  const auto& all = bar.all;
+  const SignalState& chartState = bar.state;
+  const int clicked = bar.index;
   const int count = 500 - clicked;
   CDetailQuoteDialog d(std::span<const QuoteBar>(all.data() + clicked, static_cast<std::size_t>(count)),
                        false, false, count - 1, 0, chartState, kConfirmDays);

@@ -183,12 +183,11 @@ TEST(DetailQuoteWhatIf, EveryRecomputeStartsFromTheStoredState) {
 
 TEST(DetailQuoteWhatIf, RaisingTheClosePastTheUpperLevelTurnsBullish) {
   // A chart bar in a down trend: the clicked bar and all older ones.
-  auto all = test::MarketBars(500, 31);
-  SignalState chartState;
-  computeIndicators(false, false, 14, 14, 3, 3, 499, 0, all, chartState, kConfirmDays);
-  int clicked = 0;
-  while (clicked < 400 && !(all[clicked].trend == kDown && all[clicked].breakState != kUp)) ++clicked;
-  ASSERT_LT(clicked, 400);
+  const test::DownTrendBar bar = test::FindDownTrendBar(kConfirmDays);
+  ASSERT_GE(bar.index, 0);
+  const auto& all = bar.all;
+  const SignalState& chartState = bar.state;
+  const int clicked = bar.index;
   std::span<const QuoteBar> fromClicked(all.data() + clicked, all.size() - clicked);
   const int count = static_cast<int>(fromClicked.size());
   DetailQuoteModel model(fromClicked, false, false, count - 1, 0, chartState, kConfirmDays);

@@ -152,6 +152,16 @@ TEST(DesktopProgram, MonitorRowsFillAndUpdateThenStopsCleanly) {
   EXPECT_FALSE(FileExists(folder.file("aaa9.tmp")));
 }
 
+// Sends `signo` and checks the program ends cleanly: exit 0 and the last
+// log line.
+void expectCleanStop(ChildProcess& velmora, const TempFolder& folder, int signo) {
+  velmora.Signal(signo);
+  ASSERT_EQ(velmora.Wait(20s), 0);
+  const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find(": Trevanta Software finished."), std::string::npos);
+}
+
 TEST(DesktopProgram, StopSignalWithTheLoaderOff) {
   if (!haveDesktopProgram()) GTEST_SKIP() << "velmora is not built";
   TempFolder folder;
@@ -161,11 +171,7 @@ TEST(DesktopProgram, StopSignalWithTheLoaderOff) {
   ChildProcess velmora({BinPath("velmora")}, folder.path());
   ASSERT_TRUE(velmora.started());
   ASSERT_TRUE(waitFor([&] { return FileExists(folder.file("Status.txt")); }, 10s));
-  velmora.Signal(SIGINT);
-  ASSERT_EQ(velmora.Wait(20s), 0);
-  const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
-  ASSERT_FALSE(lines.empty());
-  EXPECT_NE(lines.back().find(": Trevanta Software finished."), std::string::npos);
+  expectCleanStop(velmora, folder, SIGINT);
   EXPECT_EQ(ReadFile(folder.file("List.dat")).empty(), false);  // the default list was written
 }
 
@@ -186,11 +192,7 @@ TEST(DesktopProgram, StopSignalDuringStartUp) {
   ASSERT_TRUE(velmora.started());
   // The start line comes before the web page step's pause and the list.
   ASSERT_TRUE(waitFor([&] { return FileExists(folder.file("Trevanta Software.log")); }, 10s));
-  velmora.Signal(SIGTERM);
-  ASSERT_EQ(velmora.Wait(20s), 0);
-  const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
-  ASSERT_FALSE(lines.empty());
-  EXPECT_NE(lines.back().find(": Trevanta Software finished."), std::string::npos);
+  expectCleanStop(velmora, folder, SIGTERM);
 }
 
 // The desktop toolkit takes the user's locale; under a German one the files

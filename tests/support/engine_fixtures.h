@@ -194,4 +194,25 @@ inline Monitored MonitoredSecurity(std::uint32_t seed, int confirmDays) {
   return m;
 }
 
+// Bars of a market series computed in full, and the newest bar (searching
+// from the newest, among the first 400) in a down trend that has not
+// broken up: where a what-if close can turn the sentiment bullish.
+struct DownTrendBar {
+  std::vector<QuoteBar> all;
+  SignalState state;
+  int index = -1;
+};
+inline DownTrendBar FindDownTrendBar(int confirmDays) {
+  DownTrendBar d;
+  d.all = MarketBars(500, 31);
+  computeIndicators(false, false, 14, 14, 3, 3, 499, 0, d.all, d.state, confirmDays);
+  for (int i = 0; i < 400; ++i)
+    if (d.all[static_cast<std::size_t>(i)].trend == kDown &&
+        d.all[static_cast<std::size_t>(i)].breakState != kUp) {
+      d.index = i;
+      break;
+    }
+  return d;
+}
+
 }  // namespace velmora::test

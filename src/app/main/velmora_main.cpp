@@ -10,7 +10,6 @@
 #include <csignal>
 
 #include "app/ui/velmora_app.h"
-#include "base/c_conventions.h"
 
 int main(int argc, char** argv) {
   // The stop signals are blocked before any thread exists, so every thread
@@ -24,10 +23,9 @@ int main(int argc, char** argv) {
 
   // The command line means nothing to the program itself; Qt takes its own
   // options (-platform and the like) from it.
+  // The application object's start puts numbers and time names back to
+  // "C" before any other thread exists.
   QApplication app(argc, argv);
-  // Numbers and time names of files and requests stay "C" from here on,
-  // before any other thread starts.
-  velmora::UseClassicNumberAndTimeConventions();
   int status = 0;
   {
     velmora::CVelmoraApp velmora;
