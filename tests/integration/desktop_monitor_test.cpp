@@ -152,6 +152,12 @@ TEST(DesktopProgram, MonitorRowsFillAndUpdateThenStopsCleanly) {
   EXPECT_FALSE(FileExists(folder.file("aaa9.tmp")));
 }
 
+// Settings that start the loader against the stand-in at `base`.
+std::string loaderConfig(const std::string& base) {
+  return "StartRealTimeQuoteLoader=Yes\rYahooHistoryQuoteSpreadSheetURL=" + base +
+         "/table.csv\rYahooRealTimeQuoteSpreadSheetURL=" + base + "/d/quotes.csv\r";
+}
+
 // Sends `signo` and checks the program ends cleanly: exit 0 and the last
 // log line.
 void expectCleanStop(ChildProcess& velmora, const TempFolder& folder, int signo) {
@@ -183,9 +189,7 @@ TEST(DesktopProgram, StopSignalDuringStartUp) {
   ASSERT_TRUE(standin.ok());
   TempFolder folder;
   const std::string base = standin.baseUrl();
-  WriteFile(folder.file("Config.ini"),
-            "StartRealTimeQuoteLoader=Yes\rYahooHistoryQuoteSpreadSheetURL=" + base +
-                "/table.csv\rYahooRealTimeQuoteSpreadSheetURL=" + base + "/d/quotes.csv\r");
+  WriteFile(folder.file("Config.ini"), loaderConfig(base));
   ScopedVariable platform("QT_QPA_PLATFORM", "offscreen");
   ScopedVariable path("PATH", "/nonexistent");
   ChildProcess velmora({BinPath("velmora")}, folder.path());
@@ -206,9 +210,7 @@ TEST(DesktopProgram, FilesKeepCNumbersUnderAGermanLocale) {
   ASSERT_TRUE(standin.ok());
   TempFolder folder;
   const std::string base = standin.baseUrl();
-  WriteFile(folder.file("Config.ini"),
-            "StartRealTimeQuoteLoader=Yes\rYahooHistoryQuoteSpreadSheetURL=" + base +
-                "/table.csv\rYahooRealTimeQuoteSpreadSheetURL=" + base + "/d/quotes.csv\r");
+  WriteFile(folder.file("Config.ini"), loaderConfig(base));
   WriteFile(folder.file("List.dat"), "MSFT\nIBM\n");
   ScopedVariable platform("QT_QPA_PLATFORM", "offscreen");
   ScopedVariable path("PATH", "/nonexistent");
