@@ -15,11 +15,6 @@ void StopEvent::Clear() {
   flag_.store(false, std::memory_order_release);
 }
 
-void StopEvent::Nudge() {
-  { std::lock_guard<std::mutex> hold(lock_); }
-  changed_.notify_all();
-}
-
 void SystemLoaderClock::Sleep(std::chrono::milliseconds duration, StopEvent& stop) {
   if (duration.count() <= 0) return;
   stop.WaitFor(duration);

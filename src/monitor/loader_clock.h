@@ -19,20 +19,12 @@ class StopEvent {
   bool IsSet() const { return flag_.load(std::memory_order_acquire); }
   const std::atomic<bool>& flag() const { return flag_; }
 
-  // Sleeps `duration` or until the event is set or `wake` returns true
-  // (re-checked whenever Nudge is called); true when it is set.
-  template <typename Wake>
-  bool WaitFor(std::chrono::milliseconds duration, Wake wake) {
+  // Sleeps `duration` or until the event is set; true when it is set.
+  bool WaitFor(std::chrono::milliseconds duration) {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait_for(hold, duration, [&] { return IsSet() || wake(); });
+    changed_.wait_for(hold, duration, [&] { return IsSet(); });
     return IsSet();
   }
-  bool WaitFor(std::chrono::milliseconds duration) {
-    return WaitFor(duration, [] { return false; });
-  }
-
-  // Makes a waiter re-check its wake condition.
-  void Nudge();
 
  private:
   std::mutex lock_;

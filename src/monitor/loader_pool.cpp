@@ -15,7 +15,7 @@ std::string QuoteFailureReason(int code) {
 }
 
 LoaderPool::LoaderPool(SecurityStore& store, LoaderEnvironment environment)
-    : store_(store), environment_(std::move(environment)), history_(std::make_unique<QuoteSeries>()) {
+    : store_(store), environment_(std::move(environment)) {
   if (environment_.config == nullptr) environment_.config = &systemConfig();
   if (environment_.clock == nullptr) {
     ownClock_ = std::make_unique<SystemLoaderClock>();
@@ -41,7 +41,6 @@ void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
   int share = total / n;
   if (share < 10) share = 10;
   throughHistory_.store(0);
-  historyTurn_.store(0);
   historyFailures_.store(0);
   {
     std::lock_guard<std::mutex> hold(failureLock_);
@@ -105,18 +104,16 @@ void LoaderPool::ReportStep() {
   reportPasses_.fetch_add(1);
 }
 
-void LoaderPool::advanceTurn() {
+void LoaderPool::historyPassEnded() {
   loaderTurn_.fetch_add(1);
-  historyTurn_.fetch_add(1);
-  // Threads waiting for their turn re-check it now rather than at their next poll.
-  for (auto& t : threads_) t->stop_.Nudge();
+  historyRunning_.fetch_sub(1);
 }
 
-void LoaderPool::threadEnded(bool advancedTurn) {
-  // A thread stopped while waiting for its turn never advanced it, so it
-  // takes nothing back: the counter keeps meaning "threads past their
-  // history pass and still running".
-  if (advancedTurn) loaderTurn_.fetch_sub(1);
+void LoaderPool::threadEnded(bool pastHistory) {
+  // A thread that never went through its history pass (its buffer could not
+  // be had) takes nothing back: the counter keeps meaning "threads past
+  // their history pass and still running".
+  if (pastHistory) loaderTurn_.fetch_sub(1);
 }
 
 void LoaderPool::noteHistoryFailure(const char* symbol, int code, bool answered) {

@@ -21,7 +21,12 @@ namespace velmora {
 struct LoaderTiming {
   int proxyErrorPauseMs = 30000;  // after a proxy error ("Thread %d will sleep 30 seconds.")
   int retryPauseMs = 1000;        // after each history try that did not succeed
-  int turnPollMs = 500;           // a thread waiting for its history turn re-checks this often
+  // While another thread still loads history, a thread past its own waits
+  // this long before a real-time pass that would follow the last one within
+  // it, or after one that brought nothing new, when QuoteInterval is shorter:
+  // the quotes of the finished ranges keep coming, but not at a rate that
+  // takes the machine and the service from the history loads.
+  int historyPacingMs = 1000;
   // A real-time pass that found no security to refresh waits this long when
   // QuoteInterval is 0, instead of spinning and rewriting the reports.
   int idlePassPauseMs = 1000;
@@ -45,9 +50,10 @@ struct HistoryFailure {
 // The reason of a failed load for a person: the result code's meaning.
 std::string QuoteFailureReason(int code);
 
-// The 16 loader threads and what they share: the turn counter of their
-// history passes, the count of passes since the last reports, the report
-// gate and the one 1095-bar history array.
+// The 16 loader threads and what they share: the count of threads past
+// their history pass, the count of passes since the last reports and the
+// report gate. Every thread loads its history into a buffer of its own, so
+// the history passes run side by side.
 class LoaderPool {
  public:
   static constexpr int kPoolSize = 16;
@@ -71,6 +77,8 @@ class LoaderPool {
   int ThreadsInUse() const;
   // Threads past their history pass and still running.
   int LoaderTurn() const { return loaderTurn_.load(); }
+  // Threads in their history pass now.
+  int HistoryPassesRunning() const { return historyRunning_.load(); }
   // Threads running now.
   int RunningThreadCount() const;
   CThreadLoadQuote& thread(int i) { return *threads_[static_cast<std::size_t>(i)]; }
@@ -106,25 +114,20 @@ class LoaderPool {
   // Called by the threads.
   void completePass() { completedPasses_.fetch_add(1); }
   void historyPassDone() { throughHistory_.fetch_add(1); }
-  bool myTurn(int index) const { return historyTurn_.load() >= index; }
-  void advanceTurn();
-  void threadEnded(bool advancedTurn);
+  void historyPassStarted() { historyRunning_.fetch_add(1); }
+  // Ends a history pass: the thread now counts in LoaderTurn.
+  void historyPassEnded();
+  void threadEnded(bool pastHistory);
   // `answered`: the service did answer (a local failure is then a page cut
   // short or too large, not an unreachable service).
   void noteHistoryFailure(const char* symbol, int code, bool answered);
-  std::mutex& historyLock() { return historyLock_; }
-  QuoteSeries& history() { return *history_; }
 
   SecurityStore& store_;
   LoaderEnvironment environment_;
   std::unique_ptr<LoaderClock> ownClock_;
   std::unique_ptr<QuoteSourceFactory> ownSources_;
   std::atomic<int> loaderTurn_{0};
-  // The history turn: thread k loads its history once this reaches k. Kept
-  // apart from LoaderTurn, which also falls when a thread ends: a thread that
-  // gave up right after its history pass would otherwise take the turn back
-  // before the next thread saw it, leaving that thread waiting for ever.
-  std::atomic<int> historyTurn_{0};
+  std::atomic<int> historyRunning_{0};
   std::atomic<int> completedPasses_{0};
   std::atomic<int> throughHistory_{0};
   std::atomic<int> startable_{0};
@@ -134,10 +137,6 @@ class LoaderPool {
   mutable std::mutex failureLock_;
   HistoryFailure firstFailure_;  // under failureLock_; empty symbol: none yet
   std::mutex reportGate_;
-  // History passes run one after another by turn; the lock also keeps a
-  // thread restarted out of turn from sharing the array.
-  std::mutex historyLock_;
-  std::unique_ptr<QuoteSeries> history_;
   std::array<std::unique_ptr<CThreadLoadQuote>, kPoolSize> threads_;
 };
 

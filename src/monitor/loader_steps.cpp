@@ -1,6 +1,7 @@
 #include "monitor/loader_steps.h"
 
 #include <algorithm>
+#include <cstring>
 #include <span>
 
 #include "core/compute_indicators.h"
@@ -18,6 +19,13 @@ void computeMonitored(bool incremental, bool isIndex, int start, std::span<Quote
                       int confirmDays) {
   computeIndicators(incremental, isIndex, kLoaderRsiPeriod, kLoaderStochLookback, kLoaderStochSmoothing,
                     kLoaderStochSlowing, start, 0, bars, state, confirmDays);
+}
+
+// Whether two quotes of one security say the same: what a quote record
+// brings (the two further numbers follow the last price).
+bool SameQuote(const QuoteBar& a, const QuoteBar& b) {
+  return a.close == b.close && a.open == b.open && a.high == b.high && a.low == b.low &&
+         a.volume == b.volume && std::strcmp(a.date, b.date) == 0 && std::strcmp(a.time, b.time) == 0;
 }
 
 }  // namespace
@@ -64,12 +72,14 @@ int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSerie
   return kQuoteOk;
 }
 
-int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays) {
+int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays, bool* changed) {
   SecurityData data;
   entry.Snapshot(data);
+  const QuoteBar before = data.bars[0];
   const int quote =
       source.LoadRealTime(data.querySymbol, {&data.bars[0], &data.quoteExtra1, &data.quoteExtra2});
   if (quote <= 0) return quote;
+  if (changed != nullptr) *changed = !SameQuote(before, data.bars[0]);
   SignalState scratch = data.signalState;
   computeMonitored(true, data.isIndex != 0, data.refreshBars - 1, BarsOf(data.bars), scratch, confirmDays);
   entry.PublishQuote(data);

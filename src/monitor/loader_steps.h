@@ -12,17 +12,19 @@ namespace velmora {
 // negative result code of the quote service.
 
 // The first load of a security: three years of daily bars up to `today`
-// into the shared `history` array, today's quote into its slot 0, the full
-// engine run, then the newest 32 bars and the rolled-back signal state into
-// the entry and the local history files written. An entry whose history is
-// already loaded answers 200 at once. The caller holds `history` alone.
+// into the loading thread's `history` buffer, today's quote into its slot 0,
+// the full engine run, then the newest 32 bars and the rolled-back signal
+// state into the entry and the local history files written (no lock is held
+// meanwhile). An entry whose history is already loaded answers 200 at once.
 [[nodiscard]] int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSeries& history,
                                          std::time_t today, int confirmDays);
 
 // A refresh: today's quote into the newest bar, then the newest
 // `refreshBars` bars recomputed on a copy of the entry's signal state, so
 // the entry's own state stays where the history load left it. A failed
-// request leaves the entry as it was.
-[[nodiscard]] int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays);
+// request leaves the entry as it was. `changed`, when given, tells whether
+// the quote differed from the one before (price, range, volume or time).
+[[nodiscard]] int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays,
+                                          bool* changed = nullptr);
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #include "monitor/loader_thread.h"
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -93,11 +94,11 @@ int CThreadLoadQuote::Run() {
   failCount_.store(0);
   tally_ = {};
   unreachable_ = false;
-  const bool advancedTurn = historyPass();
+  const bool pastHistory = historyPass();
   if (!StopRequested()) realTimePasses();
   inactive_.store(1);
   source_.reset();
-  pool_.threadEnded(advancedTurn);
+  pool_.threadEnded(pastHistory);
   LogFormat("Thread %d ceased.", index_ + 1);
   return 1;
 }
@@ -114,17 +115,15 @@ void CThreadLoadQuote::SleepWithMessages(std::int64_t ms) {
   pool_.clock().Sleep(std::chrono::milliseconds(ms), stop_);
 }
 
-bool CThreadLoadQuote::waitForTurn() {
-  while (!pool_.myTurn(index_)) {
-    if (StopRequested()) return false;
-    stop_.WaitFor(std::chrono::milliseconds(pool_.timing().turnPollMs),
-                  [this] { return pool_.myTurn(index_); });
-  }
-  return !StopRequested();
-}
-
 bool CThreadLoadQuote::historyPass() {
-  if (!waitForTurn()) return false;
+  // The thread's own 1095-bar buffer, for this pass only: no other thread
+  // waits for it, so a slow or hung service holds this range alone.
+  const std::unique_ptr<QuoteSeries> history(new (std::nothrow) QuoteSeries);
+  if (history == nullptr) {
+    inactive_.store(1);
+    return false;
+  }
+  pool_.historyPassStarted();
   std::unique_ptr<QuoteSource> source = pool_.sources().Create(stop_.flag(), *listener_);
   if (source == nullptr) {
     inactive_.store(1);
@@ -132,7 +131,7 @@ bool CThreadLoadQuote::historyPass() {
     source_ = std::make_unique<TallyingSource>(std::move(source), tally_);
     for (int i = first_; i < end_; ++i) {
       if (StopRequested()) break;
-      loadHistory(i);
+      loadHistory(i, *history);
     }
     reportReachability(true);
     if (!stop_.IsSet()) pool_.historyPassDone();
@@ -141,20 +140,17 @@ bool CThreadLoadQuote::historyPass() {
       pool_.ReportStep();
     }
   }
-  pool_.advanceTurn();
+  pool_.historyPassEnded();
   return true;
 }
 
-void CThreadLoadQuote::loadHistory(int security) {
+void CThreadLoadQuote::loadHistory(int security, QuoteSeries& history) {
   SecurityEntry& entry = pool_.store().entry(security);
   status("Loading history quote for symbol %s ......", entry.displaySymbol());
   int result = kQuoteFailed;
   for (int attempt = 0; attempt < kHistoryTries; ++attempt) {
-    {
-      std::lock_guard<std::mutex> hold(pool_.historyLock());
-      result = ProcessSecurityHistory(entry, *source_, pool_.history(), pool_.clock().Now(),
-                                      EffectiveConfirmDays(pool_.config()));
-    }
+    result = ProcessSecurityHistory(entry, *source_, history, pool_.clock().Now(),
+                                    EffectiveConfirmDays(pool_.config()));
     if (result == kQuoteOk) break;
     SleepWithMessages(pool_.timing().retryPauseMs);
     // A stop cuts the tries short; the answer of an aborted try means nothing.
@@ -176,11 +172,13 @@ void CThreadLoadQuote::loadHistory(int security) {
 
 void CThreadLoadQuote::realTimePasses() {
   while (!StopRequested()) {
+    const auto started = std::chrono::steady_clock::now();
     int refreshed = 0;
+    bool news = false;
     for (int i = first_; i < end_; ++i) {
       if (!pool_.store().entry(i).historyLoaded()) continue;
       ++refreshed;
-      if (!refresh(i) || StopRequested()) break;
+      if (!refresh(i, news) || StopRequested()) break;
     }
     if (inactive()) return;
     pool_.completePass();
@@ -196,20 +194,32 @@ void CThreadLoadQuote::realTimePasses() {
     }
     // Shown after the sleeping line, so it is what the status bar keeps.
     reportReachability(false);
-    if (interval > 0) {
-      SleepWithMessages(static_cast<std::int64_t>(interval) * 1000);
-    } else if (refreshed == 0) {
+    if (refreshed == 0 && interval == 0) {
       SleepWithMessages(pool_.timing().idlePassPauseMs);
+    } else {
+      SleepWithMessages(pauseAfterPass(interval, news, std::chrono::steady_clock::now() - started));
     }
     passStartTime_.store(clock.Now());
   }
 }
 
-bool CThreadLoadQuote::refresh(int security) {
+std::int64_t CThreadLoadQuote::pauseAfterPass(int intervalSeconds, bool broughtNews,
+                                              std::chrono::steady_clock::duration passLength) const {
+  const std::int64_t interval = static_cast<std::int64_t>(intervalSeconds) * 1000;
+  const std::int64_t pacing = pool_.timing().historyPacingMs;
+  if (interval >= pacing || pool_.HistoryPassesRunning() == 0) return interval;
+  // Another range is still loading its history: no back-to-back passes.
+  const bool quick = passLength < std::chrono::milliseconds(pacing);
+  return quick || !broughtNews ? pacing : interval;
+}
+
+bool CThreadLoadQuote::refresh(int security, bool& news) {
   SecurityEntry& entry = pool_.store().entry(security);
   status("Loading real time quote for symbol %s ......", entry.displaySymbol());
-  const int result = ProcessSecurityRealTime(entry, *source_, EffectiveConfirmDays(pool_.config()));
+  bool changed = false;
+  const int result = ProcessSecurityRealTime(entry, *source_, EffectiveConfirmDays(pool_.config()), &changed);
   if (result == kQuoteOk) {
+    if (changed) news = true;
     listener_->SecurityUpdated(security);
   } else if (result == kQuoteProxyError) {
     LogFormat("Thread %d got proxy error when processing real time quote of %s.", index_ + 1,

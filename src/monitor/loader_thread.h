@@ -1,12 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "core/quote_bar.h"
 #include "monitor/loader_clock.h"
 #include "monitor/loader_listener.h"
 #include "monitor/quote_source.h"
@@ -16,8 +18,9 @@ namespace velmora {
 class LoaderPool;
 
 // One loader thread of the pool: a contiguous range of the security list,
-// first its history pass (in turn after the threads before it), then
-// real-time passes until it is stopped or has failed three times.
+// first its history pass (side by side with the other threads, each into a
+// buffer of its own), then real-time passes until it is stopped or has
+// failed three times.
 class CThreadLoadQuote {
  public:
   CThreadLoadQuote(LoaderPool& pool, int index);
@@ -60,11 +63,14 @@ class CThreadLoadQuote {
   bool start(LoaderListener* listener);
   void join();
 
-  bool waitForTurn();
-  bool historyPass();  // true when it advanced LoaderTurn
-  void loadHistory(int security);
+  bool historyPass();  // true when it went through (and now counts in LoaderTurn)
+  void loadHistory(int security, QuoteSeries& history);
   void realTimePasses();
-  bool refresh(int security);  // false when the thread gives up
+  // The pause before the next real-time pass, in milliseconds.
+  std::int64_t pauseAfterPass(int intervalSeconds, bool broughtNews,
+                              std::chrono::steady_clock::duration passLength) const;
+  // False when the thread gives up; `news` is set when the quote changed.
+  bool refresh(int security, bool& news);
   void status(const char* format, const char* symbol);
   int countFailure();
   // After a pass: when every request of it failed locally, tells the status

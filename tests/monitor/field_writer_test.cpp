@@ -42,6 +42,16 @@ TEST(FieldWriter, PricesAsPrintfPrintsThem) {
                             -1e300,
                             5e-324,
                             99999.995,
+                            0.125,
+                            0.375,
+                            -0.625,
+                            1.875,
+                            0.0049999999999999,
+                            0.004,
+                            3.99999999999e13,
+                            4.0e13,
+                            -4.00000000001e13,
+                            8.9e13,
                             std::numeric_limits<double>::infinity(),
                             -std::numeric_limits<double>::infinity(),
                             std::numeric_limits<double>::quiet_NaN()};
@@ -57,6 +67,13 @@ TEST(FieldWriter, PricesAsPrintfPrintsThem) {
     if (i % 3 == 0) v = std::round(v * 1000) / 1000 + (i % 2 ? 0.005 : -0.005);
     const int width = i % 13;
     ASSERT_EQ(fixed2(width, v), printed("%*.2lf", width, v)) << v;
+  }
+  // Exact binary ties (k / 8 ends in 0.125, 0.375, ...) round to even, and
+  // values either side of them by one unit in the last place.
+  for (int i = -40000; i < 40000; ++i) {
+    const double tie = i / 8.0 + (i % 7) * 1024.0;
+    for (const double v : {tie, std::nextafter(tie, 1e300), std::nextafter(tie, -1e300)})
+      ASSERT_EQ(fixed2(0, v), printed("%*.2lf", 0, v)) << v;
   }
 }
 

@@ -103,5 +103,34 @@ TEST_F(LoaderSteps, FailuresReturnTheServiceCodeAndLeaveTheEntryAlone) {
   EXPECT_EQ(after.quoteExtra1, before.quoteExtra1);
 }
 
+// A quote service whose price only moves when told to.
+class SteadyQuote : public QuoteSource {
+ public:
+  double close = 42.0;
+  const char* time = "3:59pm";
+  int LoadHistory(const char*, int, int, int, int, int, int, int, QuoteBar*) override { return kQuoteFailed; }
+  int LoadRealTime(const char*, const RealTimePlaces& places) override {
+    places.bar->close = close;
+    places.bar->SetTime(time);
+    return 1;
+  }
+};
+
+TEST_F(LoaderSteps, RefreshTellsWhetherTheQuoteChanged) {
+  ASSERT_EQ(ProcessSecurityHistory(entry_, *source_, history_, 1133895909, 2), kQuoteOk);
+  SteadyQuote steady;
+  bool changed = false;
+  ASSERT_EQ(ProcessSecurityRealTime(entry_, steady, 2, &changed), kQuoteOk);
+  EXPECT_TRUE(changed);  // the history's own quote was another
+  ASSERT_EQ(ProcessSecurityRealTime(entry_, steady, 2, &changed), kQuoteOk);
+  EXPECT_FALSE(changed);
+  steady.time = "4:00pm";
+  ASSERT_EQ(ProcessSecurityRealTime(entry_, steady, 2, &changed), kQuoteOk);
+  EXPECT_TRUE(changed);
+  steady.close = 42.01;
+  ASSERT_EQ(ProcessSecurityRealTime(entry_, steady, 2, &changed), kQuoteOk);
+  EXPECT_TRUE(changed);
+}
+
 }  // namespace
 }  // namespace velmora
