@@ -1,25 +1,32 @@
 // Quote parsing speed for a full three-year history (1095 rows) from the CSV
-// and the HTML service, and a three-year LoadHistoryQuote from the stand-in
-// service on loopback (skipped when bin/quote-standin is not built).
+// and the HTML service, a three-year LoadHistoryQuote from the stand-in
+// service on loopback (skipped when bin/quote-standin is not built), and
+// one session's back-to-back requests with and without connection reuse.
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/system_config.h"
 #include "quotes/history_parser.h"
 #include "quotes/html_history.h"
+#include "quotes/http_fetcher.h"
 #include "quotes/internet_session.h"
 #include "quotes/quote_services.h"
 
@@ -185,6 +192,91 @@ BENCHMARK(BM_LoadHistoryQuoteThreeYearsLoopback)
     ->Arg(kHistoryYahooSpreadSheet)
     ->Arg(kHistoryYahooHtml)
     ->Unit(benchmark::kMillisecond);
+
+// A one-client HTTP/1.1 server on a loopback port answering every request
+// with one quote record; it keeps each connection open, or closes it after
+// every answer as a server honouring "Connection: close" does.
+class RecordServer {
+ public:
+  explicit RecordServer(bool keepOpen) : keepOpen_(keepOpen) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listen_, 64) != 0 ||
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
+      return;
+    base_ = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+    thread_ = std::thread([this] { run(); });
+  }
+  ~RecordServer() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (listen_ >= 0) ::close(listen_);
+  }
+  const std::string& base() const { return base_; }
+
+ private:
+  void run() {
+    const std::string body = "\"MSFT\",27.13,\"12/6/2005\",\"10:42am\",+0.11,27.02,27.20,26.97,31529100\r\n";
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                               (keepOpen_ ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n") + body;
+    while (!stop_) {
+      pollfd p{listen_, POLLIN, 0};
+      if (::poll(&p, 1, 20) <= 0) continue;
+      const int client = ::accept(listen_, nullptr, nullptr);
+      if (client < 0) continue;
+      std::string head;
+      char buffer[2048];
+      while (!stop_) {
+        pollfd c{client, POLLIN, 0};
+        if (::poll(&c, 1, 20) == 0) continue;
+        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        head.append(buffer, static_cast<std::size_t>(n));
+        if (head.find("\r\n\r\n") == std::string::npos) continue;
+        head.clear();
+        if (::send(client, answer.data(), answer.size(), MSG_NOSIGNAL) <= 0 || !keepOpen_) break;
+      }
+      ::close(client);
+    }
+  }
+
+  bool keepOpen_;
+  int listen_ = -1;
+  std::string base_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// One quote record per request, read to its end, back to back on one
+// session. Arg 0: the server closes after each answer (a new connection
+// each time); 1: it keeps the connection open (one connection for all);
+// 2: it keeps it open but every request has a new session, a new handle
+// and so a new connection, as each request had before sessions kept theirs.
+void BM_SessionRequestsLoopback(benchmark::State& state) {
+  const int mode = static_cast<int>(state.range(0));
+  RecordServer server(mode != 0);
+  if (server.base().empty()) {
+    state.SkipWithError("no loopback port");
+    return;
+  }
+  Scratch scratch;  // the log goes there
+  const std::string url = server.base() + "/d/quotes.csv?s=MSFT&f=sl1d1t1c1ohgv&e=.csv";
+  auto session = std::make_unique<InternetSession>();
+  char line[1024];
+  for (auto _ : state) {
+    if (mode == 2) session = std::make_unique<InternetSession>();
+    HttpFetcher fetcher;
+    if (fetcher.Open(url.c_str(), *session) != 200) state.SkipWithError("the request failed");
+    while (fetcher.ReadLine(sizeof line, line)) {
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SessionRequestsLoopback)->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace velmora

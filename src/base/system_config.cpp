@@ -91,6 +91,12 @@ constexpr Key integer(const char* name, int SystemConfig::*field, int value, boo
   return {name,    Kind::kInt,    Written::kAlways, blank, nullptr, field,
           nullptr, double(value), nullptr,          0,     low,     high};
 }
+// A number a new file leaves out while it is at its default, like the
+// addresses: files keep their usual layout until the user changes it.
+constexpr Key optionalInteger(const char* name, int SystemConfig::*field, int value, int low, int high) {
+  return {name, Kind::kInt, Written::kIfChanged, false, nullptr, field, nullptr, double(value), nullptr, 0,
+          low,  high};
+}
 constexpr Key number(const char* name, double SystemConfig::*field, double value, bool blank) {
   return {name, Kind::kDouble, Written::kAlways, blank, nullptr, nullptr, field, value, nullptr, 0, 0, 0};
 }
@@ -123,6 +129,8 @@ constexpr Key kKeys[] = {
     url("YahooHistoryQuoteSpreadSheetURL=", &SystemConfig::YahooHistoryQuoteSpreadSheetURL, "/table.csv"),
     url("YahooRealTimeQuoteSpreadSheetURL=", &SystemConfig::YahooRealTimeQuoteSpreadSheetURL,
         "/d/quotes.csv"),
+    optionalInteger("MaxConnectionsPerHost=", &SystemConfig::MaxConnectionsPerHost,
+                    kDefaultMaxConnectionsPerHost, 1, 16),
     server("RealTimeQuoteServer=", Kind::kRealTimeServer, &SystemConfig::RealTimeQuoteServer),
     server("HistoryQuoteServer=", Kind::kHistoryServer, &SystemConfig::HistoryQuoteServer),
 };
@@ -370,6 +378,9 @@ int EffectiveConfirmDays(const SystemConfig& config) {
 }
 int EffectiveQuoteIntervalSeconds(const SystemConfig& config) {
   return effective(config, &SystemConfig::QuoteInterval);
+}
+int EffectiveMaxConnectionsPerHost(const SystemConfig& config) {
+  return effective(config, &SystemConfig::MaxConnectionsPerHost);
 }
 
 }  // namespace velmora

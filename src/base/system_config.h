@@ -5,6 +5,11 @@
 
 namespace velmora {
 
+// Transfers in flight to one host:port across the process unless
+// MaxConnectionsPerHost says otherwise: enough for a loader pool, few enough
+// that 16 threads do not hammer one real service.
+inline constexpr int kDefaultMaxConnectionsPerHost = 8;
+
 // The process-wide settings; each field is named like its Config.ini key.
 // Flags are 0/1.
 struct SystemConfig {
@@ -28,6 +33,7 @@ struct SystemConfig {
   int bCheckVolume = 1;
   int bCheckRSI = 1;
   int bCheckStochastics = 1;
+  int MaxConnectionsPerHost = kDefaultMaxConnectionsPerHost;
 };
 
 enum RealTimeServer { kRealTimeYahoo = 0, kRealTimeMyTrack = 1 };
@@ -57,14 +63,16 @@ std::string FormatConfig(const SystemConfig& config);
 // The text that replaces `existing`.
 std::string MergeConfig(std::string_view existing, const SystemConfig& config);
 
-// Values read from the file are not range-checked; users of these three
-// settings go through these, which keep them inside the dialog's ranges.
+// Values read from the file are not range-checked; users of these
+// settings go through these, which keep them inside their ranges (the
+// dialog's, for those it edits).
 // Loader threads read QuoteInterval and TrendChangeConfirmDays while the
 // user-interface thread may change them: these read them atomically, and
 // the user-interface thread changes them with StoreSharedSetting.
-int EffectiveThreadCount(const SystemConfig& config);           // 1..16
-int EffectiveConfirmDays(const SystemConfig& config);           // 0..5
-int EffectiveQuoteIntervalSeconds(const SystemConfig& config);  // 0..kMaxQuoteIntervalSeconds
+int EffectiveThreadCount(const SystemConfig& config);            // 1..16
+int EffectiveConfirmDays(const SystemConfig& config);            // 0..5
+int EffectiveQuoteIntervalSeconds(const SystemConfig& config);   // 0..kMaxQuoteIntervalSeconds
+int EffectiveMaxConnectionsPerHost(const SystemConfig& config);  // 1..16
 
 // A file may ask for any pause; more than a day between two passes is
 // taken as one day.

@@ -28,6 +28,7 @@ class NetworkQuoteSource : public QuoteSource {
  public:
   NetworkQuoteSource(const SystemConfig& config, const std::atomic<bool>& stop, LoaderListener& listener)
       : config_(config) {
+    session_.setMaxConnectionsPerHost(EffectiveMaxConnectionsPerHost(config));
     session_.setStopFlag(&stop);
     session_.setCredentialPrompt([&listener, &stop](const CredentialRequest& request, Credentials& out) {
       return !stop.load() && listener.AskCredentials(request, out, stop);

@@ -12,7 +12,9 @@
 
 namespace velmora {
 
-// The header block sent with every request.
+// The header block sent with every request, byte for byte. A server that
+// honours its "Connection: close" ends the connection after each answer;
+// one that keeps it open has the session's next request on it.
 inline constexpr const char* kRequestHeaders =
     "Accept: text/*\r\nUser-Agent: Trevanta Software\r\nConnection: close\r\n";
 

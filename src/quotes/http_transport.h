@@ -41,15 +41,26 @@ class HttpConnection {
   [[nodiscard]] virtual long Read(char* buffer, std::size_t size, std::string& error) = 0;
 };
 
+// What a transport keeps for one session between its requests (the network
+// library's handles and caches), so that consecutive requests of the
+// session reuse them. The transport makes it on the session's first
+// request; the session holds it, and so does every connection using it.
+class TransportSessionState {
+ public:
+  virtual ~TransportSessionState() = default;
+};
+
 class HttpTransport {
  public:
   virtual ~HttpTransport() = default;
-  // Null when no connection object can be made for the server.
+  // Null when no connection object can be made for the server. Keeps what
+  // it needs between requests in the session's transport state.
   [[nodiscard]] virtual std::unique_ptr<HttpConnection> Connect(const UrlParts& url,
-                                                                const InternetSession& session) = 0;
+                                                                InternetSession& session) = 0;
 };
 
-// The libcurl transport; shared, stateless, safe to use from every thread.
+// The libcurl transport; shared, safe to use from every thread. What it
+// keeps for a session lives in that session.
 [[nodiscard]] std::shared_ptr<HttpTransport> DefaultHttpTransport();
 
 }  // namespace velmora

@@ -1,8 +1,21 @@
 #include "quotes/internet_session.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "base/app_identity.h"
 
 namespace velmora {
+
+std::string TransferTimeLimitText(long ms) {
+  char text[80];
+  if (ms % 1000 == 0) {
+    std::snprintf(text, sizeof text, "no complete answer within %ld seconds", ms / 1000);
+  } else {
+    std::snprintf(text, sizeof text, "no complete answer within %ld ms", ms);
+  }
+  return text;
+}
 
 InternetSession::InternetSession(std::shared_ptr<HttpTransport> transport)
     : agent_(kAppTitle), transport_(std::move(transport)) {}
@@ -33,6 +46,10 @@ void InternetSession::setTimeouts(long connectTimeoutMs, long stallTimeoutMs) {
 void InternetSession::setTransferLimits(std::size_t maxBytes, long maxTimeMs) {
   transferByteLimit_ = maxBytes > 0 ? maxBytes : 1;
   transferTimeLimitMs_ = maxTimeMs > 0 ? maxTimeMs : 1;
+}
+
+void InternetSession::setMaxConnectionsPerHost(int limit) {
+  maxConnectionsPerHost_ = std::clamp(limit, 1, 16);
 }
 
 }  // namespace velmora

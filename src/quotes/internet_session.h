@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "base/system_config.h"
 #include "quotes/http_transport.h"
 
 namespace velmora {
@@ -17,6 +18,10 @@ namespace velmora {
 // sending (or trickles) can never hold a loader thread.
 inline constexpr std::size_t kTransferByteLimit = 16u * 1024u * 1024u;  // 16 MB
 inline constexpr long kTransferTimeLimitMs = 120000;                    // 120 s
+
+// "no complete answer within 120 seconds": why a transfer that reached its
+// time limit failed.
+std::string TransferTimeLimitText(long ms);
 
 // What a credential prompt is told about the refused request.
 struct CredentialRequest {
@@ -37,6 +42,9 @@ class InternetSession {
   using CredentialPrompt = std::function<bool(const CredentialRequest&, Credentials&)>;
 
   explicit InternetSession(std::shared_ptr<HttpTransport> transport = DefaultHttpTransport());
+  // The transport's handles belong to this session and its one thread.
+  InternetSession(const InternetSession&) = delete;
+  InternetSession& operator=(const InternetSession&) = delete;
 
   // False when the network library could not be set up.
   bool ok() const { return transport_ != nullptr; }
@@ -73,6 +81,17 @@ class InternetSession {
   long transferTimeLimitMs() const { return transferTimeLimitMs_; }
   void setTransferLimits(std::size_t maxBytes, long maxTimeMs);
 
+  // At most this many transfers of the whole process are in flight to one
+  // host:port at a time (kept to 1..16); this session's requests wait for
+  // a free place. The owner passes its configuration's value.
+  int maxConnectionsPerHost() const { return maxConnectionsPerHost_; }
+  void setMaxConnectionsPerHost(int limit);
+
+  // What the transport keeps between this session's requests; null until
+  // its first request.
+  const std::shared_ptr<TransportSessionState>& transportState() const { return transportState_; }
+  void setTransportState(std::shared_ptr<TransportSessionState> state) { transportState_ = std::move(state); }
+
   // How many requests of this session had an answer (a status line) from a
   // server: a local failure with no new answer never reached the service.
   long answeredRequests() const { return answeredRequests_; }
@@ -89,6 +108,8 @@ class InternetSession {
   std::size_t transferByteLimit_ = kTransferByteLimit;
   long transferTimeLimitMs_ = kTransferTimeLimitMs;
   long answeredRequests_ = 0;
+  int maxConnectionsPerHost_ = kDefaultMaxConnectionsPerHost;
+  std::shared_ptr<TransportSessionState> transportState_;
 };
 
 }  // namespace velmora

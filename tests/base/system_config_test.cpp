@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -266,6 +267,41 @@ TEST_F(ConfigTest, OutOfRangeValuesAreClampedWhereUsed) {
   // A pause that would overflow in milliseconds is at most a day.
   c = readText("QuoteInterval=2147484\r");
   EXPECT_EQ(EffectiveQuoteIntervalSeconds(c), 86400);
+}
+
+// The per-host connection cap is read like any number, kept to 1..16
+// where used, and written only once it differs from its default, so a new
+// file keeps its 23 lines and a file that never named it keeps its layout.
+TEST_F(ConfigTest, MaxConnectionsPerHostIsWrittenOnlyWhenChanged) {
+  SystemConfig c;
+  SetConfigDefaults(c);
+  EXPECT_EQ(c.MaxConnectionsPerHost, 8);
+  EXPECT_EQ(EffectiveMaxConnectionsPerHost(c), 8);
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  const std::string fresh = ReadFile(folder.file("Config.ini"));
+  EXPECT_EQ(fresh.find("MaxConnectionsPerHost"), std::string::npos);
+  EXPECT_EQ(std::count(fresh.begin(), fresh.end(), '\n'), 23);
+
+  c = readText("MaxConnectionsPerHost=3\r");
+  EXPECT_EQ(c.MaxConnectionsPerHost, 3);
+  c.MaxConnectionsPerHost = 0;
+  EXPECT_EQ(EffectiveMaxConnectionsPerHost(c), 1);
+  c = readText("MaxConnectionsPerHost=40\r");
+  EXPECT_EQ(c.MaxConnectionsPerHost, 40);  // stored as read
+  EXPECT_EQ(EffectiveMaxConnectionsPerHost(c), 16);
+
+  // Changed: a new file gets it after the usual lines; a file that names it
+  // keeps it where it stands.
+  std::filesystem::remove(folder.file("Config.ini"));
+  SetConfigDefaults(c);
+  c.MaxConnectionsPerHost = 4;
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini")), fresh + "MaxConnectionsPerHost=4\r\n");
+  WriteFile(folder.file("Config.ini"), "MaxConnectionsPerHost=2\r\nShowMA=No\r\n");
+  ASSERT_TRUE(ReadConfig(c, folder.file("Config.ini")));
+  c.MaxConnectionsPerHost = 8;
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini")).substr(0, 36), "MaxConnectionsPerHost=8\r\nShowMA=No\r\n");
 }
 
 }  // namespace

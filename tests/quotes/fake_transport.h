@@ -146,7 +146,7 @@ class FakeConnection : public HttpConnection {
 class FakeTransport : public HttpTransport {
  public:
   explicit FakeTransport(std::shared_ptr<FakeServer> server) : server_(std::move(server)) {}
-  std::unique_ptr<HttpConnection> Connect(const UrlParts& url, const InternetSession&) override {
+  std::unique_ptr<HttpConnection> Connect(const UrlParts& url, InternetSession&) override {
     ++server_->connects;
     if (server_->refuseConnect) return nullptr;
     return std::make_unique<FakeConnection>(server_,

@@ -41,6 +41,7 @@ void CVelmoraView::loadChart() {
   setWindowTitle(QString::fromLatin1(ChartWindowTitle(settings)));
 
   InternetSession session;
+  session.setMaxConnectionsPerHost(EffectiveMaxConnectionsPerHost(config()));
   if (context_.credentials) session.setCredentialPrompt(context_.credentials);
   ChartQuoteSource source(config());
   // The size may have changed while the notice was painted.
