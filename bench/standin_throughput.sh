@@ -29,7 +29,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A fixed clock keeps the pages the same from run to run.
+# A fixed clock keeps the pages the same from run to run. The output file is
+# made first: the server opens it only after this shell starts reading it.
+: >"$work/out"
 "$server" --port 0 --now 2005-12-06T17:00 >"$work/out" 2>"$work/err" &
 pid=$!
 port=""

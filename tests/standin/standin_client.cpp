@@ -1,11 +1,13 @@
 #include "standin/standin_client.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace velmora::test {
@@ -155,6 +157,76 @@ HttpReply PendingRequest::Finish(std::chrono::milliseconds timeout) {
   HttpReply reply = ParseReply(raw);
   reply.timedOut = timedOut;
   return reply;
+}
+
+ConnectionBurst::ConnectionBurst(int port, int count) : port_(port) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  for (int i = 0; i < count; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    State state = State::kFailed;
+    if (fd >= 0) {
+      const int r = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+      state = r == 0 ? State::kConnected : errno == EINPROGRESS ? State::kPending : State::kFailed;
+    }
+    fds_.push_back(fd);
+    states_.push_back(state);
+  }
+}
+
+ConnectionBurst::~ConnectionBurst() {
+  for (int fd : fds_) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+int ConnectionBurst::WaitConnected(std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    std::vector<pollfd> pending;
+    std::vector<std::size_t> which;
+    for (std::size_t i = 0; i < fds_.size(); ++i) {
+      if (states_[i] != State::kPending) continue;
+      pending.push_back({fds_[i], POLLOUT, 0});
+      which.push_back(i);
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+            .count();
+    if (pending.empty() || left <= 0) break;
+    if (::poll(pending.data(), pending.size(), static_cast<int>(left)) < 0 && errno != EINTR) break;
+    for (std::size_t k = 0; k < pending.size(); ++k) {
+      if (pending[k].revents == 0) continue;
+      int error = 0;
+      socklen_t size = sizeof error;
+      const bool ok = ::getsockopt(pending[k].fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+      states_[which[k]] = ok ? State::kConnected : State::kFailed;
+    }
+  }
+  int connected = 0;
+  for (State state : states_) connected += state == State::kConnected ? 1 : 0;
+  return connected;
+}
+
+std::vector<HttpReply> ConnectionBurst::Exchange(const std::string& target,
+                                                 std::chrono::milliseconds timeout) {
+  std::vector<bool> sent(fds_.size(), false);
+  for (std::size_t i = 0; i < fds_.size(); ++i) {
+    if (states_[i] != State::kConnected) continue;
+    ::fcntl(fds_[i], F_SETFL, ::fcntl(fds_[i], F_GETFL) & ~O_NONBLOCK);
+    sent[i] = sendAll(fds_[i], requestText(port_, target, {}));
+  }
+  std::vector<HttpReply> replies;
+  for (std::size_t i = 0; i < fds_.size(); ++i) {
+    if (!sent[i]) continue;
+    bool timedOut = false;
+    HttpReply reply = ParseReply(readAll(fds_[i], timeout, timedOut));
+    reply.timedOut = timedOut;
+    replies.push_back(std::move(reply));
+  }
+  return replies;
 }
 
 }  // namespace velmora::test

@@ -48,4 +48,26 @@ class PendingRequest {
   int fd_ = -1;
 };
 
+// Connection attempts started all at once, none waiting for the server to
+// take the one before: what the server's queue of pending connections holds.
+class ConnectionBurst {
+ public:
+  ConnectionBurst(int port, int count);
+  ~ConnectionBurst();
+  ConnectionBurst(const ConnectionBurst&) = delete;
+  ConnectionBurst& operator=(const ConnectionBurst&) = delete;
+
+  // Waits until every attempt has connected or failed, or `wait` passed;
+  // returns how many are connected.
+  int WaitConnected(std::chrono::milliseconds wait);
+  // GET `target` on every connected socket; the answers in order.
+  std::vector<HttpReply> Exchange(const std::string& target, std::chrono::milliseconds timeout);
+
+ private:
+  enum class State { kPending, kConnected, kFailed };
+  int port_;
+  std::vector<int> fds_;
+  std::vector<State> states_;
+};
+
 }  // namespace velmora::test

@@ -137,11 +137,12 @@ TEST_F(StandinFaults, SlowAnswersLate) {
 
 TEST_F(StandinFaults, HungRequestsDoNotHoldUpOthers) {
   std::vector<std::unique_ptr<PendingRequest>> hung;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 32; ++i) {
     hung.push_back(std::make_unique<PendingRequest>(port(), history("HUNG")));
     ASSERT_TRUE(hung.back()->sent());
   }
-  // Sixteen clients at once while eight requests hang.
+  // Sixteen clients at once, served side by side, while thirty-two requests
+  // hold a worker each.
   std::vector<std::unique_ptr<PendingRequest>> clients;
   for (int i = 0; i < 16; ++i) clients.push_back(std::make_unique<PendingRequest>(port(), history("MSFT")));
   const std::string expected = healthy(history("MSFT"));
@@ -271,8 +272,9 @@ TEST(StandinProcess, CommandLine) {
   ASSERT_TRUE(help.started());
   EXPECT_EQ(help.Wait(10s), 0);
   const std::string text = help.DrainStdout();
-  for (const char* option : {"--port", "--bind", "--data-dir", "--fault", "--latency", "--page-size", "--now",
-                             "--request-log", "TIME CLIENT METHOD TARGET STATUS BYTES DURATION FAULT"}) {
+  for (const char* option :
+       {"--port", "--bind", "--data-dir", "--fault", "--latency", "--page-size", "--now", "--request-log",
+        "--backlog", "TIME CLIENT METHOD TARGET STATUS BYTES DURATION FAULT"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   for (std::vector<std::string> bad : {std::vector<std::string>{"--port", "70000"},
@@ -280,6 +282,7 @@ TEST(StandinProcess, CommandLine) {
                                        {"--fault", "MSFT=melt"},
                                        {"--now", "2005-13-01T10:00"},
                                        {"--page-size", "0"},
+                                       {"--backlog", "0"},
                                        {"--data-dir", "/no/such/folder"},
                                        {"--bogus"},
                                        {"--latency"}}) {

@@ -1,5 +1,6 @@
 // quote-standin: the stand-in quote service. See --help.
 #include <httplib.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <atomic>
@@ -24,15 +25,24 @@ using velmora::standin::UsageText;
 // one, and so does every request of the hang fault until its client gives up.
 constexpr std::size_t kWorkerThreads = 64;
 
-void setSocketOptions(int sock) {
-  // Reuse the address after a restart, but never share a port with another server.
-  int yes = 1;
-  ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-}
+// The server library listens with a fixed queue of 5 pending connections:
+// more clients than that connecting at once lose their first attempt and try
+// again a second later. The library hands every socket it makes for listening
+// to the socket-options callback before binding it, so the last one handed
+// over is the one that bound; main() then listens on it again with the queue
+// length asked for (Linux takes a new length on a listening socket).
+struct ListeningSocket {
+  int fd = -1;
+};
 
-void configure(httplib::Server& server, QuoteService& service) {
+void configure(httplib::Server& server, QuoteService& service, ListeningSocket& listening) {
   server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-  server.set_socket_options(setSocketOptions);
+  server.set_socket_options([&listening](int sock) {
+    // Reuse the address after a restart, but never share a port with another server.
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    listening.fd = sock;
+  });
   server.set_tcp_nodelay(true);
   server.set_keep_alive_timeout(2);
   server.set_read_timeout(5, 0);
@@ -86,6 +96,25 @@ ServiceSettings serviceSettings(const StandinOptions& options) {
 [[nodiscard]] int bindServer(httplib::Server& server, const StandinOptions& options) {
   if (options.port == 0) return server.bind_to_any_port(options.bind);
   return server.bind_to_port(options.bind, options.port) ? options.port : -1;
+}
+
+// Gives the bound socket its queue of `backlog` pending connections (the
+// system caps it at net.core.somaxconn); false when the socket is not the
+// server's listening socket on `port` or the system refuses.
+[[nodiscard]] bool setBacklog(const ListeningSocket& listening, int port, int backlog) {
+  if (listening.fd < 0) return false;
+  int accepting = 0;
+  socklen_t size = sizeof accepting;
+  if (::getsockopt(listening.fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &size) != 0 || accepting == 0) {
+    return false;
+  }
+  sockaddr_storage addr{};
+  socklen_t addrSize = sizeof addr;
+  if (::getsockname(listening.fd, reinterpret_cast<sockaddr*>(&addr), &addrSize) != 0) return false;
+  int boundPort = -1;
+  if (addr.ss_family == AF_INET) boundPort = ntohs(reinterpret_cast<const sockaddr_in*>(&addr)->sin_port);
+  if (addr.ss_family == AF_INET6) boundPort = ntohs(reinterpret_cast<const sockaddr_in6*>(&addr)->sin6_port);
+  return boundPort == port && ::listen(listening.fd, backlog) == 0;
 }
 
 void announceListening(const std::string& bind, int port) {
@@ -149,10 +178,16 @@ int main(int argc, char** argv) {
   }
 
   httplib::Server server;
-  configure(server, service);
+  ListeningSocket listening;
+  configure(server, service, listening);
   const int port = bindServer(server, options);
   if (port <= 0) {
     std::fprintf(stderr, "quote-standin: cannot listen on %s port %d\n", options.bind.c_str(), options.port);
+    return 1;
+  }
+  if (!setBacklog(listening, port, options.backlog)) {
+    std::fprintf(stderr, "quote-standin: cannot set the queue of %d pending connections on %s port %d\n",
+                 options.backlog, options.bind.c_str(), port);
     return 1;
   }
   announceListening(options.bind, port);

@@ -33,6 +33,10 @@ Options:
   --page-size N       history rows per page (default 200)
   --now YYYY-MM-DDTHH:MM
                       fix the service's clock at this New York time
+  --backlog N         queue up to N connections that wait to be served
+                      (default 1024; the system caps it at
+                      net.core.somaxconn): clients that connect at once are
+                      not turned away to retry a second later
   --request-log FILE  append one line per request to FILE:
                         TIME CLIENT METHOD TARGET STATUS BYTES DURATION FAULT
                       TIME in UTC (2025-06-02T14:03:07.123Z), CLIENT as
@@ -67,8 +71,8 @@ bool isFolder(const std::string& path) {
 }
 
 bool takesValue(const std::string& name) {
-  static const char* const kWithValue[] = {"--port",    "--bind",      "--data-dir", "--fault",
-                                           "--latency", "--page-size", "--now",      "--request-log"};
+  static const char* const kWithValue[] = {"--port",      "--bind", "--data-dir",    "--fault",  "--latency",
+                                           "--page-size", "--now",  "--request-log", "--backlog"};
   bool known = false;
   for (const char* option : kWithValue) known = known || name == option;
   return known;
@@ -98,6 +102,9 @@ bool takesValue(const std::string& name) {
   } else if (name == "--page-size") {
     ok = readInt(value, 1, 100000, options.pageSize);
     if (!ok) error = "--page-size wants a number from 1 to 100000";
+  } else if (name == "--backlog") {
+    ok = readInt(value, 1, 65535, options.backlog);
+    if (!ok) error = "--backlog wants a number from 1 to 65535";
   } else if (name == "--now") {
     MarketTime t;
     ok = ParseMarketTime(value, t);

@@ -8,6 +8,8 @@
 
 namespace velmora::standin {
 
+inline constexpr int kDefaultBacklog = 1024;
+
 struct StandinOptions {
   int port = 0;  // set from kDefaultQuotePort
   std::string bind = "127.0.0.1";
@@ -17,6 +19,9 @@ struct StandinOptions {
   int pageSize = 200;
   std::optional<MarketTime> now;
   std::string requestLog;
+  // Connections the system queues for the server while every worker is busy
+  // (the rest wait for the client's retry a second later).
+  int backlog = kDefaultBacklog;
 };
 
 enum class OptionsResult { kRun, kHelp, kError };
