@@ -68,6 +68,30 @@ void BM_SurfaceFill1080p(benchmark::State& state) {
 }
 BENCHMARK(BM_SurfaceFill1080p)->Unit(benchmark::kMicrosecond);
 
+// Boxes the size of a monitor field (nine characters of the list font),
+// filled plainly (the text boxes) or with the brush in xor mode.
+void BM_SurfaceFieldBoxes(benchmark::State& state) {
+  const bool xorMode = state.range(0) == 1;
+  QImage canvas = makeCanvas(1600, 1000);
+  constexpr int kBoxes = 1000;
+  for (auto _ : state) {
+    Surface s(canvas);
+    s.setRasterMode(xorMode ? RasterMode::Xor : RasterMode::Copy);
+    s.selectPen(Pen::none());
+    s.selectBrush(Brush::solid(rgb(0, 255, 255)));
+    for (int i = 0; i < kBoxes; ++i) {
+      const Rect box{4 + (i % 21) * 72, 4 + (i / 21) * 15, 4 + (i % 21) * 72 + 72, 4 + (i / 21) * 15 + 15};
+      if (xorMode)
+        s.rectangle(box);
+      else
+        s.fillRect(box, rgb(214, 214, 214));
+    }
+    benchmark::DoNotOptimize(canvas.constBits());
+  }
+  state.SetItemsProcessed(state.iterations() * kBoxes);
+}
+BENCHMARK(BM_SurfaceFieldBoxes)->ArgName("xor")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 // A pointer move over a chart: take the old cross-hair and price label away,
 // draw the new ones.
 void BM_SurfacePointerMove(benchmark::State& state) {

@@ -1,6 +1,7 @@
 #include "draw/surface.h"
 
 #include <QPainterPath>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -319,19 +320,30 @@ void Surface::drawText(int x, int y, ResolvedFont& font, std::string_view latin1
     raster::FillRect(pixels_, box, {state_.backgroundColour, false});
   Rect touched = box;
   const QRgb ink = state_.textColour | 0xff000000u;
+  const Rect canvas = pixels_.bounds();
   int penX = x;
   for (char ch : latin1) {
     const Glyph& g = font.glyph(static_cast<unsigned char>(ch));
-    for (const GlyphRun& run : g.runs) {
-      const int row = y + run.dy;
-      if (row < 0 || row >= pixels_.height) continue;
-      const int from = std::max(penX + run.dx, 0);
-      const int to = std::min(penX + run.dx + run.length, pixels_.width);
-      if (from < to) std::fill_n(&pixels_.at(from, row), to - from, ink);
+    if (!g.runs.empty()) {
+      const Rect inked{penX + g.bounds.left, y + g.bounds.top, penX + g.bounds.right, y + g.bounds.bottom};
+      if (!g.rowMasks.empty() && inked.intersected(canvas) == inked) {
+        // Wholly on the canvas: each row's pixels straight from its mask.
+        QRgb* line = &pixels_.at(inked.left, inked.top);
+        for (uint64_t mask : g.rowMasks) {
+          for (; mask != 0; mask &= mask - 1) line[std::countr_zero(mask)] = ink;
+          line += pixels_.stride;
+        }
+      } else {
+        for (const GlyphRun& run : g.runs) {
+          const int row = y + run.dy;
+          if (row < 0 || row >= pixels_.height) continue;
+          const int from = std::max(penX + run.dx, 0);
+          const int to = std::min(penX + run.dx + run.length, pixels_.width);
+          if (from < to) std::fill_n(&pixels_.at(from, row), to - from, ink);
+        }
+      }
+      touched = touched.united(inked);
     }
-    if (!g.runs.empty())
-      touched = touched.united(
-          {penX + g.bounds.left, y + g.bounds.top, penX + g.bounds.right, y + g.bounds.bottom});
     penX += g.advance;
   }
   markDirty(touched);

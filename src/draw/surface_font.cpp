@@ -100,6 +100,13 @@ void ResolvedFont::render(unsigned char c, Glyph& out) const {
       out.bounds = out.bounds.united({run.dx, run.dy, run.dx + run.length, run.dy + 1});
     }
   }
+  if (out.runs.empty() || out.bounds.width() > 64) return;
+  out.rowMasks.assign(static_cast<size_t>(out.bounds.height()), 0);
+  for (const GlyphRun& run : out.runs) {
+    const int shift = run.dx - out.bounds.left;
+    const uint64_t bits = run.length == 64 ? ~uint64_t{0} : ((uint64_t{1} << run.length) - 1);
+    out.rowMasks[static_cast<size_t>(run.dy - out.bounds.top)] |= bits << shift;
+  }
 }
 
 ResolvedFont& ResolveFont(const FontSpec& fontSpec) {

@@ -28,6 +28,9 @@ struct Glyph {
   int advance = 0;
   Rect bounds;  // of the runs, relative to the cell's top-left corner
   std::vector<GlyphRun> runs;
+  // The same pixels as one mask per row of `bounds`, top down: bit i is the
+  // pixel at bounds.left + i. Empty when the glyph is wider than a mask.
+  std::vector<uint64_t> rowMasks;
 };
 
 class ResolvedFont {

@@ -6,17 +6,40 @@
 
 namespace velmora::raster {
 
+namespace {
+
+// Pixels written per step of a span: a fixed count of plain stores that the
+// compiler turns into a few vector stores.
+constexpr std::ptrdiff_t kBlock = 8;
+
+}  // namespace
+
+void FillSpan(QRgb* first, std::ptrdiff_t count, Ink ink) {
+  QRgb* p = first;
+  QRgb* const end = first + std::max<std::ptrdiff_t>(count, 0);
+  if (ink.xorMode) {
+    const QRgb bits = ink.colour & 0x00ffffffu;
+    for (; end - p >= kBlock; p += kBlock)
+      for (std::ptrdiff_t i = 0; i < kBlock; ++i) p[i] ^= bits;
+    for (; p < end; ++p) *p ^= bits;
+  } else {
+    const QRgb pixel = ink.colour | 0xff000000u;
+    for (; end - p >= kBlock; p += kBlock)
+      for (std::ptrdiff_t i = 0; i < kBlock; ++i) p[i] = pixel;
+    for (; p < end; ++p) *p = pixel;
+  }
+}
+
 void FillRect(const PixelTarget& t, const Rect& r, Ink ink) {
   const Rect c = r.intersected(t.bounds());
   if (c.isEmpty()) return;
-  for (int y = c.top; y < c.bottom; ++y) {
-    QRgb* row = &t.at(c.left, y);
-    if (ink.xorMode) {
-      for (int x = 0; x < c.width(); ++x) ink.apply(row[x]);
-    } else {
-      std::fill_n(row, c.width(), ink.colour | 0xff000000u);
-    }
+  const std::ptrdiff_t width = c.width();
+  // Rows that span the whole memory follow each other: one run for all.
+  if (width == t.stride) {
+    FillSpan(&t.at(0, c.top), width * c.height(), ink);
+    return;
   }
+  for (int y = c.top; y < c.bottom; ++y) FillSpan(&t.at(c.left, y), width, ink);
 }
 
 void FillPolygon(const PixelTarget& t, std::span<const QPoint> points, Ink ink) {
@@ -44,7 +67,7 @@ void FillPolygon(const PixelTarget& t, std::span<const QPoint> points, Ink ink) 
     for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
       const long long from = std::max<long long>(crossings[i], 0);
       const long long to = std::min<long long>(crossings[i + 1], t.width);
-      for (long long x = from; x < to; ++x) ink.apply(t.at(static_cast<int>(x), y));
+      if (from < to) FillSpan(&t.at(static_cast<int>(from), y), to - from, ink);
     }
   }
 }

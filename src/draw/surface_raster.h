@@ -103,8 +103,12 @@ void WalkLine(const PixelTarget& t, int x0, int y0, int x1, int y1, Plot&& plot)
   }
 }
 
+// Applies the ink to `count` pixels from `first` on (nothing when count <= 0),
+// several pixels per store.
+void FillSpan(QRgb* first, std::ptrdiff_t count, Ink ink);
+
 // Fills the rectangle (right and bottom excluded; nothing when right <= left
-// or bottom <= top), clipped to the target.
+// or bottom <= top), clipped to the target, a whole row at a time.
 void FillRect(const PixelTarget& t, const Rect& r, Ink ink);
 
 // Fills the inside of a closed polygon by the even-odd rule: a pixel is
