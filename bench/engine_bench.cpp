@@ -1,9 +1,12 @@
 // The analysis engine over a three-year daily series (1095 bars): the full
 // computation, the loader's incremental update of the newest N + 1 bars,
-// and each stage alone to show where the time goes. "per_bar" is the time
-// per analysed bar.
+// each stage alone to show where the time goes, and for scale a plain
+// C-style computation of six EMAs, RSI and stochastics over arrays of
+// doubles, the way a tuned indicator library does it. "per_bar" is the
+// time per analysed bar.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -121,5 +124,161 @@ BENCHMARK(BM_StageRsi);
 BENCHMARK(BM_StageStochastics);
 BENCHMARK(BM_StageMovingAverages);
 BENCHMARK(BM_StageSignals);
+
+// The engine's share of the work the plain computation below does: RSI,
+// stochastics and the moving averages (with the volume average and flags).
+void BM_StagesRsiStochasticsAverages(benchmark::State& s) {
+  stageBench(s, [](const SeriesRange& r, SignalState&) {
+    velmora::computeRsi(r, 14);
+    velmora::computeStochastics(r, 14, 3, 3);
+    velmora::computeMovingAverages(r);
+  });
+}
+BENCHMARK(BM_StagesRsiStochasticsAverages);
+
+// The plain computation: arrays oldest first, each indicator in one tight
+// loop of its own, as a library's one call per indicator runs them (so the
+// six EMAs are six passes). EMAs seeded with their simple mean; Wilder's
+// RSI as 100 * gain / (gain + loss); %K over 14 bars whose extremes are
+// searched again only when the bar holding one leaves the window, %K and %D
+// as 3-bar means kept by running sums.
+struct Plain {
+  std::vector<double> high, low, close;
+  std::array<std::vector<double>, 6> ema;
+  std::vector<double> rsi, k, d, fastK;
+
+  explicit Plain(const std::vector<QuoteBar>& bars) {
+    const std::size_t n = bars.size();
+    for (std::size_t t = 0; t < n; ++t) {  // oldest first
+      const QuoteBar& b = bars[n - 1 - t];
+      high.push_back(b.high);
+      low.push_back(b.low);
+      close.push_back(b.close);
+    }
+    for (auto& e : ema) e.assign(n, 0);
+    rsi.assign(n, 0);
+    k.assign(n, 0);
+    d.assign(n, 0);
+    fastK.assign(n, 0);
+  }
+  int size() const { return static_cast<int>(close.size()); }
+};
+
+void plainEma(const double* close, int n, int period, double* out) {
+  if (n < period) return;
+  double sum = 0;
+  for (int t = 0; t < period; ++t) sum += close[t];
+  double e = sum / period;
+  out[period - 1] = e;
+  const double w = 2.0 / (period + 1);
+  for (int t = period; t < n; ++t) {
+    e += w * (close[t] - e);
+    out[t] = e;
+  }
+}
+
+void plainRsi(const double* close, int n, int period, double* out) {
+  if (n <= period) return;
+  double gain = 0, loss = 0;
+  auto add = [&](int t) {
+    const double diff = close[t] - close[t - 1];
+    if (diff > 0) {
+      gain += diff;
+    } else {
+      loss -= diff;
+    }
+  };
+  for (int t = 1; t <= period; ++t) add(t);
+  gain /= period;
+  loss /= period;
+  for (int t = period + 1; t < n; ++t) {
+    gain *= period - 1;
+    loss *= period - 1;
+    add(t);
+    gain /= period;
+    loss /= period;
+    out[t] = gain + loss != 0 ? 100 * gain / (gain + loss) : 50;
+  }
+}
+
+void plainStochastics(const double* high, const double* low, const double* close, int n, int lookback,
+                      int smoothing, double* fastK, double* k, double* d) {
+  int highestAt = -1, lowestAt = -1;
+  double highest = 0, lowest = 0;
+  for (int t = lookback - 1; t < n; ++t) {
+    const int oldest = t - lookback + 1;
+    if (highestAt < oldest) {
+      highestAt = oldest;
+      for (int j = oldest + 1; j <= t; ++j)
+        if (high[j] >= high[highestAt]) highestAt = j;
+      highest = high[highestAt];
+    } else if (high[t] >= highest) {
+      highestAt = t;
+      highest = high[t];
+    }
+    if (lowestAt < oldest) {
+      lowestAt = oldest;
+      for (int j = oldest + 1; j <= t; ++j)
+        if (low[j] <= low[lowestAt]) lowestAt = j;
+      lowest = low[lowestAt];
+    } else if (low[t] <= lowest) {
+      lowestAt = t;
+      lowest = low[t];
+    }
+    const double span = highest - lowest;
+    fastK[t] = span != 0 ? (close[t] - lowest) * 100 / span : 50;
+  }
+  double kSum = 0, dSum = 0;
+  for (int t = lookback - 1; t < n; ++t) {
+    kSum += fastK[t];
+    if (t >= lookback - 1 + smoothing) kSum -= fastK[t - smoothing];
+    k[t] = kSum / smoothing;
+    dSum += k[t];
+    if (t >= lookback - 1 + smoothing) dSum -= k[t - smoothing];
+    d[t] = dSum / smoothing;
+  }
+}
+
+constexpr int kPlainPeriods[6] = {5, 10, 20, 50, 100, 200};
+
+template <typename Work>
+void plainBench(benchmark::State& state, Work work) {
+  Plain p(marketBars(kBars));
+  for (auto _ : state) {
+    work(p);
+    benchmark::ClobberMemory();
+  }
+  perBar(state, kBars);
+}
+
+void plainEmas(Plain& p) {
+  for (int e = 0; e < 6; ++e) plainEma(p.close.data(), p.size(), kPlainPeriods[e], p.ema[e].data());
+}
+void plainRsi(Plain& p) { plainRsi(p.close.data(), p.size(), 14, p.rsi.data()); }
+void plainStochastics(Plain& p) {
+  plainStochastics(p.high.data(), p.low.data(), p.close.data(), p.size(), 14, 3, p.fastK.data(), p.k.data(),
+                   p.d.data());
+}
+
+void BM_PlainEmasRsiStochastics(benchmark::State& s) {
+  plainBench(s, [](Plain& p) {
+    plainRsi(p);
+    plainStochastics(p);
+    plainEmas(p);
+  });
+}
+void BM_PlainSixEmas(benchmark::State& s) {
+  plainBench(s, [](Plain& p) { plainEmas(p); });
+}
+void BM_PlainRsi(benchmark::State& s) {
+  plainBench(s, [](Plain& p) { plainRsi(p); });
+}
+void BM_PlainStochastics(benchmark::State& s) {
+  plainBench(s, [](Plain& p) { plainStochastics(p); });
+}
+BENCHMARK(BM_PlainEmasRsiStochastics);
+BENCHMARK(BM_PlainSixEmas);
+BENCHMARK(BM_PlainRsi);
+BENCHMARK(BM_PlainStochastics);
 
 }  // namespace

@@ -15,35 +15,6 @@ double RoundTo2DecimalsByText(double value) {
   return std::strtod(text, nullptr);
 }
 
-// Printing with "%.2lf" rounds the exact binary value to the nearest
-// hundredth, ties to even; reading back gives the double nearest to k/100,
-// which a correctly rounded division k / 100.0 also gives. The exact product
-// value * 100 is p + e with e recovered exactly, so ties and near-ties are
-// decided on exact values. Large or non-finite values take the text route.
-double RoundTo2Decimals(double value) {
-  if (!(std::fabs(value) < 1e13)) return RoundTo2DecimalsByText(value);
-  const double p = value * 100.0;
-  // The rounding error of p, exact (Dekker's product with Veltkamp's split;
-  // 100 needs no split). Plain arithmetic rather than a library fma call,
-  // which is slow on machines without the instruction.
-  const double c = 134217729.0 * value;  // 2^27 + 1
-  const double hi = c - (c - value);
-  const double lo = value - hi;
-  const double e = (hi * 100.0 - p) + lo * 100.0;  // exact: value*100 == p + e
-  const double f = std::floor(p);
-  const double d = (p - f) - 0.5;  // both steps exact for |p| < 2^52
-  double k;
-  if (d > 0 || (d == 0 && e > 0)) {
-    k = f + 1;
-  } else if (d < 0 || e < 0) {
-    k = f;
-  } else {
-    k = (static_cast<long long>(f) & 1) == 0 ? f : f + 1;  // an exact tie goes to even
-  }
-  const double r = k / 100.0;
-  return r == 0 ? std::copysign(0.0, value) : r;
-}
-
 const char* FormatThousands(std::int64_t n) {
   thread_local char text[32];
   if (n < 0) {

@@ -11,14 +11,16 @@ void computeChange(const SeriesRange& r) {
     r.bars[i].changePercent = 0;
     --i;
   }
+  if (i < r.end) return;
+  double previous = r.at(i + 1).close;  // carried from bar to bar
   for (; i >= r.end; --i) {
     QuoteBar& bar = r.bars[i];
-    const double previous = r.at(i + 1).close;
     const double difference = bar.close - previous;
     bar.change = RoundTo2Decimals(difference);
     // The percent comes from the unrounded difference. A previous close of 0
     // has no meaningful percent; 0 is shown.
     bar.changePercent = previous == 0 ? 0 : RoundTo2Decimals(difference / previous * 100);
+    previous = bar.close;
   }
 }
 
