@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "backtest/backtest.h"
+
 namespace velmora {
 
 // The command line of velmora-analyze.
@@ -11,9 +13,12 @@ struct AnalyzeOptions {
   int stochSmoothing = 3;
   int stochSlowing = 3;
   int confirmDays = 2;
-  bool index = false;        // --index, or a file name beginning with '^'
-  bool oldestFirst = false;  // print the oldest bar first
-  bool segments = false;     // append the segment ring
+  bool index = false;         // --index, or a file name beginning with '^'
+  bool oldestFirst = false;   // print the oldest bar first
+  bool segments = false;      // append the segment ring
+  bool backtest = false;      // print the back-test's trades and figures instead of the bars
+  BacktestOptions trading;    // --short, --commission, --slippage-bp, --capital
+  bool tradingGiven = false;  // one of those was given
   bool help = false;
   std::string file;
 };
@@ -28,9 +33,9 @@ const char* AnalyzeUsageText();
 // The --help text.
 const char* AnalyzeHelpText();
 
-// Reads the file, runs the full computation and prints the CSV to stdout;
-// messages go to stderr. Returns the exit status: 0, or 1 when the file
-// gives no bars to analyse.
+// Reads the file, runs the full computation (or, with --backtest, the
+// back-test) and prints the CSV to stdout; messages go to stderr. Returns
+// the exit status: 0, or 1 when the file gives no bars to analyse.
 int RunAnalyze(const AnalyzeOptions& options);
 
 }  // namespace velmora

@@ -25,6 +25,18 @@ struct TrendSegment {
   std::int32_t valid = 1;  // 0: an up segment in which the ordinary buy is barred
 };
 
+// The part of a SignalState that a run over a few more bars can change:
+// both counters and the segments from the current one on, one more for
+// each bar (a bar opens at most one segment). Putting it back undoes such
+// a run at the cost of those few segments rather than the whole ring.
+struct SignalCheckpoint {
+  std::int32_t segmentCount = 0;
+  std::int32_t current = -1;
+  int first = 0;  // ring position of segments[0]
+  int count = 0;
+  std::array<TrendSegment, kSegmentRingSize> segments{};
+};
+
 // The trend and signal state of one series: a ring of the last 64 segments.
 // A plain record (copied by value). Every operation that takes a ring
 // position reads -1 as the current segment; a position outside the ring
@@ -90,6 +102,11 @@ class SignalState {
 
   // The segment at a ring position, or nullptr outside the ring.
   const TrendSegment* segment(int pos = kCurrent) const { return const_cast<SignalState*>(this)->at(pos); }
+
+  // Keeps what a run over at most `bars` more bars can change, and puts
+  // it back: the state is then as it was when saved.
+  void saveCheckpoint(int bars, SignalCheckpoint& out) const;
+  void restoreCheckpoint(const SignalCheckpoint& in);
 
   // The 64 segments and both counters.
   void CopyFrom(const SignalState& other) {
