@@ -75,7 +75,7 @@ std::string today() {
 
 // Four securities loaded by velmora-monitor from the stand-in, one of
 // them an index (^DJI, kept as DJIA.csv).
-class LoadedList : public ::testing::Test {
+class LoadedListThreads : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = new TempFolder;
@@ -95,9 +95,9 @@ class LoadedList : public ::testing::Test {
   }
   static TempFolder* folder_;
 };
-TempFolder* LoadedList::folder_ = nullptr;
+TempFolder* LoadedListThreads::folder_ = nullptr;
 
-TEST_F(LoadedList, AnalyzePrintsTradesThenTheSummaryTheyAddUpTo) {
+TEST_F(LoadedListThreads, AnalyzePrintsTradesThenTheSummaryTheyAddUpTo) {
   const Outcome r = run("velmora-analyze", {"--backtest", "--commission", "5", folder_->file("MSFT.csv")});
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_GE(r.out.size(), 5u);
@@ -134,7 +134,7 @@ TEST_F(LoadedList, AnalyzePrintsTradesThenTheSummaryTheyAddUpTo) {
   EXPECT_EQ(summary["lastDate"], today());
 }
 
-TEST_F(LoadedList, BacktestOfListDatMatchesAnalyzeFileByFile) {
+TEST_F(LoadedListThreads, BacktestOfListDatMatchesAnalyzeFileByFile) {
   const std::string csv = folder_->file("trades.csv");
   const Outcome r = run("velmora-backtest", {"--short", "--csv", csv, "--threads", "2"}, folder_->path());
   ASSERT_EQ(r.status, 0) << r.err;
