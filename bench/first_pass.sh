@@ -14,6 +14,8 @@
 #   --repeat N             runs of each setting (default 3); the median is shown
 #   --backlog N            quote-standin's queue of pending connections
 #                          (default: its own, 1024; 5 shows the cost of a short one)
+#   --per-host N           MaxConnectionsPerHost for the monitor (default: its
+#                          own, 8; 16 lets every thread have a transfer in flight)
 #   --hung                 instead: 512 securities, 16 threads, 8 of them hung
 #   --keep                 keep the scratch folders (their path is printed)
 #
@@ -42,6 +44,7 @@ repeat=3
 hung=0
 backlog=""
 keep=0
+cap=""
 bin=""
 
 usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
@@ -53,6 +56,7 @@ while [ $# -gt 0 ]; do
     --latencies) latencies=$2; shift 2 ;;
     --repeat) repeat=$2; shift 2 ;;
     --backlog) backlog=$2; shift 2 ;;
+    --per-host) cap=$2; shift 2 ;;
     --hung) hung=1; shift ;;
     --keep) keep=1; shift ;;
     -h | --help) usage; exit 0 ;;
@@ -169,6 +173,7 @@ write_config() {
   printf '%s\r' "YahooRealTimeQuoteSpreadSheetURL=$base/d/quotes.csv" \
     "YahooHistoryQuoteSpreadSheetURL=$base/table.csv" "YahooHistoryQuoteURL=$base/q/hp" \
     "StartRealTimeQuoteLoader=Yes" "ThreadLoadQuoteNum=$t" "QuoteInterval=0" >"$dir/Config.ini"
+  if [ -n "$cap" ]; then printf '%s\r' "MaxConnectionsPerHost=$cap" >>"$dir/Config.ini"; fi
 }
 
 # Runs the monitor in a prepared folder; sets wall, cpu, started, status.

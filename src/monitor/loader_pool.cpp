@@ -105,8 +105,8 @@ void LoaderPool::ReportStep() {
 }
 
 void LoaderPool::historyPassEnded() {
-  loaderTurn_.fetch_add(1);
   historyRunning_.fetch_sub(1);
+  loaderTurn_.fetch_add(1);
 }
 
 void LoaderPool::threadEnded(bool pastHistory) {

@@ -1,5 +1,6 @@
 #include "monitor/loader_thread.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -197,10 +198,24 @@ void CThreadLoadQuote::realTimePasses() {
     if (refreshed == 0 && interval == 0) {
       SleepWithMessages(pool_.timing().idlePassPauseMs);
     } else {
-      SleepWithMessages(pauseAfterPass(interval, news, std::chrono::steady_clock::now() - started));
+      const std::int64_t pause = pauseAfterPass(interval, news, std::chrono::steady_clock::now() - started);
+      if (pause > static_cast<std::int64_t>(interval) * 1000) {
+        paceWhileHistoryLoads(pause);
+      } else {
+        SleepWithMessages(pause);
+      }
     }
     passStartTime_.store(clock.Now());
   }
+}
+
+// The pacing pause ends early once the last history pass is over, so the
+// first pass over the whole list is not held up by it.
+void CThreadLoadQuote::paceWhileHistoryLoads(std::int64_t ms) {
+  constexpr std::int64_t kSliceMs = 100;
+  for (std::int64_t left = ms; left > 0 && pool_.HistoryPassesRunning() > 0 && !stop_.IsSet();
+       left -= kSliceMs)
+    SleepWithMessages(std::min(left, kSliceMs));
 }
 
 std::int64_t CThreadLoadQuote::pauseAfterPass(int intervalSeconds, bool broughtNews,

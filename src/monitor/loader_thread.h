@@ -69,6 +69,8 @@ class CThreadLoadQuote {
   // The pause before the next real-time pass, in milliseconds.
   std::int64_t pauseAfterPass(int intervalSeconds, bool broughtNews,
                               std::chrono::steady_clock::duration passLength) const;
+  // Waits `ms` in slices while another thread still loads its history.
+  void paceWhileHistoryLoads(std::int64_t ms);
   // False when the thread gives up; `news` is set when the quote changed.
   bool refresh(int security, bool& news);
   void status(const char* format, const char* symbol);
