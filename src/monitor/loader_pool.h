@@ -21,6 +21,9 @@ namespace velmora {
 struct LoaderTiming {
   int proxyErrorPauseMs = 30000;  // after a proxy error ("Thread %d will sleep 30 seconds.")
   int retryPauseMs = 1000;        // after each history try that did not succeed
+  // A first history try that failed after this long (a service that stalls)
+  // is tried again after the rest of the thread's share.
+  int stalledTryMs = 10000;
   // While another thread still loads history, a thread past its own waits
   // this long before a real-time pass that would follow the last one within
   // it, or after one that brought nothing new, when QuoteInterval is shorter:

@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "base/log.h"
 #include "monitor/loader_pool.h"
@@ -130,9 +131,19 @@ bool CThreadLoadQuote::historyPass() {
     inactive_.store(1);
   } else {
     source_ = std::make_unique<TallyingSource>(std::move(source), tally_);
+    // A security whose first try stalled waits until the rest of the share
+    // is loaded, then has its further tries: a service that hangs on one
+    // symbol costs the others of the share one stall, not three.
+    std::vector<int> putOff;
     for (int i = first_; i < end_; ++i) {
       if (StopRequested()) break;
-      loadHistory(i, *history);
+      if (!loadHistory(i, *history, 0)) putOff.push_back(i);
+    }
+    for (const int i : putOff) {
+      if (StopRequested()) break;
+      SleepWithMessages(pool_.timing().retryPauseMs);
+      if (stop_.IsSet()) break;
+      (void)loadHistory(i, *history, 1);
     }
     reportReachability(true);
     if (!stop_.IsSet()) pool_.historyPassDone();
@@ -145,21 +156,26 @@ bool CThreadLoadQuote::historyPass() {
   return true;
 }
 
-void CThreadLoadQuote::loadHistory(int security, QuoteSeries& history) {
+bool CThreadLoadQuote::loadHistory(int security, QuoteSeries& history, int firstAttempt) {
   SecurityEntry& entry = pool_.store().entry(security);
   status("Loading history quote for symbol %s ......", entry.displaySymbol());
   int result = kQuoteFailed;
-  for (int attempt = 0; attempt < kHistoryTries; ++attempt) {
+  for (int attempt = firstAttempt; attempt < kHistoryTries; ++attempt) {
+    const auto started = std::chrono::steady_clock::now();
     result = ProcessSecurityHistory(entry, *source_, history, pool_.clock().Now(),
                                     EffectiveConfirmDays(pool_.config()));
     if (result == kQuoteOk) break;
-    SleepWithMessages(pool_.timing().retryPauseMs);
     // A stop cuts the tries short; the answer of an aborted try means nothing.
-    if (stop_.IsSet()) return;
+    if (stop_.IsSet()) return true;
+    if (attempt == 0 &&
+        std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(pool_.timing().stalledTryMs))
+      return false;
+    SleepWithMessages(pool_.timing().retryPauseMs);
+    if (stop_.IsSet()) return true;
   }
   if (result == kQuoteOk) {
     listener_->SecurityUpdated(security);
-    return;
+    return true;
   }
   pool_.noteHistoryFailure(entry.displaySymbol(), result, source_->ServiceAnswered(result));
   if (result == kQuoteFailed) {
@@ -169,6 +185,7 @@ void CThreadLoadQuote::loadHistory(int security, QuoteSeries& history) {
   } else if (result == kQuoteNotFound) {
     LogFormat("Symbol %s not found.", entry.displaySymbol());
   }
+  return true;
 }
 
 void CThreadLoadQuote::realTimePasses() {

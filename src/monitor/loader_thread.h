@@ -64,7 +64,9 @@ class CThreadLoadQuote {
   void join();
 
   bool historyPass();  // true when it went through (and now counts in LoaderTurn)
-  void loadHistory(int security, QuoteSeries& history);
+  // The history tries of one security from `firstAttempt` on; false when
+  // the first try failed after stalling (the caller tries it again later).
+  bool loadHistory(int security, QuoteSeries& history, int firstAttempt);
   void realTimePasses();
   // The pause before the next real-time pass, in milliseconds.
   std::int64_t pauseAfterPass(int intervalSeconds, bool broughtNews,

@@ -262,6 +262,25 @@ TEST_F(LoaderThreads, HungSymbolHoldsOnlyItsOwnThreadAndAStopAbortsIt) {
   EXPECT_EQ(pool.RunningThreadCount(), 2);
 }
 
+// A symbol whose first try stalls is tried again after the rest of its
+// share, so the others wait for one stall rather than three.
+TEST_F(LoaderThreads, StalledSymbolIsTriedAgainAfterTheRestOfItsShare) {
+  service_.set("S02", Script::kStall);
+  LoaderPool& pool = makePool(10, 1);
+  LoaderTiming timing;
+  timing.stalledTryMs = 30;
+  pool.setTiming(timing);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return pool.LoaderTurn() == 1; }));
+  pool.StopLoaderThreads();
+  const std::vector<std::string> expected = {"S00", "S01", "S02", "S03", "S04", "S05",
+                                             "S06", "S07", "S08", "S09", "S02", "S02"};
+  EXPECT_EQ(service_.historyOrder(), expected);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(loaded(i), i != 2) << i;
+  EXPECT_EQ(pool.HistoryFailures(), 1);
+  EXPECT_EQ(pool.thread(0).failCount(), 0);
+}
+
 // A service that no request of a pass could reach is named in the status
 // bar after every such pass, and logged once when it starts.
 TEST_F(LoaderThreads, ServiceNoRequestReachesIsNamedInTheStatusBar) {

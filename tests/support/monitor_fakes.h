@@ -34,6 +34,7 @@ enum class Script {
   kRealTimeProxy,        // history fine, later real-time requests: -502
   kRealTimeFailed,       // history fine, later real-time requests: -999
   kHang,                 // every request blocks until the thread is stopped, then -400
+  kStall,                // history requests answer -400 after 60 ms, as a stalled transfer
   kUnreachable,          // every request: -400, as when the connection is refused
   kRealTimeUnreachable,  // history fine, later real-time requests: -400
 };
@@ -129,6 +130,10 @@ class FakeQuoteService : public QuoteSourceFactory {
     } else if (script == Script::kHang) {
       result = hang(stop);
     } else if (script == Script::kUnreachable) {
+      result = kQuoteLocalFailure;
+    } else if (script == Script::kStall) {
+      for (int ms = 0; ms < 60 && !stop.load(); ms += 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
       result = kQuoteLocalFailure;
     } else {
       // Give other threads a chance to overlap if the turn order were broken.
