@@ -43,7 +43,7 @@ class ScriptedConnection : public HttpConnection {
 class ScriptedTransport : public HttpTransport {
  public:
   explicit ScriptedTransport(const Script& s) : s_(s) {}
-  std::unique_ptr<HttpConnection> Connect(const UrlParts&, const InternetSession&) override {
+  std::unique_ptr<HttpConnection> Connect(const UrlParts&, InternetSession&) override {
     return std::make_unique<ScriptedConnection>(s_);
   }
 
