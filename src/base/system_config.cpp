@@ -103,6 +103,12 @@ constexpr Key number(const char* name, double SystemConfig::*field, double value
 constexpr Key flag(const char* name, int SystemConfig::*field, bool blank) {
   return {name, Kind::kFlag, Written::kAlways, blank, nullptr, field, nullptr, 1, nullptr, 0, 0, 0};
 }
+// A switch a new file leaves out while it is at its default.
+constexpr Key optionalFlag(const char* name, int SystemConfig::*field, int value) {
+  return {
+      name, Kind::kFlag, Written::kIfChanged, false, nullptr, field, nullptr, double(value), nullptr, 0, 0,
+      0};
+}
 constexpr Key server(const char* name, Kind kind, int SystemConfig::*field) {
   return {name, kind, Written::kNever, false, nullptr, field, nullptr, 0, nullptr, 0, 0, 0};
 }
@@ -131,6 +137,7 @@ constexpr Key kKeys[] = {
         "/d/quotes.csv"),
     optionalInteger("MaxConnectionsPerHost=", &SystemConfig::MaxConnectionsPerHost,
                     kDefaultMaxConnectionsPerHost, 1, 16),
+    optionalFlag("bCheckBacktest=", &SystemConfig::bCheckBacktest, 0),
     server("RealTimeQuoteServer=", Kind::kRealTimeServer, &SystemConfig::RealTimeQuoteServer),
     server("HistoryQuoteServer=", Kind::kHistoryServer, &SystemConfig::HistoryQuoteServer),
 };

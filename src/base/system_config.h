@@ -34,6 +34,7 @@ struct SystemConfig {
   int bCheckRSI = 1;
   int bCheckStochastics = 1;
   int MaxConnectionsPerHost = kDefaultMaxConnectionsPerHost;
+  int bCheckBacktest = 0;  // the chart sheet's back-test trades switch
 };
 
 enum RealTimeServer { kRealTimeYahoo = 0, kRealTimeMyTrack = 1 };

@@ -28,7 +28,9 @@ bool OpenChartDetailQuote(QWidget* owner, const ChartViewModel& m, int x) {
   const int bar = DetailQuoteBarAt(m, x);
   if (bar < 0) return false;
   const DetailQuoteRequest r = ChartDetailQuoteRequest(m, bar);
-  ShowDetailQuote(owner, r.bars, r.count, r.isIndex, r.incremental, r.start, r.end, m.data.signalState);
+  // The back-test box sums up the chart's whole series.
+  ShowDetailQuote(owner, r.bars, r.count, r.isIndex, r.incremental, r.start, r.end, m.data.signalState,
+                  std::span<const QuoteBar>(m.data.bars.data(), static_cast<std::size_t>(m.data.barCount())));
   return true;
 }
 

@@ -11,7 +11,9 @@
 #include <QRgb>
 #include <array>
 #include <string>
+#include <vector>
 
+#include "backtest/backtest.h"
 #include "core/chart_data.h"
 #include "core/chart_settings.h"
 #include "core/quote_bar.h"
@@ -21,6 +23,16 @@ namespace velmora {
 
 inline constexpr int kLegendCapacity = 10;
 inline constexpr int kPanelHeight = 80;  // every indicator panel
+
+// The back-test of a chart's marks, made once when its data is prepared
+// (PrepareChartBacktest): the trades of the visible bars, their figures and
+// the line that sums them up.
+struct ChartBacktest {
+  bool ready = false;
+  std::vector<BacktestTrade> trades;
+  BacktestSummary summary;
+  std::string line;
+};
 
 struct ChartViewModel {
   ChartViewModel();
@@ -67,6 +79,7 @@ struct ChartViewModel {
   // Series, trend state, visible window and extents (visibleCount,
   // priceMax/Min, volumeMax/Min, newestVisible, oldestVisible).
   ChartData data;
+  ChartBacktest backtest;
 
   // ---- geometry ----
   int plotRight() const { return clientWidth - axisWidth; }

@@ -1,5 +1,6 @@
 #include "chart/chart_painter.h"
 
+#include "chart/chart_backtest.h"
 #include "chart/chart_layout.h"
 #include "chart/indicator_panel_painter.h"
 #include "chart/price_panel_painter.h"
@@ -31,6 +32,7 @@ void PaintChart(Surface& surface, ChartViewModel& m, const ChartOverlayHook& ove
   DrawAverages(surface, m);
   DrawSignalCircles(surface, m);
   DrawTrendTriangles(surface, m);
+  if (s.showBacktest != 0) DrawBacktestTrades(surface, m);
   surface.flush();
   if (overlays) overlays(surface, m);
 }

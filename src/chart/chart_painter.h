@@ -4,7 +4,8 @@
 // over earlier ones): month axis, layout pass with frame, separators,
 // headers and reference lines, Stochastics, RSI, volume, price grid and
 // price bars, moving averages with their legend, buy/sell circles, trend
-// triangles, and last the pointer overlays through a hook.
+// triangles, the back-test's trades and summary line when they are switched
+// on, and last the pointer overlays through a hook.
 
 #include <functional>
 

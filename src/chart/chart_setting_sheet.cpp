@@ -13,7 +13,7 @@ namespace velmora {
 ChartSettingPages::ChartSettingPages(const SystemConfig& config, CSymbolPropPage::TodayFunction today)
     : symbol_(std::make_unique<CSymbolPropPage>(std::move(today))),
       indicator_(std::make_unique<CIndicatorPropPage>(config)),
-      overlay_(std::make_unique<COverlayPropPage>()) {}
+      overlay_(std::make_unique<COverlayPropPage>(config)) {}
 
 ChartSettingPages::~ChartSettingPages() = default;
 
@@ -40,6 +40,7 @@ ChartSettings ChartSettingPages::settings() const {
   c.stochThird = i.stochThird;
   c.showEma = o.showEma;
   std::copy(std::begin(o.emaPeriods), std::end(o.emaPeriods), std::begin(c.emaPeriods));
+  c.showBacktest = o.showBacktest;
   return c;
 }
 
@@ -117,11 +118,12 @@ void DestroyChartSettingPages() { programPages.reset(); }
 
 bool StoreIndicatorSwitches(const ChartSettings& chosen, SystemConfig& config, const std::string& path) {
   if (chosen.showVolume == config.bCheckVolume && chosen.showRsi == config.bCheckRSI &&
-      chosen.showStochastics == config.bCheckStochastics)
+      chosen.showStochastics == config.bCheckStochastics && chosen.showBacktest == config.bCheckBacktest)
     return false;
   config.bCheckVolume = chosen.showVolume;
   config.bCheckRSI = chosen.showRsi;
   config.bCheckStochastics = chosen.showStochastics;
+  config.bCheckBacktest = chosen.showBacktest;
   // A failed write is not reported; the values stay in memory.
   (void)WriteConfig(config, path);
   return true;

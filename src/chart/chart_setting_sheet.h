@@ -71,10 +71,11 @@ ChartSettingPages* ProgramChartSettingPages();
 ChartSettingPages& CreateChartSettingPages();
 void DestroyChartSettingPages();
 
-// After an accepted sheet: when the Volume, RSI or Stochastics switch
-// differs from bCheckVolume, bCheckRSI or bCheckStochastics, all three are
-// stored and the configuration file is written. True when they changed (a
-// failed write is not reported: the values stay in memory).
+// After an accepted sheet: when the Volume, RSI, Stochastics or back-test
+// switch differs from bCheckVolume, bCheckRSI, bCheckStochastics or
+// bCheckBacktest, all four are stored and the configuration file is
+// written. True when they changed (a failed write is not reported: the
+// values stay in memory).
 bool StoreIndicatorSwitches(const ChartSettings& chosen, SystemConfig& config,
                             const std::string& path = kConfigFileName);
 

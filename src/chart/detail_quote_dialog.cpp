@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "base/system_config.h"
+#include "chart/chart_backtest.h"
 
 namespace velmora {
 
@@ -77,6 +78,14 @@ constexpr Field kFields[] = {
 // A typed close is plain digits with at most one decimal point; anything
 // else (letters, signs, exponents) is refused at the keystroke.
 constexpr int kMaxCloseChars = 15;
+
+// The back-test box, a label and its box a row.
+constexpr const char* kBacktestTitle = "Back-test";
+constexpr const char* kBacktestTrades = "Trades:";
+constexpr const char* kBacktestWon = "Won:";
+constexpr const char* kBacktestReturn = "Return:";
+constexpr const char* kBacktestDrawdown = "Max drawdown:";
+constexpr const char* kBacktestBuyAndHold = "Buy & hold:";
 
 }  // namespace
 
@@ -158,9 +167,13 @@ CDetailQuoteDialog::CDetailQuoteDialog(std::span<const QuoteBar> bars, bool isIn
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
+  auto* advice = new QHBoxLayout;
+  advice->addWidget(adviceGroup(), 1);
+  advice->addWidget(backtestGroup());
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns);
-  layout->addWidget(adviceGroup());
+  layout->addLayout(advice);
   layout->addWidget(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -168,6 +181,7 @@ CDetailQuoteDialog::CDetailQuoteDialog(std::span<const QuoteBar> bars, bool isIn
   close_->onSpin = [this](int delta) { spun(delta); };
   close_->onApply = [this] { apply(); };
   showTexts();
+  showBacktest(DetailQuoteBacktest(bars, isIndex, confirmDays));
   close_->setFocus();
   close_->selectAll();
 }
@@ -272,6 +286,23 @@ QWidget* CDetailQuoteDialog::adviceGroup() {
   return group;
 }
 
+QWidget* CDetailQuoteDialog::backtestGroup() {
+  auto* group = new QGroupBox(latin(kBacktestTitle), this);
+  auto* grid = new QGridLayout(group);
+  addBoxRows(grid, group,
+             {kBacktestTrades, kBacktestWon, kBacktestReturn, kBacktestDrawdown, kBacktestBuyAndHold});
+  return group;
+}
+
+void CDetailQuoteDialog::showBacktest(const BacktestSummary& summary) {
+  const BacktestFigureTexts t = BacktestFigures(summary);
+  valueBox(latin(kBacktestTrades))->setText(latin(t.trades));
+  valueBox(latin(kBacktestWon))->setText(latin(t.won));
+  valueBox(latin(kBacktestReturn))->setText(latin(t.totalReturn));
+  valueBox(latin(kBacktestDrawdown))->setText(latin(t.maxDrawdown));
+  valueBox(latin(kBacktestBuyAndHold))->setText(latin(t.buyAndHold));
+}
+
 void CDetailQuoteDialog::typed(const QString& text) {
   model_.typeClose(text.toStdString());
   showTexts();
@@ -305,11 +336,20 @@ void CDetailQuoteDialog::showTexts() {
   close_->setCanStepDown(model_.close() >= 0.01);
 }
 
+BacktestSummary DetailQuoteBacktest(std::span<const QuoteBar> bars, bool isIndex, int confirmDays) {
+  BacktestOptions options;
+  options.confirmDays = confirmDays;
+  options.isIndex = isIndex;
+  return RunBacktest(bars.first(std::min<std::size_t>(bars.size(), QuoteSeries::kCapacity)), options).summary;
+}
+
 void ShowDetailQuote(QWidget* owner, const QuoteBar* bars, int count, bool isIndex, bool incremental,
-                     int start, int end, const SignalState& state) {
+                     int start, int end, const SignalState& state, std::span<const QuoteBar> backtestBars) {
   const std::size_t n = bars == nullptr || count <= 0 ? 0 : static_cast<std::size_t>(count);
+  const int confirmDays = EffectiveConfirmDays(systemConfig());
   CDetailQuoteDialog dialog(std::span<const QuoteBar>(bars, n), isIndex, incremental, start, end, state,
-                            EffectiveConfirmDays(systemConfig()), owner);
+                            confirmDays, owner);
+  if (!backtestBars.empty()) dialog.showBacktest(DetailQuoteBacktest(backtestBars, isIndex, confirmDays));
   dialog.exec();
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "backtest/backtest.h"
 #include "core/detail_quote_model.h"
 
 class QGridLayout;
@@ -45,8 +46,9 @@ class CloseSpinBox : public QAbstractSpinBox {
 
 // The modal "Detail Quote" dialog: one bar in full, its predecessors, the
 // break levels and the sentiment, with a what-if close that reruns the
-// engine on the dialog's own copy of the bars. Never changes the caller's
-// bars or state.
+// engine on the dialog's own copy of the bars. Beside the advice box, the
+// back-test of the bars it was opened with (a what-if close does not
+// change it). Never changes the caller's bars or state.
 class CDetailQuoteDialog : public QDialog {
   Q_OBJECT
  public:
@@ -64,6 +66,10 @@ class CDetailQuoteDialog : public QDialog {
   CloseSpinBox* closeBox() const { return close_; }
   QLabel* sentimentLine() const { return sentiment_; }
 
+  // Shows these figures in the back-test box instead (a chart shows its
+  // whole series' there).
+  void showBacktest(const BacktestSummary& summary);
+
  private:
   QWidget* tradeGroup();
   // A group of value boxes, each beside its label, one a row.
@@ -71,6 +77,7 @@ class CDetailQuoteDialog : public QDialog {
   QWidget* averageGroup();
   QWidget* signalGroup();
   QWidget* adviceGroup();
+  QWidget* backtestGroup();
   QLineEdit* addBox(const char* label, QWidget* parent);
   // A label and its value box a row, from row 0 down; the next free row.
   int addBoxRows(QGridLayout* grid, QWidget* group, std::initializer_list<const char*> labels);
@@ -89,8 +96,15 @@ class CDetailQuoteDialog : public QDialog {
 
 // Opens the Detail Quote dialog modally over `owner` for `count` bars from
 // `bars` (bar 0 is the one shown, older bars follow) and returns when the
-// user closes it. The trend confirmation delay is the configured one.
+// user closes it. The trend confirmation delay is the configured one. The
+// back-test box shows `backtestBars`' back-test (newest first), or without
+// them that of the dialog's bars.
 void ShowDetailQuote(QWidget* owner, const QuoteBar* bars, int count, bool isIndex, bool incremental,
-                     int start, int end, const SignalState& state);
+                     int start, int end, const SignalState& state,
+                     std::span<const QuoteBar> backtestBars = {});
+
+// The back-test of `bars` (newest first, at most the newest 1095) with the
+// default costs.
+BacktestSummary DetailQuoteBacktest(std::span<const QuoteBar> bars, bool isIndex, int confirmDays);
 
 }  // namespace velmora

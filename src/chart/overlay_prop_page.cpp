@@ -10,7 +10,8 @@
 
 namespace velmora {
 
-COverlayPropPage::COverlayPropPage(QWidget* parent) : QWidget(parent) {
+COverlayPropPage::COverlayPropPage(const SystemConfig& config, QWidget* parent) : QWidget(parent) {
+  values_.showBacktest = config.bCheckBacktest != 0 ? 1 : 0;
   bollinger_ = new QCheckBox(QStringLiteral("Bollinger Bands"), this);
   bollingerBox_ = new QLineEdit(this);
   ema_ = new QCheckBox(QStringLiteral("EMA"), this);
@@ -26,7 +27,9 @@ COverlayPropPage::COverlayPropPage(QWidget* parent) : QWidget(parent) {
   }
   periods->addStretch();
   grid->addLayout(periods, 1, 1);
-  grid->setRowStretch(2, 1);
+  backtest_ = new QCheckBox(QStringLiteral("Show back-test trades"), this);
+  grid->addWidget(backtest_, 2, 0, 1, 2);
+  grid->setRowStretch(3, 1);
   connect(bollinger_, &QCheckBox::clicked, this, &COverlayPropPage::checkClicked);
   connect(ema_, &QCheckBox::clicked, this, &COverlayPropPage::checkClicked);
 }
@@ -40,6 +43,7 @@ void COverlayPropPage::openPage() {
   bollinger_->setEnabled(false);
   ema_->setEnabled(false);
   for (QLineEdit* box : emaBoxes_) box->setEnabled(false);
+  backtest_->setChecked(values_.showBacktest != 0);
   checkRule();
 }
 
@@ -47,6 +51,7 @@ QLineEdit* COverlayPropPage::readControls(QString& message) {
   Values next = values_;
   next.showBollinger = bollinger_->isChecked() ? 1 : 0;
   next.showEma = ema_->isChecked() ? 1 : 0;
+  next.showBacktest = backtest_->isChecked() ? 1 : 0;
   // Any integer will do: the boxes are shown, never edited.
   constexpr int kLow = std::numeric_limits<int>::min(), kHigh = std::numeric_limits<int>::max();
   if (!ReadIntegerBox(*bollingerBox_, kLow, kHigh, next.bollingerParameter, message)) return bollingerBox_;

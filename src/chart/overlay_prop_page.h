@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "base/system_config.h"
+
 class QCheckBox;
 class QLineEdit;
 
@@ -9,7 +11,9 @@ namespace velmora {
 
 // Page "Overlay" of the chart-setting sheet. The moving-average overlay is
 // always on with the periods 10, 20, 50, 100 and 200; Bollinger bands are
-// offered but not drawn, and their switch is disabled.
+// offered but not drawn, and their switch is disabled. The back-test switch
+// (off unless bCheckBacktest says otherwise when the page is made) draws the
+// trades of the chart's marks on its price panel.
 class COverlayPropPage : public QWidget {
   Q_OBJECT
  public:
@@ -18,9 +22,10 @@ class COverlayPropPage : public QWidget {
     int emaPeriods[5] = {10, 20, 50, 100, 200};
     int showBollinger = 0;
     int bollingerParameter = 0;
+    int showBacktest = 0;
   };
 
-  explicit COverlayPropPage(QWidget* parent = nullptr);
+  explicit COverlayPropPage(const SystemConfig& config, QWidget* parent = nullptr);
 
   const Values& values() const { return values_; }
 
@@ -34,6 +39,7 @@ class COverlayPropPage : public QWidget {
   QLineEdit* bollingerBox() const { return bollingerBox_; }
   QCheckBox* emaCheck() const { return ema_; }
   QLineEdit* emaBox(int i) const { return emaBoxes_[i]; }
+  QCheckBox* backtestCheck() const { return backtest_; }
 
  private slots:
   void checkClicked();
@@ -46,6 +52,7 @@ class COverlayPropPage : public QWidget {
   QLineEdit* bollingerBox_;
   QCheckBox* ema_;
   QLineEdit* emaBoxes_[5];
+  QCheckBox* backtest_;
 };
 
 }  // namespace velmora

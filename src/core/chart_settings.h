@@ -31,6 +31,9 @@ struct ChartSettings {
   int stochThird = 3;   // slowing
   int showEma = 1;
   int emaPeriods[5] = {10, 20, 50, 100, 200};
+  // The back-test's trades as arrows on the price panel, with a summary of
+  // the visible bars' trades under the legend.
+  int showBacktest = 0;
 };
 
 }  // namespace velmora

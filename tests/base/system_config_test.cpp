@@ -304,5 +304,35 @@ TEST_F(ConfigTest, MaxConnectionsPerHostIsWrittenOnlyWhenChanged) {
   EXPECT_EQ(ReadFile(folder.file("Config.ini")).substr(0, 36), "MaxConnectionsPerHost=8\r\nShowMA=No\r\n");
 }
 
+// The chart sheet's back-test switch is off by default and, like the
+// connection cap, reaches a file only once it is on: a new file keeps its
+// 23 lines, and turning it off again updates its line in place.
+TEST_F(ConfigTest, BacktestSwitchIsWrittenOnlyWhenOn) {
+  SystemConfig c;
+  SetConfigDefaults(c);
+  EXPECT_EQ(c.bCheckBacktest, 0);
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  const std::string fresh = ReadFile(folder.file("Config.ini"));
+  EXPECT_EQ(fresh.find("bCheckBacktest"), std::string::npos);
+  EXPECT_EQ(std::count(fresh.begin(), fresh.end(), '\n'), 23);
+
+  EXPECT_EQ(readText("bCheckBacktest=Yes\r").bCheckBacktest, 1);
+  EXPECT_EQ(readText("bCheckBacktest=yes\r").bCheckBacktest, 0);
+
+  std::filesystem::remove(folder.file("Config.ini"));
+  c.bCheckBacktest = 1;
+  ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini")), fresh + "bCheckBacktest=Yes\r\n");
+  SystemConfig back;
+  ASSERT_TRUE(ReadConfig(back, folder.file("Config.ini")));
+  EXPECT_EQ(back.bCheckBacktest, 1);
+
+  back.bCheckBacktest = 0;
+  ASSERT_TRUE(WriteConfig(back, folder.file("Config.ini")));
+  EXPECT_EQ(ReadFile(folder.file("Config.ini")), fresh + "bCheckBacktest=No\r\n");
+  ASSERT_TRUE(ReadConfig(c, folder.file("Config.ini")));
+  EXPECT_EQ(c.bCheckBacktest, 0);
+}
+
 }  // namespace
 }  // namespace velmora

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDate>
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -13,39 +12,6 @@ namespace velmora {
 namespace {
 
 using namespace velmora::test;
-
-// `count` trading days ending on Friday 4 Dec 2026, a wavy walk with
-// volumes, computed by the engine, bars 1..count - 1 visible.
-std::unique_ptr<ChartViewModel> engineModel(int count, int width, int height) {
-  auto m = makeModel(count, width, height);
-  m->settings.showVolume = m->settings.showRsi = m->settings.showStochastics = m->settings.showMacd = 1;
-  QDate day(2026, 12, 4);
-  double close = 50;
-  for (int i = 0; i < count; ++i) {
-    while (day.dayOfWeek() > 5) day = day.addDays(-1);
-    QuoteBar& b = m->data.bars[i];
-    setDate(b, day.year(), day.month(), day.day());
-    const double open = close + std::sin(i * 0.7) * 0.8;
-    setPrices(b, open, std::max(open, close) + 0.6, std::min(open, close) - 0.6, close);
-    b.volume = 100000 + (i * 7919) % 50000;
-    close = std::max(5.0, close + std::sin(i * 0.05) * 0.9 + std::cos(i * 0.31) * 0.5);
-    day = day.addDays(-1);
-  }
-  computeIndicators(false, false, 14, 14, 3, 3, count - 1, 0, BarsOf(m->data.bars), m->data.signalState, 2);
-  ChartData& d = m->data;
-  d.newestVisible = 1;
-  d.oldestVisible = count - 1;
-  d.visibleCount = d.oldestVisible - d.newestVisible + 1;
-  d.priceMax = 0, d.priceMin = 9999999999.99, d.volumeMax = 0, d.volumeMin = 99999999;
-  for (int i = d.newestVisible; i <= d.oldestVisible; ++i) {
-    d.priceMax = std::max(d.priceMax, d.bars[i].high);
-    d.priceMin = std::min(d.priceMin, d.bars[i].low);
-    d.volumeMax = std::max(d.volumeMax, d.bars[i].volume);
-    d.volumeMin = std::min(d.volumeMin, d.bars[i].volume);
-  }
-  m->updateBarSpacing();
-  return m;
-}
 
 TEST(ChartPaint, WholeChartThenTheOverlayHook) {
   auto m = engineModel(400, 1200, 800);

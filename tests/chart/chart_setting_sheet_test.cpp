@@ -371,6 +371,37 @@ TEST_F(ChartSettingSheet, ChangedSwitchWritesTheConfigurationOnceAndOnlyOnOk) {
   EXPECT_FALSE(FileExists(folder.file("Config.ini")));
 }
 
+// The back-test switch on the Overlay page: off at first, chosen with a
+// click, handed to the chart, kept in the configuration file and offered
+// again by the pages of the next start.
+TEST_F(ChartSettingSheet, BacktestSwitchIsOffFirstAndKeptInTheConfiguration) {
+  whenSheetShown([this](CChartSettingPropertySheet& sheet) {
+    sheet.tabs()->setCurrentIndex(2);
+    EXPECT_FALSE(overlay.backtestCheck()->isChecked());
+    EXPECT_TRUE(overlay.backtestCheck()->isEnabled());
+    overlay.backtestCheck()->click();
+    pressOk(sheet);
+  });
+  std::optional<ChartSettings> chosen = OpenChartSettings(pages, "", nullptr, config);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(chosen->showBacktest, 1);
+  EXPECT_EQ(config.bCheckBacktest, 1);
+  EXPECT_NE(ReadFile(folder.file("Config.ini")).find("bCheckBacktest=Yes\r\n"), std::string::npos);
+
+  SystemConfig next;
+  ASSERT_TRUE(ReadConfig(next, folder.file("Config.ini")));
+  EXPECT_EQ(next.bCheckBacktest, 1);
+  ChartSettingPages nextPages{next, [] { return kToday; }};
+  EXPECT_EQ(nextPages.settings().showBacktest, 1);
+  CChartSettingPropertySheet sheet(nextPages);
+  sheet.show();
+  sheet.tabs()->setCurrentIndex(2);
+  EXPECT_TRUE(nextPages.overlayPage().backtestCheck()->isChecked());
+  nextPages.overlayPage().backtestCheck()->click();
+  pressOk(sheet);
+  EXPECT_EQ(nextPages.settings().showBacktest, 0);
+}
+
 TEST_F(ChartSettingSheet, CommandSymbolIsPresetButTheUsersChoiceIsCharted) {
   whenSheetShown([this](CChartSettingPropertySheet& sheet) {
     EXPECT_EQ(symbol.symbolBox()->currentText(),

@@ -19,6 +19,10 @@
 #include <functional>
 #include <memory>
 
+#include "backtest/backtest.h"
+#include "base/system_config.h"
+#include "chart/chart_commands.h"
+#include "chart_test_model.h"
 #include "core/compute_indicators.h"
 #include "core/signal_engine.h"
 #include "support/engine_fixtures.h"
@@ -308,6 +312,80 @@ TEST(DetailQuoteDialog, KeepsTheNewest1095Of1500Bars) {
   EXPECT_EQ(d.closeBox()->text().toStdString(), cents(bars[0].close + 0.01));
   EXPECT_EQ(d.model().bar(kHistoryCapacity - 1).change, 0);  // it has no older bar in the dialog
   EXPECT_EQ(test::FirstDifference(bars, before), "");
+}
+
+std::string percentText(const char* pattern, double fraction) {
+  char text[48];
+  std::snprintf(text, sizeof text, pattern, fraction * 100);
+  return text;
+}
+
+BacktestSummary backtestOf(std::span<const QuoteBar> bars) {
+  BacktestOptions options;
+  options.confirmDays = EffectiveConfirmDays(systemConfig());
+  return RunBacktest(bars, options).summary;
+}
+
+std::string tradesText(const BacktestSummary& s) {
+  return std::to_string(s.trades) + (s.openPositions > 0 ? " + 1 open" : "");
+}
+
+// The back-test box sits beside the advice box and sums up the series the
+// dialog was opened with; a what-if close leaves it alone.
+TEST(DetailQuoteDialog, ShowsTheBacktestBesideTheAdvice) {
+  auto bars = test::MarketBars(400, 7);
+  const BacktestSummary expected = backtestOf(bars);
+  ASSERT_GT(expected.trades, 1);
+  ASSERT_GT(expected.maxDrawdown, 0);
+  CDetailQuoteDialog d(bars, false, false, 399, 0, SignalState{}, EffectiveConfirmDays(systemConfig()));
+  d.show();
+  EXPECT_EQ(shown(d, "Trades:").toStdString(), tradesText(expected));
+  EXPECT_EQ(shown(d, "Won:").toStdString(), percentText("%.2lf%%", expected.winShare));
+  EXPECT_EQ(shown(d, "Return:").toStdString(), percentText("%+.2lf%%", expected.totalReturn));
+  EXPECT_EQ(shown(d, "Max drawdown:").toStdString(), percentText("-%.2lf%%", expected.maxDrawdown));
+  EXPECT_EQ(shown(d, "Buy & hold:").toStdString(), percentText("%+.2lf%%", expected.buyAndHold));
+  EXPECT_TRUE(d.valueBox(QStringLiteral("Trades:"))->isReadOnly());
+
+  QWidget* advice = d.valueBox(QStringLiteral("Bullish if closing above:"))->parentWidget();
+  auto* backtest = qobject_cast<QGroupBox*>(d.valueBox(QStringLiteral("Trades:"))->parentWidget());
+  ASSERT_NE(backtest, nullptr);
+  EXPECT_EQ(backtest->title(), "Back-test");
+  EXPECT_GE(backtest->geometry().left(), advice->geometry().right());
+  EXPECT_EQ(backtest->geometry().top(), advice->geometry().top());
+  EXPECT_LE(backtest->geometry().right(), d.width());
+
+  d.closeBox()->selectAll();
+  QTest::keyClicks(d.closeBox(), "99.9");
+  EXPECT_EQ(shown(d, "Trades:").toStdString(), tradesText(expected));
+  EXPECT_EQ(shown(d, "Return:").toStdString(), percentText("%+.2lf%%", expected.totalReturn));
+}
+
+// A click on an older bar of a chart shows that bar, and the back-test of
+// the chart's whole series beside it.
+TEST(DetailQuoteDialog, FromAChartTheBacktestIsOfTheWholeSeries) {
+  constexpr int kCount = 400, kClicked = 150;
+  auto m = test::makeModel(kCount, 1224, 600);  // 3 pixels a bar
+  const auto market = test::MarketBars(kCount, 7);
+  for (int i = 0; i < kCount; ++i) m->data.bars[i] = market[static_cast<std::size_t>(i)];
+  m->updateBarSpacing();
+  const std::span<const QuoteBar> all(m->data.bars.data(), kCount);
+  const BacktestSummary whole = backtestOf(all);
+  ASSERT_NE(tradesText(whole), tradesText(backtestOf(all.subspan(kClicked))));
+
+  QWidget owner;
+  bool seen = false;
+  std::string trades;
+  double close = 0;
+  WhenDialogShown(
+      [&](CDetailQuoteDialog& d) {
+        trades = shown(d, "Trades:").toStdString();
+        close = d.model().bar(0).close;
+      },
+      &seen);
+  ASSERT_TRUE(OpenChartDetailQuote(&owner, *m, m->slotCentre(kClicked)));
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(close, market[kClicked].close);
+  EXPECT_EQ(trades, tradesText(whole));
 }
 
 TEST(DetailQuoteDialog, ScreenImage) {

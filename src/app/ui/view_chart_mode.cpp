@@ -10,6 +10,7 @@
 #include "app/ui/notice_dialog.h"
 #include "app/ui/open_chart.h"
 #include "app/ui/velmora_view.h"
+#include "chart/chart_backtest.h"
 #include "chart/chart_commands.h"
 #include "chart/chart_painter.h"
 #include "chart/chart_setting_sheet.h"
@@ -47,6 +48,8 @@ void CVelmoraView::loadChart() {
   // The size may have changed while the notice was painted.
   const int plotWidth = clientWidth - chart.axisWidth - chart.leftMargin;
   if (PrepareChartData(settings, session, plotWidth, chart.data, chart.barSpacing, source)) {
+    // The back-test's walk runs once here, never in a paint.
+    PrepareChartBacktest(chart, EffectiveConfirmDays(config()));
     loaded = 1;
     invalidate();
   } else {
