@@ -49,6 +49,7 @@ bool has(const std::string& value, const char* word) { return value.find(word) !
 enum class Kind {
   kText,            // copied as it is, cut to `capacity`
   kUrl,             // text whose default is the stand-in service's address with `path`
+  kChoice,          // text with a fixed default (`defaultPath`), cut to `capacity`
   kInt,             // the leading integer, as atoi reads it
   kDouble,          // the leading number, as atof reads it; written "%.2lf"
   kFlag,            // on when the value contains "Yes"; written "Yes" / "No"
@@ -85,6 +86,12 @@ constexpr Key text(const char* name, std::string SystemConfig::*field, std::size
 }
 constexpr Key url(const char* name, std::string SystemConfig::*field, const char* path) {
   return {name, Kind::kUrl, Written::kIfChanged, false, field, nullptr, nullptr, 0, path, kUrlCapacity, 0, 0};
+}
+// A text with a default of its own that a new file leaves out while it is
+// at that default: the market-data provider settings.
+constexpr Key choice(const char* name, std::string SystemConfig::*field, const char* value) {
+  return {name, Kind::kChoice, Written::kIfChanged, false, field, nullptr, nullptr,
+          0,    value,         kUrlCapacity,        0,     0};
 }
 constexpr Key integer(const char* name, int SystemConfig::*field, int value, bool blank, int low = 0,
                       int high = 0) {
@@ -138,6 +145,13 @@ constexpr Key kKeys[] = {
     optionalInteger("MaxConnectionsPerHost=", &SystemConfig::MaxConnectionsPerHost,
                     kDefaultMaxConnectionsPerHost, 1, 16),
     optionalFlag("bCheckBacktest=", &SystemConfig::bCheckBacktest, 0),
+    choice("HistoryProvider=", &SystemConfig::HistoryProvider, kClassicProviderName),
+    choice("QuoteProvider=", &SystemConfig::QuoteProvider, kClassicProviderName),
+    choice("FallbackProviders=", &SystemConfig::FallbackProviders, ""),
+    choice("YahooChartURL=", &SystemConfig::YahooChartURL, kDefaultYahooChartUrl),
+    choice("TiingoURL=", &SystemConfig::TiingoURL, kDefaultTiingoUrl),
+    choice("FinnhubURL=", &SystemConfig::FinnhubURL, kDefaultFinnhubUrl),
+    choice("YahooUserAgent=", &SystemConfig::YahooUserAgent, kDefaultYahooUserAgent),
     server("RealTimeQuoteServer=", Kind::kRealTimeServer, &SystemConfig::RealTimeQuoteServer),
     server("HistoryQuoteServer=", Kind::kHistoryServer, &SystemConfig::HistoryQuoteServer),
 };
@@ -162,6 +176,9 @@ void setDefault(SystemConfig& c, const Key& key) {
     case Kind::kUrl:
       c.*key.text = DefaultQuoteUrl(key.defaultPath);
       break;
+    case Kind::kChoice:
+      c.*key.text = key.defaultPath;
+      break;
     case Kind::kDouble:
       c.*key.number = key.defaultValue;
       break;
@@ -175,6 +192,7 @@ void store(SystemConfig& c, const Key& key, const std::string& v) {
   switch (key.kind) {
     case Kind::kText:
     case Kind::kUrl:
+    case Kind::kChoice:
       c.*key.text = cut(v, key.capacity);
       break;
     case Kind::kInt:
@@ -209,6 +227,7 @@ std::string formatLine(const SystemConfig& c, const Key& key) {
   switch (key.kind) {
     case Kind::kText:
     case Kind::kUrl:
+    case Kind::kChoice:
       return std::string(key.name) + cut(c.*key.text, key.capacity);
     case Kind::kInt:
       std::snprintf(value, sizeof value, "%d", c.*key.integer);

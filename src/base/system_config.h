@@ -35,7 +35,25 @@ struct SystemConfig {
   int bCheckStochastics = 1;
   int MaxConnectionsPerHost = kDefaultMaxConnectionsPerHost;
   int bCheckBacktest = 0;  // the chart sheet's back-test trades switch
+  // The market-data providers (names as ProviderName gives them) and their
+  // addresses; keys never go into the file. FallbackProviders is an ordered
+  // comma list.
+  std::string HistoryProvider;
+  std::string QuoteProvider;
+  std::string FallbackProviders;
+  std::string YahooChartURL;
+  std::string TiingoURL;
+  std::string FinnhubURL;
+  std::string YahooUserAgent;
 };
+
+inline constexpr const char* kClassicProviderName = "Classic";
+inline constexpr const char* kDefaultYahooChartUrl = "https://query2.finance.yahoo.com";
+inline constexpr const char* kDefaultTiingoUrl = "https://api.tiingo.com";
+inline constexpr const char* kDefaultFinnhubUrl = "https://finnhub.io";
+// A current browser's User-Agent: Yahoo answers 429 to clients it does not know.
+inline constexpr const char* kDefaultYahooUserAgent =
+    "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/142.0.0.0 Safari/537.36";
 
 enum RealTimeServer { kRealTimeYahoo = 0, kRealTimeMyTrack = 1 };
 enum HistoryServer { kHistoryYahooSpreadSheet = 0, kHistoryYahooHtml = 1, kHistoryEdreyfus = 2 };
