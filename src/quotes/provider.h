@@ -75,11 +75,6 @@ struct ProviderBar {
   double volume = 0;
 };
 
-struct ProviderHistory {
-  ProviderOutcome outcome;
-  std::vector<ProviderBar> bars;  // oldest first, one per date
-};
-
 // The current quote of one symbol. Zero means "not given" for every price
 // and the volume.
 struct ProviderQuote {
@@ -94,6 +89,15 @@ struct ProviderQuote {
   // The exchange's time-zone name ("America/New_York") where the answer
   // gives one; empty: the exchange is taken to be in New York.
   std::string timeZone;
+};
+
+struct ProviderHistory {
+  ProviderOutcome outcome;
+  std::vector<ProviderBar> bars;  // oldest first, one per date
+  // The current quote where the history answer carries one (Yahoo chart's
+  // meta), so the quote that follows a history load needs no request.
+  bool hasQuote = false;
+  ProviderQuote quote;
 };
 
 struct ProviderQuotes {
