@@ -10,6 +10,7 @@
 #include "core/compute_indicators.h"
 #include "core/quote_bar.h"
 #include "support/engine_fixtures.h"
+#include "support/sp500_rows.h"
 #include "support/test_support.h"
 
 namespace velmora::test {
@@ -101,30 +102,22 @@ inline std::string HistoryFileText(std::span<const QuoteBar> bars) {
   return text;
 }
 
-// The real S&P 500 daily history from 2000 (scripts/fetch-test-data.sh),
-// newest first; empty when the file is not there.
+// The real S&P 500 daily history from 2000, newest first; empty when the
+// file is not there.
 inline std::vector<QuoteBar> Sp500Bars() {
-  const std::string path =
-      std::string(VELMORA_SOURCE_DIR) + "/build/test-data/node_modules/vega-datasets/data/sp500-2000.csv";
-  std::vector<QuoteBar> oldestFirst;
-  if (!FileExists(path)) return oldestFirst;
-  for (const std::string& row : SplitLines(ReadFile(path))) {
-    char date[16];
-    double open, high, low, close, adjusted;
-    long long volume;
-    if (std::sscanf(row.c_str(), "%15[^,],%lf,%lf,%lf,%lf,%lf,%lld", date, &open, &high, &low, &close,
-                    &adjusted, &volume) != 7)
-      continue;
+  std::vector<QuoteBar> newestFirst;
+  const std::vector<Sp500Row> rows = Sp500Rows();
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
     QuoteBar bar;
-    bar.SetDate(date);
-    bar.open = RoundTo2Decimals(open);
-    bar.high = RoundTo2Decimals(high);
-    bar.low = RoundTo2Decimals(low);
-    bar.close = RoundTo2Decimals(close);
-    bar.volume = volume;
-    oldestFirst.push_back(bar);
+    bar.SetDate(row->date);
+    bar.open = RoundTo2Decimals(row->open);
+    bar.high = RoundTo2Decimals(row->high);
+    bar.low = RoundTo2Decimals(row->low);
+    bar.close = RoundTo2Decimals(row->close);
+    bar.volume = row->volume;
+    newestFirst.push_back(bar);
   }
-  return std::vector<QuoteBar>(oldestFirst.rbegin(), oldestFirst.rend());
+  return newestFirst;
 }
 
 }  // namespace velmora::test

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/monitor_process_helpers.h"
+#include "support/sp500_rows.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -19,23 +21,10 @@ using test::SplitLines;
 using test::TempFolder;
 using test::WriteFile;
 
-struct Outcome {
-  int status = -1;
-  std::vector<std::string> out;
-  std::string err;
-};
+using Outcome = test::ProgramOutcome;
 
 Outcome analyze(const std::vector<std::string>& args, const std::string& dir = "") {
-  std::vector<std::string> argv{BinPath("velmora-analyze")};
-  argv.insert(argv.end(), args.begin(), args.end());
-  ChildProcess child(argv, dir);
-  Outcome r;
-  if (!child.started()) return r;
-  std::string line;
-  while (child.ReadLine(line, 10s)) r.out.push_back(line);
-  r.status = child.Wait(10s);
-  r.err = child.DrainStderr();
-  return r;
+  return test::RunProgram("velmora-analyze", args, dir);
 }
 
 std::vector<std::string> splitFields(const std::string& line) {
@@ -163,20 +152,14 @@ TEST(AnalyzeCli, HelpExplainsItAll) {
 // above 2^31: every volume comes through whole, and the 50-day average of
 // the newest bar is what a plain loop over those volumes gives.
 TEST(AnalyzeCli, RealIndexVolumesAboveThirtyTwoBits) {
-  const std::string source =
-      std::string(VELMORA_SOURCE_DIR) + "/build/test-data/node_modules/vega-datasets/data/sp500-2000.csv";
-  if (!test::FileExists(source)) GTEST_SKIP() << "no S&P 500 test data (scripts/fetch-test-data.sh)";
+  if (!test::FileExists(test::Sp500Path()))
+    GTEST_SKIP() << "no S&P 500 test data (scripts/fetch-test-data.sh)";
   // date,open,high,low,close,adjclose,volume -> date,open,high,low,close,volume
   std::string local;
-  for (const std::string& row : SplitLines(ReadFile(source))) {
-    char date[16];
-    double open, high, low, close, adjusted;
-    long long volume;
-    if (std::sscanf(row.c_str(), "%15[^,],%lf,%lf,%lf,%lf,%lf,%lld", date, &open, &high, &low, &close,
-                    &adjusted, &volume) != 7)
-      continue;
+  for (const test::Sp500Row& row : test::Sp500Rows()) {
     char line[160];
-    std::snprintf(line, sizeof line, "%s,%.2f,%.2f,%.2f,%.2f,%lld\n", date, open, high, low, close, volume);
+    std::snprintf(line, sizeof line, "%s,%.2f,%.2f,%.2f,%.2f,%lld\n", row.date, row.open, row.high, row.low,
+                  row.close, row.volume);
     local += line;
   }
   TempFolder folder;

@@ -28,21 +28,10 @@ using test::SplitLines;
 using test::TempFolder;
 using test::WriteFile;
 
-struct Outcome {
-  int status = -1;
-  std::vector<std::string> out;
-  std::string err;
-};
+using Outcome = test::ProgramOutcome;
 
 Outcome run(const std::string& program, const std::vector<std::string>& args, const std::string& dir = "") {
-  std::vector<std::string> argv{BinPath(program)};
-  argv.insert(argv.end(), args.begin(), args.end());
-  ChildProcess child(argv, dir);
-  Outcome r;
-  if (!child.started()) return r;
-  r.status = test::RunToEnd(child, r.out, 60s);
-  r.err = child.DrainStderr();
-  return r;
+  return test::RunProgram(program, args, dir);
 }
 
 // The parts of a line between separators (runs of blanks count as one

@@ -78,6 +78,28 @@ inline int RunToEnd(ChildProcess& child, std::vector<std::string>& lines,
   return child.Wait(std::chrono::milliseconds(2000));
 }
 
+// What a program run to its end printed, and how it ended (-1: it could
+// not start or did not end in time).
+struct ProgramOutcome {
+  int status = -1;
+  std::vector<std::string> out;
+  std::string err;
+};
+
+// Runs one of the project's programs with `args` in `dir` to its end.
+inline ProgramOutcome RunProgram(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& dir = "",
+                                 std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+  std::vector<std::string> argv{BinPath(program)};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ChildProcess child(argv, dir);
+  ProgramOutcome r;
+  if (!child.started()) return r;
+  r.status = RunToEnd(child, r.out, timeout);
+  r.err = child.DrainStderr();
+  return r;
+}
+
 // Reads the child's output until a line equal to `text` (true) or the time is up.
 inline bool ReadUntil(ChildProcess& child, const std::string& text,
                       std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
