@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <regex>
 
 namespace velmora::test {
 
@@ -49,6 +50,23 @@ bool ParseHistoryRow(const std::string& line, HistoryRow& row) {
   if (m == 0) return false;
   y += y <= 68 ? 2000 : 1900;
   row.day = std::chrono::sys_days(std::chrono::year(y) / m / d);
+  return true;
+}
+
+bool ParseDayWatch(const std::string& line, DayWatch& q) {
+  static const std::regex layout(
+      R"re("([^"]+)",(\d+\.\d\d),"(\d{1,2}/\d{1,2}/\d{4})","(\d{1,2}:\d\d[ap]m)",([+-]?\d+\.\d\d),(\d+\.\d\d),(\d+\.\d\d),(\d+\.\d\d),(\d+)\n)re");
+  std::smatch m;
+  if (!std::regex_match(line, m, layout)) return false;
+  q.symbol = m[1];
+  q.last = std::stod(m[2]);
+  q.date = m[3];
+  q.time = m[4];
+  q.change = std::stod(m[5]);
+  q.open = std::stod(m[6]);
+  q.high = std::stod(m[7]);
+  q.low = std::stod(m[8]);
+  q.volume = std::stoll(m[9]);
   return true;
 }
 

@@ -23,6 +23,15 @@ struct HistoryRow {
   std::chrono::sys_days day;
 };
 bool ParseHistoryRow(const std::string& line, HistoryRow& row);
+// The fields of a day-watch record ("sl1d1t1c1ohgv").
+struct DayWatch {
+  std::string symbol, date, time;
+  double last = 0, change = 0, open = 0, high = 0, low = 0;
+  long long volume = 0;
+};
+// False unless the line is one whole record, '\n' included.
+bool ParseDayWatch(const std::string& line, DayWatch& q);
+
 // The data lines of a CSV answer (the title line left out).
 std::vector<std::string> CsvDataLines(const std::string& body);
 

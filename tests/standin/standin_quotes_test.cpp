@@ -12,30 +12,6 @@
 namespace velmora::test {
 namespace {
 
-// The fields of a day-watch record.
-struct DayWatch {
-  std::string symbol, date, time;
-  double last = 0, change = 0, open = 0, high = 0, low = 0;
-  long long volume = 0;
-};
-
-bool parseDayWatch(const std::string& line, DayWatch& q) {
-  static const std::regex layout(
-      R"re("([^"]+)",(\d+\.\d\d),"(\d{1,2}/\d{1,2}/\d{4})","(\d{1,2}:\d\d[ap]m)",([+-]?\d+\.\d\d),(\d+\.\d\d),(\d+\.\d\d),(\d+\.\d\d),(\d+)\n)re");
-  std::smatch m;
-  if (!std::regex_match(line, m, layout)) return false;
-  q.symbol = m[1];
-  q.last = std::stod(m[2]);
-  q.date = m[3];
-  q.time = m[4];
-  q.change = std::stod(m[5]);
-  q.open = std::stod(m[6]);
-  q.high = std::stod(m[7]);
-  q.low = std::stod(m[8]);
-  q.volume = std::stoll(m[9]);
-  return true;
-}
-
 std::string quoteAt(const std::string& now, const std::string& symbol, const std::string& fields) {
   StandinServer server({"--now", now});
   EXPECT_TRUE(server.ok());
@@ -68,7 +44,7 @@ TEST(StandinQuotes, DayWatchQuoteWalksThroughTheSession) {
   for (int i = 0; i < 6; ++i) {
     DayWatch q;
     const std::string line = quoteAt(std::string("2005-12-06T") + times[i], "MSFT", kDayWatchFields);
-    ASSERT_TRUE(parseDayWatch(line, q)) << line;
+    ASSERT_TRUE(ParseDayWatch(line, q)) << line;
     EXPECT_EQ(q.symbol, "MSFT");
     EXPECT_EQ(q.date, "12/6/2005");
     EXPECT_EQ(q.time, texts[i]);
@@ -106,7 +82,7 @@ TEST(StandinQuotes, BeforeTheOpenAndAtWeekendsTheLastCloseIsShown) {
     ASSERT_TRUE(server.ok());
     DayWatch q;
     const std::string line = HttpGet(server.port(), QuoteTarget("GE", kDayWatchFields)).body;
-    ASSERT_TRUE(parseDayWatch(line, q)) << line;
+    ASSERT_TRUE(ParseDayWatch(line, q)) << line;
     EXPECT_EQ(q.date, c.quoteDate) << c.now;
     const auto rows =
         CsvDataLines(HttpGet(server.port(), CsvHistoryTarget("GE", 2005, 11, 1, 2005, 12, 31)).body);
@@ -129,7 +105,7 @@ TEST(StandinQuotes, RealTimeRecordCarriesBidAndAskForStocksOnly) {
   EXPECT_LT(std::stod(m[3]), last);
   EXPECT_GT(std::stod(m[4]), last);
   DayWatch dw;
-  ASSERT_TRUE(parseDayWatch(HttpGet(server.port(), QuoteTarget("MSFT", kDayWatchFields)).body, dw));
+  ASSERT_TRUE(ParseDayWatch(HttpGet(server.port(), QuoteTarget("MSFT", kDayWatchFields)).body, dw));
   EXPECT_EQ(dw.last, last);
   EXPECT_EQ(dw.change, std::stod(m[2]));
 
@@ -146,7 +122,7 @@ TEST(StandinQuotes, CompositeVolumeSymbolQuotesTheIndexVolume) {
     StandinServer server({"--now", now});
     ASSERT_TRUE(server.ok());
     DayWatch composite;
-    ASSERT_TRUE(parseDayWatch(HttpGet(server.port(), QuoteTarget("^IXIC", kDayWatchFields)).body, composite));
+    ASSERT_TRUE(ParseDayWatch(HttpGet(server.port(), QuoteTarget("^IXIC", kDayWatchFields)).body, composite));
     const std::string line = HttpGet(server.port(), QuoteTarget("^TV.O", kDayWatchFields)).body;
     std::smatch m;
     ASSERT_TRUE(std::regex_match(
@@ -163,7 +139,7 @@ TEST(StandinQuotes, WithoutNowTheQuoteFollowsTheMachineClock) {
   ASSERT_TRUE(server.ok());
   DayWatch q;
   const std::string line = HttpGet(server.port(), QuoteTarget("MSFT", kDayWatchFields)).body;
-  ASSERT_TRUE(parseDayWatch(line, q)) << line;
+  ASSERT_TRUE(ParseDayWatch(line, q)) << line;
   int month = 0, day = 0, year = 0;
   ASSERT_EQ(std::sscanf(q.date.c_str(), "%d/%d/%d", &month, &day, &year), 3);
   std::tm tm{};
@@ -187,7 +163,7 @@ TEST(StandinQuotes, ChartPageIsSelfContained) {
   EXPECT_EQ(page.body.find("<script"), std::string::npos);
   EXPECT_EQ(page.body.find("src="), std::string::npos);
   DayWatch q;
-  ASSERT_TRUE(parseDayWatch(HttpGet(server.port(), QuoteTarget("^IXIC", kDayWatchFields)).body, q));
+  ASSERT_TRUE(ParseDayWatch(HttpGet(server.port(), QuoteTarget("^IXIC", kDayWatchFields)).body, q));
   char last[32];
   std::snprintf(last, sizeof last, "<b>%.2f</b>", q.last);
   EXPECT_NE(page.body.find(last), std::string::npos);

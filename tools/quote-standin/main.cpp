@@ -88,6 +88,8 @@ ServiceSettings serviceSettings(const StandinOptions& options) {
   settings.dataDir = options.dataDir;
   settings.faults = options.faults;
   settings.fixedNow = options.now;
+  settings.providerSplits = options.providerSplits;
+  settings.requiredKey = options.requiredKey;
   return settings;
 }
 

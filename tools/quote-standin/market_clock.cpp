@@ -46,6 +46,15 @@ MarketTime NewYorkTimeFromUtc(std::int64_t utcSeconds) {
   return t;
 }
 
+std::int64_t UtcFromNewYorkTime(const MarketTime& local) {
+  const std::int64_t wall =
+      static_cast<std::int64_t>(local.day) * 86400 + static_cast<std::int64_t>(local.minute) * 60;
+  const std::int64_t daylight = wall + 4 * 3600;
+  const MarketTime back = NewYorkTimeFromUtc(daylight);
+  if (back.day == local.day && back.minute == local.minute) return daylight;
+  return wall + 5 * 3600;
+}
+
 bool ParseMarketTime(const std::string& text, MarketTime& out) {
   // YYYY-MM-DDTHH:MM, nothing more.
   if (text.size() != 16 || text[10] != 'T' || text[13] != ':') return false;

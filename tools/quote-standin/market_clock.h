@@ -30,6 +30,10 @@ QuoteMoment ResolveQuoteMoment(const MarketTime& now);
 // UTC seconds to New York wall time by the US daylight-saving rule in force
 // since 2007 (second Sunday of March to first Sunday of November, 2:00).
 MarketTime NewYorkTimeFromUtc(std::int64_t utcSeconds);
+// The reverse: the UTC seconds of a New York wall time. In the hour the
+// clocks go back it is the first of the two; in the hour they skip, standard
+// time.
+std::int64_t UtcFromNewYorkTime(const MarketTime& local);
 
 // "2005-12-06T10:42" (New York time); years 1971 to 2199.
 [[nodiscard]] bool ParseMarketTime(const std::string& text, MarketTime& out);

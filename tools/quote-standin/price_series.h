@@ -16,6 +16,13 @@ struct PriceBar {
   std::int64_t volume = 0;  // index volumes pass 2^31
 };
 
+// A split or a dividend that took effect at a day's open.
+struct CorporateAction {
+  std::int32_t day = 0;
+  double splitRatio = 1;      // new shares per old share; 1: no split
+  std::int32_t dividend = 0;  // cents per share; 0: none
+};
+
 // Everything the service tells about one symbol at one quote day.
 struct PriceSeries {
   // Oldest first, every bar before the quote day. Weekly and monthly bars
@@ -23,6 +30,10 @@ struct PriceSeries {
   std::vector<PriceBar> daily;
   std::vector<PriceBar> weekly;
   std::vector<PriceBar> monthly;
+  // The splits and dividends behind the adjusted closes, oldest first, up to
+  // the quote day. Only generated series know them; a data file's series
+  // has its adjusted closes and nothing more.
+  std::vector<CorporateAction> actions;
 
   bool hasQuote = false;
   PriceBar quote;                  // the quote day's whole session

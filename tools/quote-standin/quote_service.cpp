@@ -4,10 +4,12 @@
 
 #include <chrono>
 
+#include "authorization.h"
 #include "chart_page.h"
 #include "connection_watch.h"
 #include "history_pages.h"
 #include "intraday_quote.h"
+#include "provider_answers.h"
 #include "query_params.h"
 #include "quote_records.h"
 #include "random_source.h"
@@ -49,14 +51,7 @@ std::string hostOf(const httplib::Request& req) {
 }
 
 bool hasCredentials(const httplib::Request& req) {
-  const std::string auth = req.get_header_value("Authorization");
-  if (auth.size() < 6) return false;
-  std::string scheme = auth.substr(0, 6);
-  for (char& c : scheme) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  if (scheme != "basic ") return false;
-  std::size_t at = 6;
-  while (at < auth.size() && auth[at] == ' ') ++at;
-  return auth.compare(at, std::string::npos, kCredentials) == 0;
+  return AuthorizationIs(req.get_header_value("Authorization"), "basic", kCredentials);
 }
 
 void plain(httplib::Response& res, int status, const std::string& text) {
@@ -100,12 +95,6 @@ bool faultAnswers(const httplib::Request& req, const Fault& fault, int hops) {
 
 }  // namespace
 
-struct QuoteService::Reply {
-  int status = 200;
-  const char* contentType = kTextType;
-  std::string body;
-};
-
 QuoteService::QuoteService(ServiceSettings settings)
     : settings_(std::move(settings)),
       clock_(settings_.fixedNow ? MarketClock(*settings_.fixedNow) : MarketClock()),
@@ -117,8 +106,21 @@ void QuoteService::Handle(const httplib::Request& req, httplib::Response& res) {
   if (settings_.latencyMs > 0) SleepUnlessStopping(settings_.latencyMs, stopping_);
 
   int hops = 0;
-  const Endpoint endpoint = route(req.path, hops);
+  std::string_view subject;
+  const Endpoint endpoint = route(req.path, hops, subject);
   if (endpoint == Endpoint::kNone) return plain(res, 404, "Not Found");
+  switch (endpoint) {
+    case Endpoint::kYahooChart:
+      return handleProvider(ProviderEndpoint::kYahooChart, subject, req, res, hops);
+    case Endpoint::kTiingoPrices:
+      return handleProvider(ProviderEndpoint::kTiingoPrices, subject, req, res, hops);
+    case Endpoint::kTiingoIex:
+      return handleProvider(ProviderEndpoint::kTiingoIex, subject, req, res, hops);
+    case Endpoint::kFinnhubQuote:
+      return handleProvider(ProviderEndpoint::kFinnhubQuote, subject, req, res, hops);
+    default:
+      break;
+  }
   if (endpoint == Endpoint::kIndex) {
     return plain(
         res, 200,
@@ -135,12 +137,24 @@ void QuoteService::Handle(const httplib::Request& req, httplib::Response& res) {
   send(res, answer(endpoint, req, title, symbol), fault);
 }
 
-QuoteService::Endpoint QuoteService::route(std::string_view path, int& hops) {
+QuoteService::Endpoint QuoteService::route(std::string_view path, int& hops, std::string_view& subject) {
   hops = 0;
   while (hops < 2 && startsWith(path, "/moved/")) {
     path.remove_prefix(6);
     ++hops;
   }
+  // Provider paths name their symbol: /v8/finance/chart/MSFT,
+  // /tiingo/daily/msft/prices, /iex/msft,ibm.
+  const auto named = [&path, &subject](std::string_view prefix, std::string_view suffix) {
+    if (!startsWith(path, prefix) || path.size() < prefix.size() + suffix.size()) return false;
+    if (path.substr(path.size() - suffix.size()) != suffix) return false;
+    subject = path.substr(prefix.size(), path.size() - prefix.size() - suffix.size());
+    return subject.find('/') == std::string_view::npos;
+  };
+  if (named("/v8/finance/chart/", "")) return Endpoint::kYahooChart;
+  if (named("/tiingo/daily/", "/prices")) return Endpoint::kTiingoPrices;
+  if (named("/iex/", "")) return Endpoint::kTiingoIex;
+  if (path == "/api/v1/quote") return Endpoint::kFinnhubQuote;
   if (path == "/table.csv") return Endpoint::kHistoryCsv;
   if (path == "/q/hp") return Endpoint::kHistoryHtml;
   if (path == "/d/quotes.csv") return Endpoint::kQuotes;
@@ -183,7 +197,8 @@ void QuoteService::send(httplib::Response& res, Reply reply, const Fault& fault)
 }
 
 bool QuoteService::applyFault(const httplib::Request& req, httplib::Response& res, const Fault& fault,
-                              int hops, const char* contentType) {
+                              int hops, const char* contentType, std::optional<ProviderEndpoint> provider,
+                              const std::string& ticker) {
   if (fault.slowMs > 0) {
     res.set_header(kFaultHeader, "slow");
     SleepUnlessStopping(fault.slowMs, stopping_);
@@ -191,12 +206,18 @@ bool QuoteService::applyFault(const httplib::Request& req, httplib::Response& re
   if (!faultAnswers(req, fault, hops)) return false;
   res.headers.erase(kFaultHeader);
   res.set_header(kFaultHeader, FaultName(fault.kind));
-  return answerFault(req, res, fault.kind, contentType);
+  return answerFault(req, res, fault, contentType, provider, ticker);
 }
 
-bool QuoteService::answerFault(const httplib::Request& req, httplib::Response& res, FaultKind kind,
-                               const char* contentType) {
-  switch (kind) {
+bool QuoteService::answerFault(const httplib::Request& req, httplib::Response& res, const Fault& fault,
+                               const char* contentType, std::optional<ProviderEndpoint> provider,
+                               const std::string& ticker) {
+  ProviderReply reply;
+  if (provider && ProviderFaultReply(*provider, fault, ticker, reply)) {
+    sendProviderReply(res, std::move(reply));
+    return true;
+  }
+  switch (fault.kind) {
     case FaultKind::kStatus404:
       plain(res, 404, "Not Found");
       break;
@@ -232,6 +253,21 @@ bool QuoteService::answerFault(const httplib::Request& req, httplib::Response& r
     case FaultKind::kGarbage:
       res.status = 200;
       res.set_content(garbage(), contentType);
+      break;
+    // The providers' kinds on the classic endpoints, in the classic way.
+    case FaultKind::kRateLimit:
+    case FaultKind::kQuota:
+      if (fault.retryAfterSeconds >= 0)
+        res.set_header("Retry-After", std::to_string(fault.retryAfterSeconds));
+      plain(res, 429, "Too Many Requests");
+      break;
+    case FaultKind::kChallenge:
+      res.status = 200;
+      res.set_content(ChallengePage(), "text/html");
+      break;
+    case FaultKind::kNotFound:
+    case FaultKind::kZeros:
+      plain(res, 404, "Not Found");
       break;
     default:
       return false;
@@ -273,30 +309,35 @@ QuoteService::Reply QuoteService::quotes(const httplib::Request& req, const std:
         fields == nullptr ? "Bad Request: missing key 'f'\n" : "Bad Request: bad value for key 'f'\n";
     return reply;
   }
-  const QuoteMoment now = moment();
   QuoteSubject subject;
   subject.symbol = symbol;
   subject.volumeOnly = symbol == kCompositeVolumeSymbol;
-  const auto series = store_.Get(subject.volumeOnly ? kCompositeSymbol : symbol, now.quoteDay);
-  subject.isIndex = series->isIndex;
-  if (!series->hasQuote) {
+  const Current state = current(subject.volumeOnly ? kCompositeSymbol : symbol);
+  subject.isIndex = state.series->isIndex;
+  if (!state.series->hasQuote) {
     reply.status = 404;
     reply.body = "Not Found: no quote for this symbol\n";
     return reply;
   }
   reply.contentType = kCsvType;
-  reply.body = QuoteRecord(subject, *fields, SnapshotAt(*series, now.sessionMinute));
+  reply.body = QuoteRecord(subject, *fields, state.quote);
   return reply;
 }
 
 QuoteService::Reply QuoteService::chart(const std::string& title, const std::string& symbol) {
   Reply reply;
-  const QuoteMoment now = moment();
-  const auto series = store_.Get(symbol, now.quoteDay);
-  const QuoteSnapshot quote = series->hasQuote ? SnapshotAt(*series, now.sessionMinute) : QuoteSnapshot{};
+  const Current state = current(symbol);
   reply.contentType = kHtmlType;
-  reply.body = ChartPage(title, symbol, *series, quote);
+  reply.body = ChartPage(title, symbol, *state.series, state.quote);
   return reply;
+}
+
+QuoteService::Current QuoteService::current(const std::string& symbol) {
+  Current c;
+  c.now = moment();
+  c.series = store_.Get(symbol, c.now.quoteDay);
+  if (c.series->hasQuote) c.quote = SnapshotAt(*c.series, c.now.sessionMinute);
+  return c;
 }
 
 void QuoteService::LogRequest(const httplib::Request& req, const httplib::Response& res) {

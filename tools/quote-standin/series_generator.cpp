@@ -215,6 +215,11 @@ PriceSeries GenerateSeries(std::string_view symbol, int quoteDay) {
     events.push_back(event);
   }
   fillAdjustedCloses(bars, events);
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    if (events[i].splitRatio > 1 || events[i].dividend > 0) {
+      series.actions.push_back({bars[i].day, events[i].splitRatio, events[i].dividend});
+    }
+  }
 
   series.hasQuote = true;
   series.quote = bars.back();

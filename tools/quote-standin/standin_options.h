@@ -5,6 +5,7 @@
 
 #include "fault_plan.h"
 #include "market_clock.h"
+#include "provider_splits.h"
 
 namespace velmora::standin {
 
@@ -14,7 +15,9 @@ struct StandinOptions {
   int port = 0;  // set from kDefaultQuotePort
   std::string bind = "127.0.0.1";
   std::string dataDir;
-  FaultPlan faults;
+  FaultPlan faults;  // --fault and --provider-fault
+  SplitPlan providerSplits;
+  std::string requiredKey;
   int latencyMs = 0;
   int pageSize = 200;
   std::optional<MarketTime> now;
