@@ -89,6 +89,11 @@ struct ProviderQuote {
   // The exchange's time-zone name ("America/New_York") where the answer
   // gives one; empty: the exchange is taken to be in New York.
   std::string timeZone;
+  // The exchange's offset from UTC where the answer gives one (Yahoo's
+  // gmtoffset): the time is shown with it unless the zone is New York's,
+  // whose daylight-saving rule is applied to the quote's own time.
+  bool hasUtcOffset = false;
+  int utcOffsetSeconds = 0;
 };
 
 struct ProviderHistory {

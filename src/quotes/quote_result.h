@@ -16,6 +16,9 @@ inline constexpr int kQuoteProxyError = -502;       // "Proxy Error"
 inline constexpr int kQuoteFailed = -999;           // "Failed": no record line, or the page did not convert
 inline constexpr int kQuoteLocalFailure = -400;     // the HTTP client failed locally
 inline constexpr int kQuoteNoAuthorization = -401;  // authorization refused
+// "Too many requests": every market-data provider that could serve the
+// request is out of its budget or asked to wait.
+inline constexpr int kQuoteRateLimited = -429;
 
 // "OK", "Not Found", "Proxy Error", "Failed"; "" for any other code.
 const char* QuoteResultText(int code);
