@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "app/lifecycle.h"
 #include "base/app_identity.h"
 #include "base/system_config.h"
+#include "monitor/alert_center.h"
 #include "monitor/console_loader_listener.h"
 #include "monitor/loader_pool.h"
 #include "monitor/security_list.h"
@@ -87,6 +89,9 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
   StartProcess();
   // No file is no error: the defaults stand.
   (void)ReadConfig(systemConfig());
+  // Made before the list is loaded, which reads the price rules against it.
+  std::unique_ptr<AlertCenter> alerts = MakeAlertCenter(HeadlessAlertSettings(options, systemConfig()));
+  SetProcessAlertCenter(alerts.get());
   SecurityStore& store = securityStore();
   LoaderPool& pool = loaderPool();
   pool.setTiming(options.timing);
@@ -107,6 +112,9 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
   listener.Print(text);
   listener.Print("Please wait until loading quote threads finish ......");
   pool.StopLoaderThreads();
+  // What is queued still goes out (for a few seconds at most).
+  SetProcessAlertCenter(nullptr);
+  alerts.reset();
   FinishProcess();
   if (end == WaitEnd::kLoadersCeased) {
     std::fprintf(stderr, "velmora-monitor: every loader thread gave up after %d of %d passes.\n",

@@ -3,6 +3,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "monitor/alert_sinks.h"
 
 namespace velmora {
 
@@ -26,10 +29,29 @@ bool readPause(const char* variable, int& out, std::string& error) {
   return false;
 }
 
+// The value after an option; false (with the message) when there is none.
+bool optionValue(int argc, const char* const* argv, int& i, std::string& value, std::string& error) {
+  if (i + 1 >= argc) {
+    error = std::string(argv[i]) + " needs a value";
+    return false;
+  }
+  value = argv[++i];
+  return true;
+}
+
+bool readCommandLimit(int& out, std::string& error) {
+  const char* text = std::getenv(kAlertCommandLimitVariable);
+  if (text == nullptr || *text == '\0' || parseCount(text, 1, out)) return true;
+  error = std::string(kAlertCommandLimitVariable) + " must be a number of milliseconds of 1 or more, not '" +
+          text + "'";
+  return false;
+}
+
 }  // namespace
 
 const char* HeadlessUsage() {
-  return "Usage: velmora-monitor [--passes N] [--progress] [--help]\n"
+  return "Usage: velmora-monitor [--passes N] [--progress] [--alert-command 'CMD ARGS...']\n"
+         "                       [--alerts-jsonl FILE] [--help]\n"
          "\n"
          "Runs the monitor without windows in the current folder: reads Config.ini\n"
          "and List.dat, writes the first reports, starts the loader threads when\n"
@@ -45,11 +67,26 @@ const char* HeadlessUsage() {
          "               the only pass and end the run)\n"
          "  --progress   print the loader's status texts and a running count of the\n"
          "               securities loaded\n"
+         "  --alert-command 'CMD ARGS...'\n"
+         "               run CMD for each alert (a new buy or sell signal, a trend\n"
+         "               change, a price rule of Alerts.dat), without a shell: the\n"
+         "               line is split once ('...' and \"...\" quote, a backslash\n"
+         "               keeps the next character); the alert is in the variables\n"
+         "               VELMORA_ALERT_SYMBOL, _EVENT, _PRICE, _CHANGE and _TIME; its\n"
+         "               output goes to the log; it is killed after 10 seconds\n"
+         "               (Config.ini: AlertCommand=)\n"
+         "  --alerts-jsonl FILE\n"
+         "               append one JSON object per alert to FILE (Config.ini:\n"
+         "               AlertsJsonl=)\n"
          "  --help       print this text\n"
+         "\n"
+         "Alerts also go to the log, to Alerts.txt (the day's alerts) and are\n"
+         "remembered in Alerts.state, so none is raised twice.\n"
          "\n"
          "Environment:\n"
          "  VELMORA_FAILURE_PAUSE_MS  pause after a proxy error (default 30000)\n"
          "  VELMORA_RETRY_PAUSE_MS    pause after each failed history try (default 1000)\n"
+         "  VELMORA_ALERT_COMMAND_LIMIT_MS  the alert command's time limit (default 10000)\n"
          "\n"
          "Exit status: 0 done, 1 a local history file could not be written,\n"
          "2 bad command line, 3 the current folder can not be written,\n"
@@ -72,13 +109,34 @@ bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& op
         return false;
       }
       ++i;
+    } else if (std::strcmp(arg, "--alert-command") == 0) {
+      if (!optionValue(argc, argv, i, options.alertCommand, error)) return false;
+      std::vector<std::string> words;
+      std::string why;
+      if (!SplitCommandLine(options.alertCommand, words, why)) {
+        error = "--alert-command: " + why;
+        return false;
+      }
+      options.alertCommandGiven = true;
+    } else if (std::strcmp(arg, "--alerts-jsonl") == 0) {
+      if (!optionValue(argc, argv, i, options.alertsJsonl, error)) return false;
+      options.alertsJsonlGiven = true;
     } else {
       error = std::string("unknown option '") + arg + "'";
       return false;
     }
   }
   return readPause(kFailurePauseVariable, options.timing.proxyErrorPauseMs, error) &&
-         readPause(kRetryPauseVariable, options.timing.retryPauseMs, error);
+         readPause(kRetryPauseVariable, options.timing.retryPauseMs, error) &&
+         readCommandLimit(options.alertCommandLimitMs, error);
+}
+
+AlertSettings HeadlessAlertSettings(const HeadlessOptions& options, const SystemConfig& config) {
+  AlertSettings settings;
+  settings.command = options.alertCommandGiven ? options.alertCommand : config.AlertCommand;
+  settings.jsonLines = options.alertsJsonlGiven ? options.alertsJsonl : config.AlertsJsonl;
+  settings.commandLimitMs = options.alertCommandLimitMs;
+  return settings;
 }
 
 }  // namespace velmora

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "base/system_config.h"
+#include "monitor/alert_center.h"
 #include "monitor/loader_pool.h"
 
 namespace velmora {
@@ -20,6 +22,13 @@ struct HeadlessOptions {
   bool progress = false;
   bool help = false;
   LoaderTiming timing;
+  // Alerts: given options replace AlertCommand= and AlertsJsonl= of
+  // Config.ini (an empty value switches them off).
+  bool alertCommandGiven = false;
+  std::string alertCommand;
+  bool alertsJsonlGiven = false;
+  std::string alertsJsonl;
+  int alertCommandLimitMs = kAlertCommandLimitMs;
 };
 
 // Environment variables that shorten the loader's pauses (tests, demos).
@@ -30,6 +39,10 @@ inline constexpr const char* kRetryPauseVariable = "VELMORA_RETRY_PAUSE_MS";
 // `error` for an unknown option or a bad value.
 [[nodiscard]] bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& options,
                                         std::string& error);
+
+// The alert settings of a run: Config.ini's, with the command line's
+// options in their place where given.
+AlertSettings HeadlessAlertSettings(const HeadlessOptions& options, const SystemConfig& config);
 
 // The text of --help.
 const char* HeadlessUsage();

@@ -4,6 +4,12 @@
 
 namespace velmora {
 
+// The alerts' files, beside List.dat: the user's price rules, the memory of
+// what was raised, and the day's alerts.
+inline constexpr const char* kAlertRulesFile = "Alerts.dat";
+inline constexpr const char* kAlertStateFile = "Alerts.state";
+inline constexpr const char* kAlertReportFile = "Alerts.txt";
+
 // What happened to a security that the user is told about.
 enum class AlertKind {
   kBuy,        // a new "B" mark

@@ -1,11 +1,20 @@
 #pragma once
 
+#include <ctime>
+#include <functional>
 #include <memory>
+#include <span>
+#include <string>
 #include <vector>
 
+#include "base/system_config.h"
+#include "core/quote_bar.h"
 #include "monitor/alert.h"
+#include "monitor/security_entry.h"
 
 namespace velmora {
+
+class SecurityStore;
 
 // The alerts of one process: finds the events of each loaded or refreshed
 // security, raises each once (remembered across restarts), and hands them
@@ -20,9 +29,54 @@ class AlertCenter {
 
   // Every alert raised since the program started, newest first.
   virtual std::vector<Alert> Recent() const = 0;
+
+  // What the loader tells the center; none of these waits for a delivery.
+  // The list was loaded (again): the price rules are read and checked
+  // against it.
+  virtual void ListLoaded(const SecurityStore& store) { (void)store; }
+  // A security's history load, after its entry was published: the entry as
+  // published and the whole computed history (index 0 newest).
+  virtual void SecurityLoaded(const SecurityData& data, std::span<const QuoteBar> history, int confirmDays) {
+    (void)data;
+    (void)history;
+    (void)confirmDays;
+  }
+  // A real-time update, after it was published.
+  virtual void SecurityRefreshed(const SecurityData& data) { (void)data; }
 };
 
 // The process's alert center; null before the program made one.
 AlertCenter* ProcessAlertCenter();
+// Made at start-up, before the list is loaded; null again before it goes.
+void SetProcessAlertCenter(AlertCenter* center);
+
+// A command's time limit unless VELMORA_ALERT_COMMAND_LIMIT_MS says
+// otherwise (tests, demos).
+inline constexpr int kAlertCommandLimitMs = 10000;
+inline constexpr const char* kAlertCommandLimitVariable = "VELMORA_ALERT_COMMAND_LIMIT_MS";
+
+// How a center is made.
+struct AlertSettings {
+  std::string folder = ".";  // where Alerts.dat, Alerts.state and Alerts.txt are
+  std::string command;       // run for each alert (split into arguments once); empty: none
+  std::string jsonLines;     // appended one JSON object per alert; empty: none
+  int commandLimitMs = kAlertCommandLimitMs;
+  std::size_t queueCapacity = 256;
+  // At shutdown, how long the queued alerts may take to go out.
+  int stopGraceMs = 3000;
+  // The wall clock of the alerts' times; null: the system clock.
+  std::function<std::time_t()> clock;
+};
+
+// The settings of Config.ini (AlertCommand=, AlertsJsonl=) and of the
+// environment's command limit (a value that is no positive number of
+// milliseconds is logged and the default stands).
+AlertSettings AlertSettingsFrom(const SystemConfig& config);
+
+// A center with the memory of earlier runs; its delivery thread runs until
+// it is destroyed, which delivers what is queued first (for at most the
+// grace of the settings). A command line that does not split is logged and
+// no command runs.
+std::unique_ptr<AlertCenter> MakeAlertCenter(const AlertSettings& settings);
 
 }  // namespace velmora

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "monitor/alert.h"
+
+namespace velmora {
+
+// The user's price rules, one a line of Alerts.dat beside List.dat:
+//
+//   MSFT  above 420.50    # the last price rose above 420.50
+//   IBM   below 120       # ... fell below 120.00
+//   ^GSPC move  2.5       # the day's change went beyond +2.5 % or -2.5 %
+//
+// A symbol as List.dat lists it, a word (any letter case) and a positive
+// "C" number; '#' starts a comment, blank lines are skipped. Each rule fires
+// at most once per trading day of its security.
+
+struct PriceRule {
+  std::string symbol;                  // as written
+  AlertKind kind = AlertKind::kAbove;  // kAbove, kBelow or kMove
+  double level = 0;                    // a price, or a percent for kMove
+  int line = 0;                        // 1-based line of the file
+};
+
+// The rules of a file's text; each line that does not read gives a message
+// naming its line number in `problems` and is skipped.
+void ParseAlertRules(std::string_view text, std::vector<PriceRule>& rules,
+                     std::vector<std::string>& problems);
+
+// The same from a file: a missing or unreadable file has no rules and no
+// problems (price rules are optional).
+void ReadAlertRules(const std::string& path, std::vector<PriceRule>& rules,
+                    std::vector<std::string>& problems);
+
+// The whole of a small file of the alerts (rules, state, the day's list);
+// false when it cannot be read.
+[[nodiscard]] bool ReadAlertFile(const std::string& path, std::string& text);
+
+// What the rule watches, for people: "above 420.50", "below 120.00",
+// "move beyond 2.50%".
+std::string PriceRuleText(const PriceRule& rule);
+
+// Whether the newest price and change meet the rule: strictly above or
+// below the level, or a change percent beyond plus or minus it.
+bool PriceRuleMet(const PriceRule& rule, double price, double changePercent);
+
+}  // namespace velmora

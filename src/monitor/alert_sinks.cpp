@@ -1,0 +1,299 @@
+#include "monitor/alert_sinks.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "base/log.h"
+
+extern char** environ;
+
+namespace velmora {
+
+namespace {
+
+constexpr int kLoggedLines = 50;         // output lines of one run that reach the log
+constexpr std::size_t kLineChars = 500;  // and the characters of each
+constexpr const char* kAlertVariablePrefix = "VELMORA_ALERT_";
+
+std::string number(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+// The command as log lines name it.
+std::string shownCommand(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& a : args) {
+    if (!text.empty()) text += ' ';
+    text += a;
+  }
+  if (text.size() > 200) text = text.substr(0, 200) + "...";
+  return text;
+}
+
+// Logs the complete lines of `pending` (all of it when `flush`), at most
+// kLoggedLines a run; `logged` counts the lines of the run.
+void logOutput(std::string& pending, bool flush, int& logged) {
+  std::size_t from = 0;
+  for (;;) {
+    std::size_t end = pending.find('\n', from);
+    if (end == std::string::npos) {
+      if (!flush || from >= pending.size()) break;
+      end = pending.size();
+    }
+    std::string line = pending.substr(from, end - from);
+    from = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (++logged <= kLoggedLines) LogMessage("Alert command: " + line.substr(0, kLineChars));
+  }
+  pending.erase(0, std::min(from, pending.size()));
+}
+
+}  // namespace
+
+std::string AlertLogText(const Alert& alert) {
+  char text[512];
+  std::snprintf(text, sizeof text, "Alert: %s %s, price %.2f, change %.2f (%.2f%%), bar of %s.",
+                alert.symbol.c_str(), alert.event.c_str(), alert.price, alert.change, alert.changePercent,
+                alert.barDate.c_str());
+  return text;
+}
+
+std::string AlertReportHeader() {
+  char text[160];
+  std::snprintf(text, sizeof text, "%-19s %-10s %-22s %10s %9s %8s\n", "Time", "Symbol", "Event", "Price",
+                "Change", "Change%");
+  return text;
+}
+
+std::string AlertReportRow(const Alert& alert) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%-19s %-10s %-22s %10.2f %9.2f %7.2f%%\n", alert.time.c_str(),
+                alert.symbol.c_str(), alert.event.c_str(), alert.price, alert.change, alert.changePercent);
+  return text;
+}
+
+std::string AlertJsonLine(const Alert& alert) {
+  nlohmann::ordered_json object;
+  object["symbol"] = alert.symbol;
+  object["event"] = alert.event;
+  object["kind"] = AlertKindWord(alert.kind);
+  object["price"] = alert.price;
+  object["change"] = alert.change;
+  object["changePercent"] = alert.changePercent;
+  object["barDate"] = alert.barDate;
+  object["time"] = alert.time;
+  // A byte that is not UTF-8 (a symbol from an odd list) is replaced, not thrown.
+  return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+void JsonLinesSink::Deliver(const Alert& alert) {
+  const std::string line = AlertJsonLine(alert) + "\n";
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  bool ok = fd >= 0;
+  // One write per line, so lines of two programs appending never interleave.
+  if (ok) ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  const int error = errno;
+  if (fd >= 0) ok = ::close(fd) == 0 && ok;
+  if (!ok && !failing_)
+    LogFormat("Can not append alerts to '%s' (%s).", path_.c_str(), std::strerror(fd >= 0 ? EIO : error));
+  failing_ = !ok;
+}
+
+bool SplitCommandLine(std::string_view text, std::vector<std::string>& args, std::string& error) {
+  args.clear();
+  std::string word;
+  bool inWord = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      if (inWord) args.push_back(word);
+      word.clear();
+      inWord = false;
+    } else if (c == '\'') {
+      const std::size_t close = text.find('\'', i + 1);
+      if (close == std::string_view::npos) {
+        error = "the quote ' is not closed";
+        return false;
+      }
+      word.append(text.substr(i + 1, close - i - 1));
+      inWord = true;
+      i = close;
+    } else if (c == '"') {
+      std::size_t j = i + 1;
+      for (; j < text.size() && text[j] != '"'; ++j) {
+        if (text[j] == '\\' && j + 1 < text.size() && (text[j + 1] == '"' || text[j + 1] == '\\')) ++j;
+        word.push_back(text[j]);
+      }
+      if (j >= text.size()) {
+        error = "the quote \" is not closed";
+        return false;
+      }
+      inWord = true;
+      i = j;
+    } else if (c == '\\') {
+      if (i + 1 >= text.size()) {
+        error = "a backslash ends the command";
+        return false;
+      }
+      word.push_back(text[++i]);
+      inWord = true;
+    } else {
+      word.push_back(c);
+      inWord = true;
+    }
+  }
+  if (inWord) args.push_back(word);
+  return true;
+}
+
+CommandSink::CommandSink(std::vector<std::string> args, std::chrono::milliseconds limit)
+    : args_(std::move(args)), shown_(shownCommand(args_)), limit_(limit) {
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e)
+    if (std::strncmp(*e, kAlertVariablePrefix, std::strlen(kAlertVariablePrefix)) != 0)
+      environment_.emplace_back(*e);
+}
+
+namespace {
+
+// Starts the command with its output (both streams) into a pipe; 0, or the
+// error that kept it from starting.
+int spawnCommand(std::vector<std::string> args, std::vector<std::string> environment, pid_t& pid,
+                 int& output) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (std::string& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return errno;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // The programs block their stop signals in every thread; the command
+  // starts with none blocked and the usual dispositions, in a group of its
+  // own so a time-out ends whatever it started.
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  sigset_t usual;
+  sigemptyset(&usual);
+  for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGCHLD}) sigaddset(&usual, s);
+  posix_spawnattr_setsigdefault(&attributes, &usual);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  if (spawned != 0) {
+    ::close(out[0]);
+    return spawned;
+  }
+  output = out[0];
+  return 0;
+}
+
+struct CommandEnd {
+  int status = 0;
+  bool killed = false;  // at the time limit or by an abort
+};
+
+// Logs the command's output until it ends; kills its group at `deadline`
+// or once `aborted` is set. Closes `output`.
+CommandEnd waitForCommand(pid_t pid, int output, std::chrono::steady_clock::time_point deadline,
+                          const std::atomic<bool>& aborted) {
+  CommandEnd end;
+  std::string pending;
+  int logged = 0;
+  bool exited = false;
+  bool eof = false;
+  for (;;) {
+    if (!exited && ::waitpid(pid, &end.status, WNOHANG) == pid) exited = true;
+    if (eof && exited) break;
+    const auto now = std::chrono::steady_clock::now();
+    if (!exited && (now >= deadline || aborted.load())) {
+      ::kill(-pid, SIGKILL);
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &end.status, 0);
+      end.killed = true;
+      break;
+    }
+    if (eof) {  // the output is closed but the command still runs
+      ::usleep(10 * 1000);
+      continue;
+    }
+    // Once the command has ended, only what it already wrote is read: a
+    // program it left running in the background may hold the pipe open.
+    pollfd ready{output, POLLIN, 0};
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    const int polled = ::poll(&ready, 1, exited ? 0 : static_cast<int>(std::min<long long>(left, 50)));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) {
+      if (exited) break;
+      continue;
+    }
+    char buffer[4096];
+    const ssize_t n = ::read(output, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      eof = true;
+      continue;
+    }
+    pending.append(buffer, static_cast<std::size_t>(n));
+    logOutput(pending, false, logged);
+  }
+  ::close(output);
+  logOutput(pending, true, logged);
+  if (logged > kLoggedLines) LogFormat("Alert command: %d more lines not logged.", logged - kLoggedLines);
+  return end;
+}
+
+}  // namespace
+
+void CommandSink::Deliver(const Alert& alert) {
+  if (args_.empty() || aborted_.load()) return;
+  std::vector<std::string> environment = environment_;
+  environment.push_back(std::string(kAlertVariablePrefix) + "SYMBOL=" + alert.symbol);
+  environment.push_back(std::string(kAlertVariablePrefix) + "EVENT=" + alert.event);
+  environment.push_back(std::string(kAlertVariablePrefix) + "PRICE=" + number(alert.price));
+  environment.push_back(std::string(kAlertVariablePrefix) + "CHANGE=" + number(alert.change));
+  environment.push_back(std::string(kAlertVariablePrefix) + "TIME=" + alert.time);
+  pid_t pid = -1;
+  int output = -1;
+  const int error = spawnCommand(args_, std::move(environment), pid, output);
+  if (error != 0) {
+    LogFormat("Alert command '%s' could not start: %s.", shown_.c_str(), std::strerror(error));
+    return;
+  }
+  const CommandEnd end = waitForCommand(pid, output, std::chrono::steady_clock::now() + limit_, aborted_);
+  if (end.killed && aborted_.load()) {
+    LogFormat("Alert command '%s' was stopped at shutdown.", shown_.c_str());
+  } else if (end.killed) {
+    LogFormat("Alert command '%s' did not end within %lld ms and was killed.", shown_.c_str(),
+              static_cast<long long>(limit_.count()));
+  } else if (WIFEXITED(end.status) && WEXITSTATUS(end.status) != 0) {
+    LogFormat("Alert command '%s' ended with status %d.", shown_.c_str(), WEXITSTATUS(end.status));
+  } else if (WIFSIGNALED(end.status)) {
+    LogFormat("Alert command '%s' ended by signal %d.", shown_.c_str(), WTERMSIG(end.status));
+  }
+}
+
+}  // namespace velmora

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "monitor/alert.h"
+
+namespace velmora {
+
+// The alert's log line: "Alert: MSFT buy signal, price 33.59, change 0.48
+// (1.45%), bar of 12/6/2005."
+std::string AlertLogText(const Alert& alert);
+
+// Alerts.txt: every alert of the day, oldest first, under one header line.
+// Columns, separated by blanks: the time it was raised (19 characters,
+// "2026-12-08 15:31:07"), the symbol (left, 10), the event (left, 22), the
+// last price (right, 10), the change (right, 9) and the change percent
+// (right, 8, with '%'), all "C" numbers with two decimals:
+//
+//   Time                Symbol     Event                       Price    Change  Change%
+//   2026-12-08 15:31:07 MSFT       buy signal                  33.59      0.48    1.45%
+std::string AlertReportHeader();
+std::string AlertReportRow(const Alert& alert);
+
+// The object --alerts-jsonl appends, on one line: symbol, event (as for
+// people), kind (the event word), price, change, changePercent, barDate,
+// time.
+std::string AlertJsonLine(const Alert& alert);
+
+// Appends each alert's JSON line to a file (created when missing); a file
+// that cannot be written is logged once until it can be again.
+class JsonLinesSink : public AlertSink {
+ public:
+  explicit JsonLinesSink(std::string path) : path_(std::move(path)) {}
+  void Deliver(const Alert& alert) override;
+
+ private:
+  std::string path_;
+  bool failing_ = false;
+};
+
+// Splits a command line into its arguments, without a shell: blanks part
+// them; '...' keeps everything inside as it is; "..." keeps everything but
+// a backslash before '"' or '\', which stands for that character; outside
+// quotes a backslash keeps the next character. Nothing is expanded. False
+// with the reason for an open quote or a backslash at the end.
+[[nodiscard]] bool SplitCommandLine(std::string_view text, std::vector<std::string>& args,
+                                    std::string& error);
+
+// Runs a command for each alert: the program (looked up in PATH when the
+// name has no '/') with its arguments, the alert in VELMORA_ALERT_SYMBOL,
+// _EVENT, _PRICE, _CHANGE and _TIME, standard input empty, standard output
+// and error to the log, in a process group of its own. A command still
+// running after `limit` is killed with its group (logged); one that cannot
+// start or ends with a failure status is logged. The environment is the
+// one the process had when the sink was made.
+class CommandSink : public AlertSink {
+ public:
+  CommandSink(std::vector<std::string> args, std::chrono::milliseconds limit);
+  void Deliver(const Alert& alert) override;
+  // Kills a command running now and runs none any more (shutdown).
+  void Abort() { aborted_.store(true); }
+
+ private:
+  std::vector<std::string> args_;
+  std::string shown_;  // the command for log lines
+  std::chrono::milliseconds limit_;
+  std::vector<std::string> environment_;
+  std::atomic<bool> aborted_{false};
+};
+
+}  // namespace velmora
