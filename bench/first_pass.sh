@@ -17,6 +17,11 @@
 #   --per-host N           MaxConnectionsPerHost for the monitor (default: its
 #                          own, 8; 16 lets every thread have a transfer in flight)
 #   --hung                 instead: 512 securities, 16 threads, 8 of them hung
+#   --yahoo                instead: 512 securities from quote-standin's Yahoo chart
+#                          endpoint (HistoryProvider and QuoteProvider YahooChart),
+#                          16 threads at 20 ms unless --threads / --latencies say
+#                          otherwise: a cold first pass, then a warm one in the
+#                          same folder (its local history files in place)
 #   --keep                 keep the scratch folders (their path is printed)
 #
 # Without --threads and --latencies it runs three settings per size: 16
@@ -42,6 +47,7 @@ threads=""
 latencies=""
 repeat=3
 hung=0
+yahoo=0
 backlog=""
 keep=0
 cap=""
@@ -58,6 +64,7 @@ while [ $# -gt 0 ]; do
     --backlog) backlog=$2; shift 2 ;;
     --per-host) cap=$2; shift 2 ;;
     --hung) hung=1; shift ;;
+    --yahoo) yahoo=1; shift ;;
     --keep) keep=1; shift ;;
     -h | --help) usage; exit 0 ;;
     -*) echo "first_pass: unknown option '$1' (see --help)" >&2; exit 2 ;;
@@ -174,6 +181,9 @@ write_config() {
     "YahooHistoryQuoteSpreadSheetURL=$base/table.csv" "YahooHistoryQuoteURL=$base/q/hp" \
     "StartRealTimeQuoteLoader=Yes" "ThreadLoadQuoteNum=$t" "QuoteInterval=0" >"$dir/Config.ini"
   if [ -n "$cap" ]; then printf '%s\r' "MaxConnectionsPerHost=$cap" >>"$dir/Config.ini"; fi
+  if [ "$yahoo" = 1 ]; then
+    printf '%s\r' "HistoryProvider=YahooChart" "QuoteProvider=YahooChart" "YahooChartURL=$base" >>"$dir/Config.ini"
+  fi
 }
 
 # Runs the monitor in a prepared folder; sets wall, cpu, started, status.
@@ -244,6 +254,37 @@ if [ "$hung" = 1 ]; then
   else
     echo "the loader's stall limit: see src/quotes/internet_session.h (stallTimeoutMs)"
   fi
+  exit 0
+fi
+
+if [ "$yahoo" = 1 ]; then
+  n=512
+  t=${threads:-16}
+  l=${latencies:-20}
+  # One market day for both runs, so the warm run finds its files current.
+  now=$(TZ=America/New_York date +%Y-%m-%dT%H:%M)
+  echo "$n securities from the Yahoo chart endpoint, $t threads, latency $l ms, quote-standin --now $now"
+  printf '%-6s %-11s %-9s %-9s %-15s %s\n' run 'wall s' 'cpu s' requests 'per security' 'history requests of 10 days or less'
+  for r in $(seq 1 "$repeat"); do
+    dir=$(make_folder $n)
+    for kind in cold warm; do
+      : >"$dir/requests.log"
+      start_standin "$dir" "$l" --now "$now"
+      write_config "$dir" "$t"
+      run_monitor "$dir"
+      stop_standin
+      read -r requests short < <(awk '
+        { total++ }
+        $4 ~ /^\/v8\/finance\/chart\// && match($4, /period1=[0-9]+&period2=[0-9]+/) {
+          split(substr($4, RSTART, RLENGTH), p, /[=&]/)
+          if (p[4] - p[2] <= 10 * 86400) short++
+        }
+        END { printf "%d %d\n", total, short }' "$dir/requests.log")
+      printf '%-6s %-11s %-9s %-9s %-15s %s\n' "$kind" "$wall" "$cpu" "$requests" \
+        "$(awk -v a="$requests" -v n="$n" 'BEGIN { printf "%.2f", a / n }')" "$short"
+    done
+    [ "$keep" = 1 ] || rm -rf "$dir"
+  done
   exit 0
 fi
 

@@ -12,8 +12,10 @@
 #include "app/headless_monitor.h"
 #include "base/log.h"
 #include "base/system_config.h"
+#include "monitor/alert.h"
 #include "monitor/report_writer.h"
 #include "monitor/symbol_check.h"
+#include "quotes/provider_hub.h"
 
 namespace velmora {
 
@@ -38,7 +40,7 @@ bool endsWith(std::string_view text, std::string_view end) {
 // A name the program writes through a temporary file in its folder.
 bool isWrittenName(std::string_view name) {
   for (const char* fixed : {kStatusReportFile, kBuyReportFile, kSellReportFile, kTrendUpReportFile,
-                            kTrendDownReportFile, kConfigFileName})
+                            kTrendDownReportFile, kConfigFileName, kProviderStateFileName, kAlertStateFile})
     if (name == fixed) return true;
   if (!endsWith(name, ".csv") && !endsWith(name, ".txt")) return false;
   const std::string symbol(name.substr(0, name.size() - 4));

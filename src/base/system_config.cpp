@@ -152,6 +152,8 @@ constexpr Key kKeys[] = {
     choice("TiingoURL=", &SystemConfig::TiingoURL, kDefaultTiingoUrl),
     choice("FinnhubURL=", &SystemConfig::FinnhubURL, kDefaultFinnhubUrl),
     choice("YahooUserAgent=", &SystemConfig::YahooUserAgent, kDefaultYahooUserAgent),
+    choice("AlertCommand=", &SystemConfig::AlertCommand, ""),
+    choice("AlertsJsonl=", &SystemConfig::AlertsJsonl, ""),
     server("RealTimeQuoteServer=", Kind::kRealTimeServer, &SystemConfig::RealTimeQuoteServer),
     server("HistoryQuoteServer=", Kind::kHistoryServer, &SystemConfig::HistoryQuoteServer),
 };

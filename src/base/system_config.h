@@ -45,6 +45,10 @@ struct SystemConfig {
   std::string TiingoURL;
   std::string FinnhubURL;
   std::string YahooUserAgent;
+  // Alerts: a command run for each alert (split into arguments, no shell)
+  // and a file appended one JSON object per alert; empty: none.
+  std::string AlertCommand;
+  std::string AlertsJsonl;
 };
 
 inline constexpr const char* kClassicProviderName = "Classic";

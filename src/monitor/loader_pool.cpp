@@ -59,6 +59,8 @@ void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
     if (end == total) break;
   }
   startable_.store(startable);
+  // The price rules are checked against the list that was just loaded.
+  if (AlertCenter* center = alerts()) center->ListLoaded(store_);
   // The reports show the freshly loaded list at once. Written after the
   // ranges are known, so this pass counts as complete only when no thread
   // has anything to load.

@@ -9,6 +9,7 @@
 
 #include "base/system_config.h"
 #include "core/quote_bar.h"
+#include "monitor/alert_center.h"
 #include "monitor/loader_clock.h"
 #include "monitor/loader_listener.h"
 #include "monitor/loader_thread.h"
@@ -21,6 +22,9 @@ namespace velmora {
 struct LoaderTiming {
   int proxyErrorPauseMs = 30000;  // after a proxy error ("Thread %d will sleep 30 seconds.")
   int retryPauseMs = 1000;        // after each history try that did not succeed
+  // After a quote refused because the market-data providers are out of
+  // their budgets: a real-time pass waits rather than asking again at once.
+  int rateLimitPauseMs = 5000;
   // A first history try that failed after this long (a service that stalls)
   // is tried again after the rest of the thread's share.
   int stalledTryMs = 10000;
@@ -42,6 +46,7 @@ struct LoaderEnvironment {
   LoaderClock* clock = nullptr;           // the system clock
   LoaderTiming timing;
   std::function<void(const SecurityStore&)> writeReports;  // WriteReports
+  AlertCenter* alerts = nullptr;                           // ProcessAlertCenter(), when there is one
 };
 
 // The first security whose history could not be loaded, and why.
@@ -113,6 +118,9 @@ class LoaderPool {
   LoaderClock& clock() { return *environment_.clock; }
   QuoteSourceFactory& sources() { return *environment_.sources; }
   const LoaderTiming& timing() const { return environment_.timing; }
+  AlertCenter* alerts() const {
+    return environment_.alerts != nullptr ? environment_.alerts : ProcessAlertCenter();
+  }
 
   // Called by the threads.
   void completePass() { completedPasses_.fetch_add(1); }

@@ -31,7 +31,7 @@ bool SameQuote(const QuoteBar& a, const QuoteBar& b) {
 }  // namespace
 
 int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSeries& history, std::time_t today,
-                           int confirmDays) {
+                           int confirmDays, AlertCenter* alerts) {
   SecurityData data;
   entry.Snapshot(data);
   if (data.historyLoaded) return kQuoteOk;
@@ -43,6 +43,7 @@ int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSerie
   // Slot 0 is filled by the load (a copy of the newest row) or, with no row,
   // by the quote alone: nothing of an earlier security may remain in it.
   history[0].Reset();
+  source.ForSecurity(data.displaySymbol);
   const int slots = source.LoadHistory(data.querySymbol, year - kHistoryYears, month, local.tm_mday, year,
                                        month, local.tm_mday, kHistoryCapacity, history.data());
   if (slots <= 0) return slots;
@@ -69,10 +70,12 @@ int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSerie
   (void)WriteLocalHistoryFiles(data, history.count, history.data());
   data.historyLoaded = 1;
   entry.PublishHistory(data);
+  if (alerts != nullptr) alerts->SecurityLoaded(data, BarsOf(history), confirmDays);
   return kQuoteOk;
 }
 
-int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays, bool* changed) {
+int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays, bool* changed,
+                            AlertCenter* alerts) {
   SecurityData data;
   entry.Snapshot(data);
   const QuoteBar before = data.bars[0];
@@ -83,6 +86,7 @@ int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confi
   SignalState scratch = data.signalState;
   computeMonitored(true, data.isIndex != 0, data.refreshBars - 1, BarsOf(data.bars), scratch, confirmDays);
   entry.PublishQuote(data);
+  if (alerts != nullptr) alerts->SecurityRefreshed(data);
   return kQuoteOk;
 }
 

@@ -40,6 +40,7 @@ class TallyingSource : public QuoteSource {
   int LoadRealTime(const char* symbol, const RealTimePlaces& places) override {
     return count(inner_->LoadRealTime(symbol, places));
   }
+  void ForSecurity(const char* displaySymbol) override { inner_->ForSecurity(displaySymbol); }
   std::string ServiceAddress(bool history) const override { return inner_->ServiceAddress(history); }
   bool ServiceAnswered(int result) const override { return inner_->ServiceAnswered(result); }
 
@@ -163,7 +164,7 @@ bool CThreadLoadQuote::loadHistory(int security, QuoteSeries& history, int first
   for (int attempt = firstAttempt; attempt < kHistoryTries; ++attempt) {
     const auto started = std::chrono::steady_clock::now();
     result = ProcessSecurityHistory(entry, *source_, history, pool_.clock().Now(),
-                                    EffectiveConfirmDays(pool_.config()));
+                                    EffectiveConfirmDays(pool_.config()), pool_.alerts());
     if (result == kQuoteOk) break;
     // A stop cuts the tries short; the answer of an aborted try means nothing.
     if (stop_.IsSet()) return true;
@@ -249,7 +250,9 @@ bool CThreadLoadQuote::refresh(int security, bool& news) {
   SecurityEntry& entry = pool_.store().entry(security);
   status("Loading real time quote for symbol %s ......", entry.displaySymbol());
   bool changed = false;
-  const int result = ProcessSecurityRealTime(entry, *source_, EffectiveConfirmDays(pool_.config()), &changed);
+  const int result = ProcessSecurityRealTime(entry, *source_, EffectiveConfirmDays(pool_.config()), &changed,
+                                             pool_.alerts());
+  if (result != kQuoteRateLimited) rateLimited_ = false;
   if (result == kQuoteOk) {
     if (changed) news = true;
     listener_->SecurityUpdated(security);
@@ -261,6 +264,16 @@ bool CThreadLoadQuote::refresh(int security, bool& news) {
     LogMessage(text);
     listener_->StatusText(index_, text);
     SleepWithMessages(pool_.timing().proxyErrorPauseMs);
+  } else if (result == kQuoteRateLimited) {
+    // The providers are out of their budgets: asking again at once would
+    // only spin; one log line for a run of such answers.
+    if (!rateLimited_)
+      LogFormat("Thread %d: the quote providers are out of their request budgets; real-time quotes wait.",
+                index_ + 1);
+    rateLimited_ = true;
+    status("Waiting for the quote providers' request budgets (%s) ......", entry.displaySymbol());
+    SleepWithMessages(pool_.timing().rateLimitPauseMs);
+    return !inactive();
   } else if (result == kQuoteFailed) {
     const int failed = countFailure();
     LogFormat("Thread %d failed to process real time quote of %s.Total failed: %d", index_ + 1,

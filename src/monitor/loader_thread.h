@@ -96,6 +96,7 @@ class CThreadLoadQuote {
   // Used by the thread alone.
   RequestTally tally_;
   bool unreachable_ = false;
+  bool rateLimited_ = false;  // the last real-time quote waited for a budget
   std::string unreachableText_;
   std::thread thread_;
 };

@@ -55,6 +55,16 @@ ProviderKeys CurrentProviderKeys() {
   return mergedKeys(a.keyringKeys);
 }
 
+void ApplyProviderChoices(SystemConfig& config, const SystemConfig& chosen) {
+  Access& a = access();
+  std::lock_guard<std::mutex> lock(a.mutex);
+  config.HistoryProvider = chosen.HistoryProvider;
+  config.QuoteProvider = chosen.QuoteProvider;
+  config.FallbackProviders = chosen.FallbackProviders;
+  a.hub.reset();
+  a.made = false;
+}
+
 void ResetProviderHub() {
   Access& a = access();
   std::lock_guard<std::mutex> lock(a.mutex);

@@ -23,4 +23,9 @@ ProviderKeys CurrentProviderKeys();
 // new hub; users holding the old one finish with it.
 void ResetProviderHub();
 
+// Replaces the provider choices of `config` (HistoryProvider, QuoteProvider,
+// FallbackProviders) with those of `chosen`, under the lock a loader thread
+// holds while it makes the hub from them, and resets the hub.
+void ApplyProviderChoices(SystemConfig& config, const SystemConfig& chosen);
+
 }  // namespace velmora

@@ -7,6 +7,7 @@
 #include "base/system_config.h"
 #include "core/quote_bar.h"
 #include "monitor/loader_listener.h"
+#include "quotes/provider_hub.h"
 #include "quotes/quote_result.h"
 #include "quotes/quote_services.h"
 
@@ -28,6 +29,9 @@ class QuoteSource {
     (void)history;
     return {};
   }
+  // The security the next requests are for, by the name of its local files
+  // (the list's symbol); a source that loads only what is new reads them.
+  virtual void ForSecurity(const char* displaySymbol) { (void)displaySymbol; }
   // Whether the last request, which ended with `result`, had any answer
   // from the service: a local failure may also be a page cut short.
   virtual bool ServiceAnswered(int result) const { return result != kQuoteLocalFailure; }
@@ -48,14 +52,19 @@ class QuoteSourceFactory {
   virtual std::unique_ptr<QuoteSource> Create(const std::atomic<bool>& stop, LoaderListener& listener) = 0;
 };
 
-// The quote services of the configuration, over an InternetSession.
+// The quote services of the configuration, over an InternetSession: the
+// market-data providers of `providers` where the configuration names them
+// (null: those of the process for systemConfig(), else the classic
+// services only).
 class NetworkQuoteSourceFactory : public QuoteSourceFactory {
  public:
-  explicit NetworkQuoteSourceFactory(const SystemConfig& config) : config_(config) {}
+  explicit NetworkQuoteSourceFactory(const SystemConfig& config, std::shared_ptr<ProviderHub> providers = {})
+      : config_(config), providers_(std::move(providers)) {}
   std::unique_ptr<QuoteSource> Create(const std::atomic<bool>& stop, LoaderListener& listener) override;
 
  private:
   const SystemConfig& config_;
+  std::shared_ptr<ProviderHub> providers_;
 };
 
 }  // namespace velmora

@@ -5,14 +5,34 @@
 #include "base/log.h"
 #include "core/compute_indicators.h"
 #include "monitor/local_history_writer.h"
+#include "monitor/provider_access.h"
 #include "monitor/security_entry.h"
 #include "quotes/local_history_reader.h"
 #include "quotes/quote_services.h"
 
 namespace velmora {
 
+namespace {
+
+// The process's market-data providers where the program's own settings
+// name one for history (or quotes); null where the classic service serves.
+std::shared_ptr<ProviderHub> providersFor(const SystemConfig& config, bool history) {
+  if (&config != &systemConfig()) return nullptr;
+  std::shared_ptr<ProviderHub> providers = ProcessProviderHub();
+  if (providers == nullptr) return nullptr;
+  const ProviderId id = history ? providers->plan().history : providers->plan().quotes;
+  return id == ProviderId::kClassic ? nullptr : providers;
+}
+
+}  // namespace
+
 int ChartQuoteSource::LoadHistory(const char* symbol, char periodLetter, const HistoryRequestSpan& span,
                                   InternetSession& session, int capacity, QuoteBar* bars) {
+  if (const std::shared_ptr<ProviderHub> providers = providersFor(config_, true)) {
+    return providers->LoadHistory(symbol, periodLetter, {span.start.year, span.start.month, span.start.day},
+                                  {span.end.year, span.end.month, span.end.day}, nullptr, 0, session,
+                                  capacity, bars);
+  }
   return LoadHistoryQuote(symbol, periodLetter, span.start.year, span.start.month, span.start.day,
                           span.end.year, span.end.month, span.end.day, session, capacity, bars, config_);
 }
@@ -20,6 +40,8 @@ int ChartQuoteSource::LoadHistory(const char* symbol, char periodLetter, const H
 int ChartQuoteSource::LoadRealTime(const char* symbol, InternetSession& session, QuoteBar& bar) {
   RealTimePlaces places;
   places.bar = &bar;
+  if (const std::shared_ptr<ProviderHub> providers = providersFor(config_, false))
+    return providers->LoadQuote(symbol, session, places);
   return LoadRealTimeQuote(symbol, session, places, config_);
 }
 
