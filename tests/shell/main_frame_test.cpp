@@ -112,7 +112,7 @@ TEST(MainFrameMenus, BothMenuSetsWithTheirTexts) {
   EXPECT_EQ(itemsOf(frame, "&Config"), QStringList({"System &Parameter", "Stock List"}));
   EXPECT_EQ(itemsOf(frame, "&Tools"), QStringList({"&Search Symbol"}));
   EXPECT_EQ(itemsOf(frame, "&Help"), QStringList({"&About Trevanta..."}));
-  EXPECT_EQ(itemsOf(frame, "&View"), QStringList({"&Status Bar"}));
+  EXPECT_EQ(itemsOf(frame, "&View"), QStringList({"&Status Bar", "&Alerts"}));
 }
 
 TEST(MainFrameMenus, CommandsReachTheirHandlersWithPrompts) {

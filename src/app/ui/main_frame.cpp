@@ -10,10 +10,17 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cstring>
 
+#include "app/ui/alert_notifier.h"
+#include "app/ui/alerts_window.h"
 #include "app/ui/child_frame.h"
+#include "app/ui/velmora_view.h"
 #include "app/window_placement.h"
 #include "base/app_identity.h"
+#include "base/system_config.h"
+#include "monitor/alert_center.h"
+#include "monitor/security_store.h"
 
 namespace velmora {
 
@@ -41,10 +48,32 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea
   }
   setStatusText(QStringLiteral("Ready"));
 
+  // The Alerts window lists every alert delivered from now on, shown or not.
+  alertNotifier_ = new AlertNotifier(this);
+  alertsWindow_ = new AlertsWindow(this);
+  connect(alertNotifier_, &AlertNotifier::alertRaised, alertsWindow_, &AlertsWindow::addAlert);
+  alertsWindow_->setOpenChart([this](const Alert& alert) { openAlertChart(alert); });
+  if (ProcessAlertCenter() == nullptr) {
+    // The list was loaded before the window: the center reads its price
+    // rules now, before any loader thread starts.
+    ownAlertCenter_ = MakeAlertCenter(AlertSettingsFrom(systemConfig()));
+    SetProcessAlertCenter(ownAlertCenter_.get());
+    ownAlertCenter_->ListLoaded(securityStore());
+  }
+  attachAlertCenter(ProcessAlertCenter());
+
   buildMenus();
   connect(mdi_, &QMdiArea::subWindowActivated, this,
           [this](QMdiSubWindow* w) { showMenuSet(w != nullptr || !mdi_->subWindowList().isEmpty()); });
   resize(1024, 700);
+}
+
+CMainFrame::~CMainFrame() {
+  if (ownAlertCenter_ == nullptr) return;
+  // The loader threads have stopped; what is still queued goes out to the
+  // log, the files and the commands (the desktop's notices die with us).
+  if (ProcessAlertCenter() == ownAlertCenter_.get()) SetProcessAlertCenter(nullptr);
+  ownAlertCenter_.reset();
 }
 
 QAction* CMainFrame::command(const char* text, const char* prompt,
@@ -71,6 +100,10 @@ void CMainFrame::buildMenus() {
   statusBarAction->setStatusTip(QStringLiteral("Show or hide the status bar"));
   statusBarAction->setToolTip(QStringLiteral("Toggle StatusBar"));
   connect(statusBarAction, &QAction::toggled, statusBar(), &QWidget::setVisible);
+  auto* alertsAction = new QAction(QStringLiteral("&Alerts"), this);
+  alertsAction->setStatusTip(QStringLiteral("Show the alerts raised since the program started"));
+  alertsAction->setToolTip(QStringLiteral("Alerts"));
+  connect(alertsAction, &QAction::triggered, this, &CMainFrame::showAlerts);
 
   const char* chartPrompt = "Draw chart and analyse stock.";
   const char* searchPrompt = "Search a symbol";
@@ -95,7 +128,7 @@ void CMainFrame::buildMenus() {
       command("&Chart", chartPrompt, &C::chart),
       menu("&Config", {command("&Search Symbol", searchPrompt, &C::searchSymbol),
                        command("System &Parameter", parameterPrompt, &C::systemParameter)}),
-      menu("&View", {statusBarAction}),
+      menu("&View", {statusBarAction, alertsAction}),
       menu("&Help", {command("&About Velmora...", aboutPrompt, &C::about)}),
   };
   // While a child window is active.
@@ -106,7 +139,7 @@ void CMainFrame::buildMenus() {
                      command("&Buy List", "Stocks with buy signal", &C::buyList),
                      command("Sell List", "Stocks with sell signal", &C::sellList),
                      command("Log Infomation", "Log information", &C::logInformation), nullptr, exitAction}),
-      menu("&View", {statusBarAction}),
+      menu("&View", {statusBarAction, alertsAction}),
       menu("&Config", {command("System &Parameter", parameterPrompt, &C::systemParameter),
                        command("Stock List", "Edit stock list being monitored.", &C::stockList)}),
       command("&Chart", chartPrompt, &C::chart),
@@ -141,6 +174,40 @@ CChildFrame* CMainFrame::openChild(QWidget* view) {
         this, [this] { showMenuSet(!mdi_->subWindowList().isEmpty()); }, Qt::QueuedConnection);
   });
   return child;
+}
+
+void CMainFrame::attachAlertCenter(AlertCenter* center) {
+  if (center == nullptr || center == alertCenter_) return;
+  alertCenter_ = center;
+  center->AddSink(alertNotifier_->sink());
+}
+
+void CMainFrame::showAlerts() {
+  // The center also knows the alerts raised before this frame was its sink.
+  if (alertCenter_ != nullptr) alertsWindow_->addAlerts(alertCenter_->Recent());
+  alertsWindow_->show();
+  alertsWindow_->raise();
+  alertsWindow_->activateWindow();
+}
+
+void CMainFrame::openAlertChart(const Alert& alert) {
+  for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+    auto* monitor = qobject_cast<CVelmoraView*>(w->widget());
+    if (monitor == nullptr || monitor->viewMode != CVelmoraView::kMonitorMode) continue;
+    const ViewContext& context = monitor->context();
+    if (!context.openChart) return;
+    // The alert names the security as the monitor shows it (DJIA); the chart
+    // asks the quote service for the symbol the loader asks for (^DJI).
+    const SecurityStore& store = context.store != nullptr ? *context.store : securityStore();
+    for (int i = 0; i < store.count(); ++i) {
+      if (std::strcmp(store.entry(i).displaySymbol(), alert.symbol.c_str()) == 0) {
+        context.openChart(i, store.entry(i).querySymbol());
+        return;
+      }
+    }
+    context.openChart(-1, alert.symbol);
+    return;
+  }
 }
 
 QWidget* CMainFrame::activeView() const {
@@ -180,6 +247,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (auto* child = qobject_cast<CChildFrame*>(w)) child->allowClose();
   }
   mdi_->closeAllSubWindows();
+  alertsWindow_->close();
   event->accept();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 #include "app/ui/shell_commands.h"
 
@@ -12,7 +13,11 @@ class QToolBar;
 
 namespace velmora {
 
+class AlertCenter;
+class AlertNotifier;
+class AlertsWindow;
 class CChildFrame;
+struct Alert;
 
 // The main window: a multiple-document frame with two menu sets (one while
 // no child window is open, one while one is), a hidden tool bar, a status
@@ -21,7 +26,11 @@ class CChildFrame;
 class CMainFrame : public QMainWindow {
   Q_OBJECT
  public:
+  // The first frame of a process without an alert center makes the
+  // process's center (from the settings read, for the list loaded) and ends
+  // it when it goes.
   explicit CMainFrame(QWidget* parent = nullptr);
+  ~CMainFrame() override;
 
   // What the menu commands do; set by the application object.
   ShellCommands& commands() { return commands_; }
@@ -47,6 +56,14 @@ class CMainFrame : public QMainWindow {
   // The menu bar shows the set for an active child window, or the other.
   bool showingChildMenus() const { return childMenus_; }
 
+  // Alerts: the frame's notifier is a sink of `center` (the process's alert
+  // center is attached at creation, when there is one), and "View > Alerts"
+  // shows the center's alerts and every one delivered since.
+  void attachAlertCenter(AlertCenter* center);
+  AlertNotifier* alertNotifier() const { return alertNotifier_; }
+  AlertsWindow* alertsWindow() const { return alertsWindow_; }
+  void showAlerts();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -54,6 +71,8 @@ class CMainFrame : public QMainWindow {
   void buildMenus();
   void showMenuSet(bool child);
   QAction* command(const char* text, const char* prompt, std::function<void()> ShellCommands::*handler);
+  // A chart of the alert's security, opened as the monitor's Space key opens one.
+  void openAlertChart(const Alert& alert);
 
   ShellCommands commands_;
   QMdiArea* mdi_;
@@ -62,6 +81,10 @@ class CMainFrame : public QMainWindow {
   QList<QAction*> childMenuActions_;
   bool childMenus_ = false;
   bool exitConfirmed_ = false;
+  AlertNotifier* alertNotifier_;
+  AlertsWindow* alertsWindow_;
+  AlertCenter* alertCenter_ = nullptr;
+  std::unique_ptr<AlertCenter> ownAlertCenter_;
 };
 
 }  // namespace velmora

@@ -13,7 +13,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/ui/data_source_box.h"
+#include "app/ui/provider_keyring.h"
 #include "chart/number_text.h"
+#include "monitor/provider_access.h"
 
 namespace velmora {
 
@@ -53,9 +56,14 @@ CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* 
       chooseFile_(chooseWithDialog) {
   setWindowTitle(QStringLiteral("System Parameters"));
   QFrame* frame = fieldFrame();
+  // Beside the fields, and after them in the tab order.
+  dataSource_ = new DataSourceBox(config_, ProcessKeyring(), this);
   QDialogButtonBox* buttons = saveAndCancel();
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(frame);
+  auto* parts = new QHBoxLayout;
+  parts->addWidget(frame, 0, Qt::AlignTop);
+  parts->addWidget(dataSource_);
+  layout->addLayout(parts);
   layout->addWidget(new QLabel(
       QStringLiteral("Some parameters will not be effective until you start Trevanta next time."), this));
   layout->addWidget(buttons);
@@ -188,8 +196,17 @@ void CSystemParametersDialog::save() {
   StoreSharedSetting(config_.TrendChangeConfirmDays, next.TrendChangeConfirmDays);
   config_.ThresholdToEMA10 = next.ThresholdToEMA10;
   config_.ThreadLoadQuoteNum = next.ThreadLoadQuoteNum;
+  // Loader threads read the provider choices while they make the process's
+  // providers: they change under that lock.
+  SystemConfig chosen = config_;
+  const bool providersChanged = dataSource_->storeChoices(chosen);
+  if (providersChanged) ApplyProviderChoices(config_, chosen);
   // A failed write is not reported; the values stay in memory.
   (void)WriteConfig(config_, configPath_);
+  // The keys go to the keyring, never into the file.
+  const bool keysChanged = dataSource_->storeKeys();
+  // Loader threads and charts take the new providers at their next request.
+  if (providersChanged || keysChanged) ResetProviderHub();
   accept();
 }
 

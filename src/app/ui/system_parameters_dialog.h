@@ -15,6 +15,8 @@ class QLineEdit;
 
 namespace velmora {
 
+class DataSourceBox;
+
 // Browse for the text editor: the open-file dialog it shows, listing every
 // file of `startFolder`, and that folder: SYSTEMROOT where it is set, else
 // /usr/bin, where the programs are.
@@ -46,6 +48,7 @@ class CSystemParametersDialog : public QDialog {
   QButtonGroup* choice(int row) const {
     return choices_[row];
   }  // 0 loader, 1 volume, 2 MA, 3 B/S, 4 technical
+  DataSourceBox* dataSource() const { return dataSource_; }
 
  public slots:
   void save();
@@ -72,6 +75,7 @@ class CSystemParametersDialog : public QDialog {
   QLineEdit* threshold_;
   QLineEdit* threadCount_;
   QButtonGroup* choices_[5];
+  DataSourceBox* dataSource_;  // the market-data providers and their keys
 };
 
 }  // namespace velmora

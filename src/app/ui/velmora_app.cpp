@@ -16,6 +16,7 @@
 #include "app/ui/notice_dialog.h"
 #include "app/ui/open_chart.h"
 #include "app/ui/open_in_editor.h"
+#include "app/ui/provider_keyring.h"
 #include "app/ui/velmora_app_snapshot.h"
 #include "app/ui/velmora_view.h"
 #include "app/window_placement.h"
@@ -93,6 +94,8 @@ bool CVelmoraApp::InitInstance() {
   openWebChartPage();
   // No file is no error: the defaults stand.
   (void)ReadConfig(systemConfig());
+  // The providers' keys are in hand before any loader thread asks for them.
+  LoadProviderKeysAtStart(systemConfig());
   // The pages read the indicator switches of the configuration just read,
   // and keep the user's choices from one sheet to the next.
   CreateChartSettingPages();
