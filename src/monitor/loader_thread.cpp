@@ -57,6 +57,10 @@ class TallyingSource : public QuoteSource {
 
 }  // namespace
 
+// A history load waits at most this many pauses for the providers' budgets
+// (a quarter of an hour at the usual 5 s) before it counts as failed.
+constexpr int kMaxBudgetWaits = 180;
+
 CThreadLoadQuote::CThreadLoadQuote(LoaderPool& pool, int index)
     : pool_(pool), index_(index), passStartTime_(pool.clock().Now()), listener_(&silentListener()) {}
 
@@ -161,6 +165,7 @@ bool CThreadLoadQuote::loadHistory(int security, QuoteSeries& history, int first
   SecurityEntry& entry = pool_.store().entry(security);
   status("Loading history quote for symbol %s ......", entry.displaySymbol());
   int result = kQuoteFailed;
+  int budgetWaits = 0;
   for (int attempt = firstAttempt; attempt < kHistoryTries; ++attempt) {
     const auto started = std::chrono::steady_clock::now();
     result = ProcessSecurityHistory(entry, *source_, history, pool_.clock().Now(),
@@ -168,6 +173,17 @@ bool CThreadLoadQuote::loadHistory(int security, QuoteSeries& history, int first
     if (result == kQuoteOk) break;
     // A stop cuts the tries short; the answer of an aborted try means nothing.
     if (stop_.IsSet()) return true;
+    // The providers are out of their budgets: waiting for a place is no
+    // failed try (every other security of the share would meet the same).
+    if (result == kQuoteRateLimited && budgetWaits < kMaxBudgetWaits) {
+      if (budgetWaits++ == 0)
+        LogFormat("Thread %d: the quote providers are out of their request budgets; %s waits.", index_ + 1,
+                  entry.displaySymbol());
+      status("Waiting for the quote providers' request budgets (%s) ......", entry.displaySymbol());
+      SleepWithMessages(pool_.timing().rateLimitPauseMs);
+      --attempt;
+      continue;
+    }
     if (attempt == 0 &&
         std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(pool_.timing().stalledTryMs))
       return false;

@@ -3,6 +3,7 @@
 // ThreadSanitizer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <thread>
@@ -176,6 +177,29 @@ TEST_F(LoaderThreads, ProxyErrorCostsTheThirtySecondPauseButNoFailure) {
   EXPECT_TRUE(listener_.sawText("Thread 1 will sleep 30 seconds."));
   EXPECT_EQ(pool.thread(0).failCount(), 0);
   EXPECT_EQ(pool.thread(0).lastPassSeconds(), 30);  // the pause fell inside the pass
+}
+
+// Providers out of their budgets: the loads wait for a place, and neither
+// the waits nor the refusals count as tries or failures.
+TEST_F(LoaderThreads, OutOfBudgetWaitsWithoutCountingTriesOrFailures) {
+  // The list's one security, so the real-time refusals come in a row.
+  service_.set("S00", Script::kOutOfBudget);
+  LoaderPool& pool = makePool(1, 1);
+  pool.StartLoaderThreads(&listener_);
+  ASSERT_TRUE(WaitUntil([&] { return allLoaded(0, 1) && service_.realTimeCalls("S00") >= 6; }));
+  pool.StopLoaderThreads();
+  EXPECT_EQ(service_.historyCalls("S00"), 6);  // five refusals, then the load
+  EXPECT_EQ(clock_.countOf(LoaderTiming{}.rateLimitPauseMs), 5 + 3);
+  EXPECT_EQ(pool.thread(0).failCount(), 0);
+  const std::vector<std::string> log = LogTexts();
+  EXPECT_EQ(std::count(log.begin(), log.end(),
+                       "Thread 1: the quote providers are out of their request budgets; S00 waits."),
+            1);
+  EXPECT_EQ(
+      std::count(log.begin(), log.end(),
+                 "Thread 1: the quote providers are out of their request budgets; real-time quotes wait."),
+      1);
+  EXPECT_TRUE(listener_.sawText("Waiting for the quote providers' request budgets (S00) ......"));
 }
 
 TEST_F(LoaderThreads, RealTimeFailuresCountAndTheThirdEndsTheThread) {

@@ -37,6 +37,7 @@ enum class Script {
   kStall,                // history requests answer -400 after 60 ms, as a stalled transfer
   kUnreachable,          // every request: -400, as when the connection is refused
   kRealTimeUnreachable,  // history fine, later real-time requests: -400
+  kOutOfBudget,          // the first 5 history and the 2nd to 4th real-time requests: -429
 };
 
 // Scripted answers, with a record of the requests.
@@ -99,6 +100,11 @@ class FakeQuoteService : public QuoteSourceFactory {
     return it == scripts_.end() ? Script::kOk : it->second;
   }
 
+  int historyCallsOf(const std::string& symbol) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return historyCalls_[symbol];
+  }
+
   std::string address(bool history) {
     std::lock_guard<std::mutex> hold(lock_);
     return history ? historyAddress_ : realTimeAddress_;
@@ -131,6 +137,8 @@ class FakeQuoteService : public QuoteSourceFactory {
       result = hang(stop);
     } else if (script == Script::kUnreachable) {
       result = kQuoteLocalFailure;
+    } else if (script == Script::kOutOfBudget && historyCallsOf(symbol) <= 5) {
+      result = kQuoteRateLimited;
     } else if (script == Script::kStall) {
       for (int ms = 0; ms < 60 && !stop.load(); ms += 2)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -174,6 +182,7 @@ class FakeQuoteService : public QuoteSourceFactory {
     if (call > 1 && script == Script::kRealTimeProxy) return kQuoteProxyError;
     if (call > 1 && script == Script::kRealTimeFailed) return kQuoteFailed;
     if (call > 1 && script == Script::kRealTimeUnreachable) return kQuoteLocalFailure;
+    if (call > 1 && call <= 4 && script == Script::kOutOfBudget) return kQuoteRateLimited;
     QuoteBar& b = *places.bar;
     const double close = 60.0 + 0.01 * call;
     b.close = close;
