@@ -264,7 +264,7 @@ if [ "$yahoo" = 1 ]; then
   # One market day for both runs, so the warm run finds its files current.
   now=$(TZ=America/New_York date +%Y-%m-%dT%H:%M)
   echo "$n securities from the Yahoo chart endpoint, $t threads, latency $l ms, quote-standin --now $now"
-  printf '%-6s %-11s %-9s %-9s %-15s %s\n' run 'wall s' 'cpu s' requests 'per security' 'history requests of 10 days or less'
+  printf '%-6s %-11s %-9s %-9s %-9s %-16s %s\n' run 'wall s' 'cpu s' requests history 'of them 10 days' 'quote requests'
   for r in $(seq 1 "$repeat"); do
     dir=$(make_folder $n)
     for kind in cold warm; do
@@ -276,15 +276,17 @@ if [ "$yahoo" = 1 ]; then
       write_config "$dir" "$t"
       run_monitor "$dir"
       stop_standin
-      read -r requests short < <(awk '
+      # History requests carry period1/period2, quote requests range=5d.
+      read -r requests history short quotes < <(awk '
         { total++ }
         $4 ~ /^\/v8\/finance\/chart\// && match($4, /period1=[0-9]+&period2=[0-9]+/) {
+          history++
           split(substr($4, RSTART, RLENGTH), p, /[=&]/)
           if (p[4] - p[2] <= 10 * 86400) short++
         }
-        END { printf "%d %d\n", total, short }' "$dir/requests.log")
-      printf '%-6s %-11s %-9s %-9s %-15s %s\n' "$kind" "$wall" "$cpu" "$requests" \
-        "$(awk -v a="$requests" -v n="$n" 'BEGIN { printf "%.2f", a / n }')" "$short"
+        $4 ~ /range=5d/ { quotes++ }
+        END { printf "%d %d %d %d\n", total, history, short, quotes }' "$dir/requests.log")
+      printf '%-6s %-11s %-9s %-9s %-9s %-16s %s\n' "$kind" "$wall" "$cpu" "$requests" "$history" "$short" "$quotes"
     done
     [ "$keep" = 1 ] || rm -rf "$dir"
   done
