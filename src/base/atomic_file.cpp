@@ -56,4 +56,15 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, bool
   return outcome == Outcome::kWritten;
 }
 
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  const bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  return ok;
+}
+
 }  // namespace velmora

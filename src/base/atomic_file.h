@@ -15,6 +15,10 @@ namespace velmora {
 [[nodiscard]] bool WriteFileAtomically(const std::string& path, std::string_view content,
                                        bool durable = true);
 
+// The whole of the file at `path` appended to `text`; false when it cannot
+// be opened or read (what was read stays in `text`).
+[[nodiscard]] bool ReadWholeFile(const std::string& path, std::string& text);
+
 // What WriteFileAtomically appends to `path` for its temporary file.
 inline constexpr const char* kTemporarySuffixTemplate = ".XXXXXX";
 

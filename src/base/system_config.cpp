@@ -287,17 +287,6 @@ std::vector<std::string> splitLines(std::string_view text) {
   return lines;
 }
 
-bool readWhole(const std::string& path, std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  const bool ok = std::ferror(f) == 0;
-  std::fclose(f);
-  return ok;
-}
-
 int loadShared(const int& field) {
   return std::atomic_ref<int>(const_cast<int&>(field)).load(std::memory_order_relaxed);
 }
@@ -389,7 +378,7 @@ bool WriteConfig(const SystemConfig& config, const std::string& path) {
   // newer versions) stay where they are; a new or empty file gets the
   // usual layout.
   std::string existing;
-  if (readWhole(path, existing) && existing.find_first_not_of("\r\n") != std::string::npos)
+  if (ReadWholeFile(path, existing) && existing.find_first_not_of("\r\n") != std::string::npos)
     return WriteFileAtomically(path, MergeConfig(existing, config));
   return WriteFileAtomically(path, FormatConfig(config));
 }

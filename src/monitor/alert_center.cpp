@@ -125,7 +125,7 @@ void Center::addCommand() {
 // stay, older ones go at the next write (at once when there are any).
 void Center::keepTodaysRows() {
   std::string text;
-  if (!ReadAlertFile(path(kAlertReportFile), text)) return;
+  if (!ReadWholeFile(path(kAlertReportFile), text)) return;
   const std::string today = localTime(now()).substr(0, 11);
   std::size_t from = 0;
   bool first = true;

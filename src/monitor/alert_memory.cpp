@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/atomic_file.h"
 #include "monitor/alert_rules.h"
 #include "monitor/text_append.h"
 
@@ -36,7 +37,7 @@ void AlertMemory::Parse(std::string_view text) {
 
 void AlertMemory::Load(const std::string& path) {
   std::string text;
-  if (ReadAlertFile(path, text)) Parse(text);
+  if (ReadWholeFile(path, text)) Parse(text);
 }
 
 void AlertMemory::prune() {

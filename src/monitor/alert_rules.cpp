@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/atomic_file.h"
+
 namespace velmora {
 
 namespace {
@@ -88,21 +90,10 @@ void ParseAlertRules(std::string_view text, std::vector<PriceRule>& rules,
   }
 }
 
-bool ReadAlertFile(const std::string& path, std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  const bool ok = std::ferror(f) == 0;
-  std::fclose(f);
-  return ok;
-}
-
 void ReadAlertRules(const std::string& path, std::vector<PriceRule>& rules,
                     std::vector<std::string>& problems) {
   std::string text;
-  if (ReadAlertFile(path, text)) ParseAlertRules(text, rules, problems);
+  if (ReadWholeFile(path, text)) ParseAlertRules(text, rules, problems);
 }
 
 std::string PriceRuleText(const PriceRule& rule) {

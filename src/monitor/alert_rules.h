@@ -35,10 +35,6 @@ void ParseAlertRules(std::string_view text, std::vector<PriceRule>& rules,
 void ReadAlertRules(const std::string& path, std::vector<PriceRule>& rules,
                     std::vector<std::string>& problems);
 
-// The whole of a small file of the alerts (rules, state, the day's list);
-// false when it cannot be read.
-[[nodiscard]] bool ReadAlertFile(const std::string& path, std::string& text);
-
 // What the rule watches, for people: "above 420.50", "below 120.00",
 // "move beyond 2.50%".
 std::string PriceRuleText(const PriceRule& rule);

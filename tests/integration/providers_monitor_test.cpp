@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/monitor_process_helpers.h"
@@ -41,9 +42,18 @@ void writeConfig(const TempFolder& folder, const StandinServer& standin, const s
 }
 
 // The request targets the stand-in logged (the fourth field of each line).
+// It logs a request once the answer is sent, so the log is read when it has
+// stopped growing.
 std::vector<std::string> targets(const std::string& logPath) {
+  std::string text = ReadFile(logPath);
+  for (int wait = 0; wait < 40; ++wait) {
+    std::this_thread::sleep_for(50ms);
+    std::string again = ReadFile(logPath);
+    if (again == text) break;
+    text = std::move(again);
+  }
   std::vector<std::string> out;
-  for (const std::string& line : SplitLines(ReadFile(logPath))) {
+  for (const std::string& line : SplitLines(text)) {
     std::vector<std::string> fields;
     std::size_t from = 0;
     for (std::size_t at; (at = line.find(' ', from)) != std::string::npos; from = at + 1)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -597,11 +598,18 @@ TEST(ProviderHubStandin, YahooHistoryBringsItsQuoteAndNextTimeOnlyTheNewDays) {
   test::ScopedCurrentDir here(folder.path());
   test::StandinServer standin({"--now", "2026-12-03T12:00", "--request-log", folder.file("requests.log")});
   ASSERT_TRUE(standin.ok());
-  const auto targets = [&folder] {
+  // The stand-in logs a request once its answer is sent: the lines of the
+  // requests answered so far, waiting a little for `expected` of them.
+  const auto targets = [&folder](std::size_t expected) {
     std::vector<std::string> out;
-    for (const std::string& line : test::SplitLines(test::ReadFile(folder.file("requests.log")))) {
-      const auto at = line.find(" GET ");
-      if (at != std::string::npos) out.push_back(line.substr(at + 5, line.find(' ', at + 5) - at - 5));
+    for (int wait = 0; wait < 200; ++wait) {
+      out.clear();
+      for (const std::string& line : test::SplitLines(test::ReadFile(folder.file("requests.log")))) {
+        const auto at = line.find(" GET ");
+        if (at != std::string::npos) out.push_back(line.substr(at + 5, line.find(' ', at + 5) - at - 5));
+      }
+      if (out.size() >= expected) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return out;
   };
@@ -621,7 +629,7 @@ TEST(ProviderHubStandin, YahooHistoryBringsItsQuoteAndNextTimeOnlyTheNewDays) {
   QuoteBar current;
   ASSERT_EQ(hub.LoadQuote("MSFT", session, RealTimePlaces{&current, nullptr, nullptr}), 1);
   EXPECT_STREQ(current.date, "12/3/2026");
-  EXPECT_EQ(targets().size(), 1u);
+  EXPECT_EQ(targets(1).size(), 1u);
 
   const std::vector<QuoteBar> file(bars.begin() + 1, bars.begin() + fileNext);
   const int fullNext = load(ProviderDate{2026, 12, 3}, {});
@@ -633,8 +641,9 @@ TEST(ProviderHubStandin, YahooHistoryBringsItsQuoteAndNextTimeOnlyTheNewDays) {
     ASSERT_EQ(bars[i].volume, full[i].volume) << i;
   }
   // From a week before the file's newest day (27 Nov) to the end of 3 Dec.
-  ASSERT_EQ(targets().size(), 3u);
-  EXPECT_NE(targets()[2].find("period1=1795132800&period2=1796342400&"), std::string::npos) << targets()[2];
+  const std::vector<std::string> asked = targets(3);
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_NE(asked[2].find("period1=1795132800&period2=1796342400&"), std::string::npos) << asked[2];
   EXPECT_TRUE(test::LogTexts().empty());
 }
 
