@@ -65,7 +65,9 @@ echo "== build: thread sanitizer (threaded tests)"
 # Only the programs whose tests start threads (suites named *Threads*).
 NINJA_TARGETS="test_base test_quotes test_monitor test_integration quote-standin velmora-monitor velmora-analyze velmora-backtest" bash scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DVELMORA_SANITIZE=thread -DVELMORA_WITH_UI=OFF -DVELMORA_WITH_BENCH=OFF -DVELMORA_WERROR=$werror
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan build/tsan -R Threads
+# scripts/tsan.supp: reports inside libraries built without the sanitizer.
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp" \
+  run_ctest tsan build/tsan -R Threads
 
 if [ -f fuzz/run.sh ]; then
   echo "== fuzz (short fixed budget)"
