@@ -44,8 +44,12 @@ std::string YahooChartBody() {
     std::snprintf(text, sizeof text, "%s%.0f", sep, r.volume);
     volume += text;
   }
+  // The quote is of a day after the last row, so every row is history.
+  const std::int64_t quoteTime = kFirstOpen + static_cast<std::int64_t>(kRows / 5 * 7 + 7) * 86400;
   return R"({"chart":{"result":[{"meta":{"currency":"USD","symbol":"MSFT","exchangeTimezoneName":"America/New_York",)"
-         R"("gmtoffset":-18000,"regularMarketPrice":415.2,"regularMarketTime":1733518800,"chartPreviousClose":412.3},)"
+         R"("gmtoffset":-18000,"regularMarketPrice":415.2,"regularMarketTime":)" +
+         std::to_string(quoteTime) +
+         R"(,"chartPreviousClose":412.3},)"
          R"("timestamp":[)" +
          ts + R"(],"indicators":{"quote":[{"open":[)" + open + R"(],"high":[)" + high + R"(],"low":[)" + low +
          R"(],"close":[)" + close + R"(],"volume":[)" + volume + R"(]}],"adjclose":[{"adjclose":[)" + adj +
