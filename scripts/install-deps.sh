@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev qtkeychain-qt6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core tzdata locales
-  xvfb xauth wrk clang-format dbus-daemon
+  xvfb xauth wrk clang-format dbus-daemon file
 )
 
 missing=()

@@ -55,6 +55,62 @@ echo "== build: main"
 bash scripts/build.sh build/main -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=$werror
 run_ctest main build/main
 
+# The Debian package of the main build, unpacked into a scratch folder: each
+# program must run from there alone (no build-tree library, no display) and
+# answer --help and --version with the package's version.
+check_package() {  # build-dir
+  local dir=$1 scratch deb version program bin
+  rm -f "$dir"/velmora_*.deb
+  if ! (cd "$dir" && cpack -G DEB) >build/package.log 2>&1; then
+    echo "cpack failed (build/package.log)"
+    return 1
+  fi
+  deb=$(ls "$dir"/velmora_*.deb)
+  version=$(dpkg-deb -f "$deb" Version)
+  if dpkg-deb -c "$deb" | grep -E '/(test_[a-z_]+|velmora-bench)$'; then
+    echo "the package holds tests or benchmarks"
+    return 1
+  fi
+  scratch=$(mktemp -d)
+  dpkg-deb -x "$deb" "$scratch" || { rm -rf "$scratch"; return 1; }
+  local ok=0
+  for program in velmora velmora-monitor velmora-analyze velmora-backtest quote-standin; do
+    bin=$scratch/usr/bin/$program
+    if [ ! -x "$bin" ] || [ ! -f "$scratch/usr/share/man/man1/$program.1" ]; then
+      echo "$program or its manual page is missing"
+      ok=1
+    elif env -u LD_LIBRARY_PATH ldd "$bin" | grep -E "not found|$root/build"; then
+      echo "$program needs a library the system does not have"
+      ok=1
+    elif ! (cd "$scratch" && env -u LD_LIBRARY_PATH -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+      "$bin" --help >/dev/null); then
+      echo "$program --help failed"
+      ok=1
+    elif [ "$(cd "$scratch" && env -u LD_LIBRARY_PATH -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+      "$bin" --version)" != "$program $version" ]; then
+      echo "$program --version does not print '$program $version'"
+      ok=1
+    fi
+  done
+  for file in usr/share/applications/velmora.desktop usr/share/icons/hicolor/scalable/apps/velmora.svg; do
+    if [ ! -f "$scratch/$file" ]; then
+      echo "the package has no $file"
+      ok=1
+    fi
+  done
+  rm -rf "$scratch"
+  [ $ok -eq 0 ] && echo "$(basename "$deb"): $(dpkg-deb -f "$deb" Depends)"
+  return $ok
+}
+
+echo "== package (cpack -G DEB, unpacked, each program's --help and --version)"
+if check_package build/main; then
+  summary+=("package: ok")
+else
+  summary+=("package: FAILED")
+  status=1
+fi
+
 echo "== build: address + undefined sanitizers (logic, clang)"
 bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DVELMORA_SANITIZE=address -DVELMORA_WITH_UI=OFF -DVELMORA_WITH_BENCH=OFF \

@@ -67,6 +67,8 @@ bool ParseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& o, s
       onlyFiles = true;
     } else if (!onlyFiles && (arg == "--help" || arg == "-h")) {
       o.help = true;
+    } else if (!onlyFiles && arg == "--version") {
+      o.version = true;
     } else if (!onlyFiles && arg == "--index") {
       o.index = true;
     } else if (!onlyFiles && arg == "--oldest-first") {
@@ -84,7 +86,7 @@ bool ParseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& o, s
       return false;
     }
   }
-  if (!o.help && o.file.empty()) {
+  if (!o.help && !o.version && o.file.empty()) {
     error = "no FILE given";
     return false;
   }
@@ -126,6 +128,7 @@ const char* AnalyzeHelpText() {
       "                     header and one line per segment still kept (at most 64),\n"
       "                     oldest first\n"
       "  --help             show this text\n"
+      "  --version          print the program's name and version\n"
       "\n"
       "Columns: index (0 = newest bar), date and time as stored, prices, volume, change\n"
       "and percent, breakState and trend (0 up, 1 inside, 2 down), trendChanged,\n"

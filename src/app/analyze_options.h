@@ -20,6 +20,7 @@ struct AnalyzeOptions {
   BacktestOptions trading;    // --short, --commission, --slippage-bp, --capital
   bool tradingGiven = false;  // one of those was given
   bool help = false;
+  bool version = false;  // --version: print the program and its version
   std::string file;
 };
 

@@ -109,6 +109,8 @@ bool ParseBacktestProgramOptions(int argc, const char* const* argv, BacktestProg
       onlyFolders = true;
     } else if (!onlyFolders && (arg == "--help" || arg == "-h")) {
       o.help = true;
+    } else if (!onlyFolders && arg == "--version") {
+      o.version = true;
     } else if (!onlyFolders && TakeOptionValue(arg, "--csv", argc, argv, i, value, missing)) {
       if (missing || value.empty()) {
         error = "--csv needs a FILE";
@@ -182,6 +184,7 @@ const char* BacktestProgramHelpText() {
       "                     return on the account in percent, 1 for an open position\n"
       "  --threads N        back-test on N threads (default: one per core)\n"
       "  --help             show this text\n"
+      "  --version          print the program's name and version\n"
       "\n"
       "Exit status: 0 done (skipped files are named on stderr), 1 Backtest.txt or the\n"
       "CSV file could not be written, 2 bad command line, 3 nothing to back-test (no\n"

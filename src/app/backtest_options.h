@@ -35,6 +35,7 @@ struct BacktestProgramOptions {
   std::string csvFile;  // --csv: every trade of every security
   int threads = 0;      // 0: one per core
   bool help = false;
+  bool version = false;  // --version: print the program and its version
 };
 
 [[nodiscard]] bool ParseBacktestProgramOptions(int argc, const char* const* argv,

@@ -79,6 +79,7 @@ const char* HeadlessUsage() {
          "               append one JSON object per alert to FILE (Config.ini:\n"
          "               AlertsJsonl=)\n"
          "  --help       print this text\n"
+         "  --version    print the program's name and version\n"
          "\n"
          "Alerts also go to the log, to Alerts.txt (the day's alerts) and are\n"
          "remembered in Alerts.state, so none is raised twice.\n"
@@ -101,6 +102,8 @@ bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& op
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       options.help = true;
+    } else if (std::strcmp(arg, "--version") == 0) {
+      options.version = true;
     } else if (std::strcmp(arg, "--progress") == 0) {
       options.progress = true;
     } else if (std::strcmp(arg, "--passes") == 0) {

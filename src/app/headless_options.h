@@ -21,6 +21,7 @@ struct HeadlessOptions {
   int passes = 0;  // 0: serve until SIGINT or SIGTERM
   bool progress = false;
   bool help = false;
+  bool version = false;  // --version: print the program and its version
   LoaderTiming timing;
   // Alerts: given options replace AlertCommand= and AlertsJsonl= of
   // Config.ini (an empty value switches them off).

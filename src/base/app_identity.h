@@ -1,11 +1,13 @@
 #pragma once
 
+#include "base/version.h"  // generated from the project version
+
 namespace velmora {
 
 // The application's title: log file name, notices, the exit question and the
 // About box all use it.
 inline constexpr const char* kAppTitle = "Trevanta Software";
-inline constexpr const char* kAppVersion = "2.6.4";
+inline constexpr const char* kAppVersion = VELMORA_VERSION;
 
 // The stand-in quote service listens here by default, and the default
 // Config.ini URLs point at it. Change it in this one place only.

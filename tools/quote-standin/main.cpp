@@ -9,6 +9,7 @@
 #include <ctime>
 #include <thread>
 
+#include "base/app_identity.h"
 #include "quote_service.h"
 #include "standin_options.h"
 
@@ -164,6 +165,9 @@ int main(int argc, char** argv) {
   switch (ParseOptions(argc, argv, options, error)) {
     case OptionsResult::kHelp:
       std::fputs(UsageText(), stdout);
+      return 0;
+    case OptionsResult::kVersion:
+      std::printf("quote-standin %s\n", velmora::kAppVersion);
       return 0;
     case OptionsResult::kError:
       std::fprintf(stderr, "quote-standin: %s (see --help)\n", error.c_str());

@@ -93,6 +93,7 @@ Options:
                       FAULT the fault applied or '-'; a key in the query
                       is written token=***
   --help              show this text
+  --version           print the program's name and version
 
 The clock is New York market time: the machine's clock converted with the US
 daylight-saving rule, unless --now fixes it. History ends the trading day
@@ -198,6 +199,7 @@ OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::
       hasValue = true;
     }
     if (name == "--help" || name == "-h") return OptionsResult::kHelp;
+    if (name == "--version") return OptionsResult::kVersion;
     if (!takesValue(name)) {
       error = "unknown option '" + name + "'";
       return OptionsResult::kError;

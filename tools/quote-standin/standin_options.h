@@ -27,7 +27,7 @@ struct StandinOptions {
   int backlog = kDefaultBacklog;
 };
 
-enum class OptionsResult { kRun, kHelp, kError };
+enum class OptionsResult { kRun, kHelp, kVersion, kError };
 
 // Reads "--name value" and "--name=value" options.
 [[nodiscard]] OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::string& error);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/analyze_options.h"
+#include "base/app_identity.h"
 
 int main(int argc, char** argv) {
   velmora::AnalyzeOptions options;
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(velmora::AnalyzeHelpText(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("velmora-analyze %s\n", velmora::kAppVersion);
     return 0;
   }
   return velmora::RunAnalyze(options);

@@ -6,6 +6,7 @@
 
 #include "app/backtest_options.h"
 #include "app/backtest_run.h"
+#include "base/app_identity.h"
 
 int main(int argc, char** argv) {
   velmora::BacktestProgramOptions options;
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(velmora::BacktestProgramHelpText(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("velmora-backtest %s\n", velmora::kAppVersion);
     return 0;
   }
   return velmora::RunBacktestProgram(options);

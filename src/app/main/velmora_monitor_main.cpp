@@ -8,6 +8,7 @@
 
 #include "app/headless_monitor.h"
 #include "app/headless_options.h"
+#include "base/app_identity.h"
 
 int main(int argc, char** argv) {
   velmora::HeadlessOptions options;
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(velmora::HeadlessUsage(), stdout);
+    return velmora::kExitOk;
+  }
+  if (options.version) {
+    std::printf("velmora-monitor %s\n", velmora::kAppVersion);
     return velmora::kExitOk;
   }
 
