@@ -1,10 +1,12 @@
 // The real-time monitor: a full paint of a 1600x1000 canvas with every
-// column shown, and one row update, drawn as the view draws them.
+// column shown (with the list's own widths, and with columns widened to
+// indices above 10,000), and one row update, drawn as the view draws them.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "bench_support.h"
 #include "draw/surface.h"
@@ -84,6 +86,49 @@ void BM_MonitorFullPaint(benchmark::State& state) {
   state.counters["rows"] = rowCount;
 }
 BENCHMARK(BM_MonitorFullPaint)->Unit(benchmark::kMicrosecond);
+
+// The view's full paint with fitted columns: every visible row is read and
+// measured first, then the header and rows are drawn in the widened
+// columns. Every fifth security is an index in the tens of thousands.
+void BM_MonitorFullPaintFitted(benchmark::State& state) {
+  bench::EnsureGuiApplication();
+  const auto store = makeStore();
+  for (int i = 0; i < store->count(); i += 5) {
+    auto d = std::make_unique<SecurityData>();
+    (void)store->Read(i, *d);  // every index of the bench's store exists
+    for (int b = 0; b < 32; ++b) {
+      QuoteBar& bar = d->bars[b];
+      bar.open = bar.high = bar.low = bar.close = 25885.88 + i;
+      bar.ema5 = bar.ema10 = bar.ema20 = bar.ema50 = 125885.88 + i;
+      bar.changePercent = -12.5;
+    }
+    store->entry(i).PublishHistory(*d);
+  }
+  QImage canvas(kWidth, kHeight, QImage::Format_RGB32);
+  Surface probe(canvas);
+  const ListMetrics metrics = MeasureListMetrics(probe);
+  const int rowCount = ListRowCount(kHeight, metrics.lineHeight);
+  const MonitorSwitches every;
+  std::vector<int> order;  // the list's own order
+  for (auto _ : state) {
+    MonitorColumns columns;
+    auto copy = std::make_unique<SecurityData>();
+    for (int r = 0; r < rowCount && r < store->count(); ++r)
+      if (store->Read(r, *copy)) FitMonitorRow(columns, *copy);
+    Surface s(canvas);
+    s.fillRect({0, 0, kWidth, kHeight}, kListBackground);
+    s.setBackgroundColour(kListBackground);
+    s.setTextColour(kListText);
+    s.selectFont(kListFont);
+    PaintMonitorHeader(s, metrics, every, columns);
+    PaintMonitorRows(s, metrics, every, *store, 0, rowCount, kListText, columns, &order);
+    s.frameRect(ListRowFrame(metrics.lineHeight, 0, kWidth), kRowFrameColour);
+    benchmark::DoNotOptimize(canvas.constBits());
+    state.counters["line_chars"] = columns.lineWidth(every);
+  }
+  state.counters["rows"] = rowCount;
+}
+BENCHMARK(BM_MonitorFullPaintFitted)->Unit(benchmark::kMicrosecond);
 
 // What the view does for a loader's notice about a visible row: a
 // consistent copy of the entry, the row's band cleared, the row drawn.

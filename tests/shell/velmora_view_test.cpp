@@ -36,7 +36,8 @@ using test::kRed;
 // A view over its own store and settings, shown with `rows` list rows.
 class MonitorView : public ::testing::Test {
  protected:
-  void open(int securities, int rows = 20, int width = 1000) {
+  // Wide enough for every column: no horizontal scroll bar takes a row.
+  void open(int securities, int rows = 20, int width = 1600) {
     test::fillStore(store_, test::numberedSymbols(securities));
     ViewContext context;
     context.store = &store_;
@@ -197,7 +198,7 @@ TEST_F(MonitorView, SearchBringsTheSymbolToTheTop) {
   context.store = &store_;
   context.config = &config_;
   view_ = std::make_unique<CVelmoraView>(context);
-  view_->resize(1000, 8 + 4 * 15);  // three rows
+  view_->resize(1600, 8 + 4 * 15);  // three rows
   view_->show();
   QApplication::processEvents();
   view_->monitorPointerMove(10, ListTextTop(15, 2) + 1);

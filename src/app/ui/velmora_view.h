@@ -16,6 +16,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/ui/child_view.h"
 #include "chart/chart_model.h"
@@ -24,7 +25,9 @@
 #include "monitor/ui/monitor_list_painter.h"
 #include "quotes/internet_session.h"
 
+class QHelpEvent;
 class QMenu;
+class QScrollBar;
 
 namespace velmora {
 
@@ -115,6 +118,19 @@ class CVelmoraView : public QWidget, public ChildView {
   int selectedSecurity() const;
   // Makes security `index` the first row and selects it.
   void showSecurityAtTop(int index);
+  // A click on the header of `column`: the list sorts by it, a second
+  // click reverses the order, a third restores the list's own order.
+  void sortByColumn(MonitorColumn column);
+  // The security shown at list position `position` (the sort order's).
+  int securityAtPosition(int position) const { return SecurityAtPosition(order_, position); }
+  // The sort order (empty: the list's own order), its column and direction.
+  const std::vector<int>& monitorOrder() const { return order_; }
+  MonitorColumn sortColumn() const { return sortColumn_; }
+  bool sortDescending() const { return sortDescending_; }
+  // The columns' widths as fitted to the values shown so far.
+  const MonitorColumns& monitorColumns() const { return columns_; }
+  // Shown when the list is wider than the window.
+  QScrollBar* horizontalBar() const { return horizontalBar_; }
 
   // ---- commands (both modes) ----
   void searchSymbol();
@@ -136,6 +152,7 @@ class CVelmoraView : public QWidget, public ChildView {
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   SecurityStore& store() const;
@@ -150,7 +167,13 @@ class CVelmoraView : public QWidget, public ChildView {
 
   // Monitor mode (view_monitor_mode.cpp).
   void paintMonitorMode(Surface& surface);
-  void drawRowUpdate(int index);
+  void drawRowUpdate(int position, const SecurityData& security);
+  int positionOfSecurity(int index) const;
+  void fitVisibleRows();
+  void placeHorizontalBar(const MonitorSwitches& switches);
+  void moveRowFrame(int row);
+  bool monitorHeaderPress(int x, int y);
+  bool monitorToolTip(QHelpEvent* event);
   void frameRow(Surface& surface, int row, QRgb colour);
   void showFloatMenu(QPoint globalPosition);
   void monitorDoubleClick();
@@ -176,6 +199,13 @@ class CVelmoraView : public QWidget, public ChildView {
   int fullPaints_ = 0;
   int rowUpdatesDrawn_ = 0;
   int loaderTimerId_ = 0;
+  // Monitor mode: fitted widths, the sort order and its inverse, the bar.
+  MonitorColumns columns_;
+  std::vector<int> order_;
+  std::vector<int> positions_;
+  MonitorColumn sortColumn_ = MonitorColumn::None;
+  bool sortDescending_ = false;
+  QScrollBar* horizontalBar_ = nullptr;
   PointerOverlayState overlays_;
   bool loadPending_ = false;  // the paint found the chart not loaded
   bool loadFailed_ = false;   // its window is closing: never loaded again

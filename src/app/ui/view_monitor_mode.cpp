@@ -2,7 +2,11 @@
 // row updates, the row frame under the pointer, the list keys, the floating
 // menu and the search result.
 #include <QCursor>
+#include <QHelpEvent>
 #include <QMenu>
+#include <QScrollBar>
+#include <QToolTip>
+#include <algorithm>
 #include <memory>
 
 #include "app/ui/shell_commands.h"
@@ -39,30 +43,78 @@ void CVelmoraView::paintMonitorMode(Surface& surface) {
   const FontSpec oldFont = surface.selectFont(listFont);
   const ListMetrics metrics{digitWidth, lineHeight};
   const MonitorSwitches switches = MonitorSwitches::fromConfig(config());
-  PaintMonitorHeader(surface, metrics, switches);
-  PaintMonitorRows(surface, metrics, switches, store(), topRow, rowCount, textColour);
+  fitVisibleRows();
+  placeHorizontalBar(switches);
+  PaintMonitorHeader(surface, metrics, switches, columns_);
+  PaintMonitorRows(surface, metrics, switches, store(), topRow, rowCount, textColour, columns_, &order_);
   if (selectedRow >= 0) frameRow(surface, selectedRow, kRowFrameColour);
   surface.selectFont(oldFont);
+}
+
+void CVelmoraView::fitVisibleRows() {
+  auto copy = std::make_unique<SecurityData>();
+  const int count = store().count();
+  for (int r = 0; r < rowCount && topRow + r < count; ++r)
+    if (store().Read(securityAtPosition(topRow + r), *copy)) FitMonitorRow(columns_, *copy);
+}
+
+void CVelmoraView::placeHorizontalBar(const MonitorSwitches& switches) {
+  if (horizontalBar_ == nullptr) {
+    horizontalBar_ = new QScrollBar(Qt::Horizontal, this);
+    horizontalBar_->hide();
+    connect(horizontalBar_, &QScrollBar::valueChanged, this, [this] { invalidate(); });
+  }
+  // The line with a margin of 4 on either side.
+  const int lineWidth = columns_.lineWidth(switches) * digitWidth + 8;
+  const int hidden = lineWidth - clientWidth;
+  if (hidden <= 0 || clientWidth <= 0) {
+    horizontalBar_->hide();
+    horizontalBar_->setValue(0);
+    rowCount = ListRowCount(clientHeight, lineHeight);
+  } else {
+    const int height = horizontalBar_->sizeHint().height();
+    // The rows end above the bar: none is drawn under it.
+    rowCount = ListRowCount(clientHeight - height, lineHeight);
+    horizontalBar_->setGeometry(0, clientHeight - height, clientWidth, height);
+    horizontalBar_->setRange(0, hidden);
+    horizontalBar_->setPageStep(clientWidth);
+    horizontalBar_->setSingleStep(std::max(digitWidth, 1));
+    horizontalBar_->show();
+  }
+  columns_.originX = 4 - horizontalBar_->value();
 }
 
 void CVelmoraView::frameRow(Surface& surface, int row, QRgb colour) {
   surface.frameRect(ListRowFrame(lineHeight, row, clientWidth), colour);
 }
 
+int CVelmoraView::positionOfSecurity(int index) const {
+  if (index >= 0 && index < static_cast<int>(positions_.size()))
+    return positions_[static_cast<size_t>(index)];
+  return index;
+}
+
 void CVelmoraView::onSecurityUpdated(int index) {
   if (viewMode != kMonitorMode) return;
-  if (index == topRow + selectedRow) {
+  auto copy = std::make_unique<SecurityData>();
+  if (index < 0 || index >= store().count() || !store().Read(index, *copy)) return;
+  // A value wider than its column moves every column after it: the whole
+  // list is drawn again, wherever the row is.
+  if (FitMonitorRow(columns_, *copy)) {
     invalidate();
     return;
   }
-  if (index < topRow || index >= topRow + rowCount || index < 0 || index >= store().count()) return;
-  drawRowUpdate(index);
+  const int position = positionOfSecurity(index);
+  if (position == topRow + selectedRow) {
+    invalidate();
+    return;
+  }
+  if (position < topRow || position >= topRow + rowCount) return;
+  drawRowUpdate(position, *copy);
 }
 
-void CVelmoraView::drawRowUpdate(int index) {
-  auto copy = std::make_unique<SecurityData>();
-  if (!store().Read(index, *copy)) return;
-  const int row = index - topRow;
+void CVelmoraView::drawRowUpdate(int position, const SecurityData& security) {
+  const int row = position - topRow;
   Surface surface(canvas_);
   surface.setBackgroundColour(backgroundColour);
   surface.setTextColour(textColour);
@@ -72,8 +124,8 @@ void CVelmoraView::drawRowUpdate(int index) {
   // row's frame, so no other row (nor the selected row's frame) is touched.
   surface.fillRect({0, ListTextTop(lineHeight, row), clientWidth, ListTextTop(lineHeight, row + 1)},
                    backgroundColour);
-  PaintMonitorRow(surface, {digitWidth, lineHeight}, MonitorSwitches::fromConfig(config()), row, *copy,
-                  textColour);
+  PaintMonitorRow(surface, {digitWidth, lineHeight}, MonitorSwitches::fromConfig(config()), row, security,
+                  textColour, columns_);
   ++rowUpdatesDrawn_;
   showChanged(surface);
 }
@@ -81,6 +133,10 @@ void CVelmoraView::drawRowUpdate(int index) {
 void CVelmoraView::monitorPointerMove(int, int y) {
   const int row = ListRowAt(lineHeight, y);
   if (row < 0 || row >= rowCount || row == selectedRow) return;
+  moveRowFrame(row);
+}
+
+void CVelmoraView::moveRowFrame(int row) {
   Surface surface(canvas_);
   if (selectedRow >= 0) frameRow(surface, selectedRow, backgroundColour);
   frameRow(surface, row, kRowFrameColour);
@@ -88,10 +144,54 @@ void CVelmoraView::monitorPointerMove(int, int y) {
   showChanged(surface);
 }
 
+void CVelmoraView::sortByColumn(MonitorColumn column) {
+  if (column == MonitorColumn::None) return;
+  if (column != sortColumn_) {
+    sortColumn_ = column;
+    sortDescending_ = false;
+  } else if (!sortDescending_) {
+    sortDescending_ = true;
+  } else {
+    sortColumn_ = MonitorColumn::None;
+    sortDescending_ = false;
+  }
+  // The order is taken once per click: rows do not jump about under the
+  // pointer as the loader brings new values.
+  order_ = MonitorSortOrder(store(), sortColumn_, sortDescending_);
+  positions_.assign(order_.size(), 0);
+  for (size_t p = 0; p < order_.size(); ++p) positions_[static_cast<size_t>(order_[p])] = static_cast<int>(p);
+  invalidate();
+}
+
+bool CVelmoraView::monitorHeaderPress(int x, int y) {
+  if (y < 0 || y >= ListTextTop(lineHeight, 0)) return false;
+  const MonitorColumn column =
+      MonitorColumnAt(columns_, MonitorSwitches::fromConfig(config()), digitWidth, x);
+  if (column == MonitorColumn::None) return false;
+  sortByColumn(column);
+  return true;
+}
+
+bool CVelmoraView::monitorToolTip(QHelpEvent* event) {
+  const QPoint at = event->pos();
+  MonitorColumn column = MonitorColumn::None;
+  if (at.y() >= 0 && at.y() < ListTextTop(lineHeight, 0))
+    column = MonitorColumnAt(columns_, MonitorSwitches::fromConfig(config()), digitWidth, at.x());
+  const std::string_view tip = MonitorColumnTip(column);
+  if (tip.empty()) {
+    QToolTip::hideText();
+    event->ignore();
+    return true;
+  }
+  QToolTip::showText(event->globalPos(), QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())),
+                     this);
+  return true;
+}
+
 int CVelmoraView::selectedSecurity() const {
-  const int index = topRow + selectedRow;
-  if (selectedRow < 0 || index < 0 || index >= store().count()) return -1;
-  return index;
+  const int position = topRow + selectedRow;
+  if (selectedRow < 0 || position < 0 || position >= store().count()) return -1;
+  return securityAtPosition(position);
 }
 
 bool CVelmoraView::monitorKey(int key) {
@@ -117,6 +217,20 @@ bool CVelmoraView::monitorKey(int key) {
     case Qt::Key_Home:
       topRow = 0;
       break;
+    case Qt::Key_Up:
+      // The frame moves up a row; on the first row the list scrolls.
+      if (selectedRow > 0 && rowCount > 0)
+        moveRowFrame(std::min(selectedRow - 1, rowCount - 1));
+      else if (topRow > 0)
+        --topRow;
+      break;
+    case Qt::Key_Down:
+      if (rowCount <= 0 || topRow + selectedRow + 1 >= count) break;
+      if (selectedRow + 1 < rowCount)
+        moveRowFrame(std::max(selectedRow + 1, 0));
+      else
+        ++topRow;
+      break;
     case Qt::Key_C:
       if (selected >= 0 && context_.openChartSettings) context_.openChartSettings(selected, symbol);
       break;
@@ -140,7 +254,7 @@ bool CVelmoraView::monitorKey(int key) {
 }
 
 void CVelmoraView::showSecurityAtTop(int index) {
-  topRow = index;
+  topRow = positionOfSecurity(index);
   // Equivalent of placing the pointer on the first row: that row becomes
   // the selected one, and the pointer goes there too when the platform lets
   // a program move it.

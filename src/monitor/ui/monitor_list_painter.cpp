@@ -6,37 +6,9 @@
 #include <cstring>
 #include <memory>
 
-#include "monitor/column_table.h"
-
 namespace velmora {
 
 namespace {
-
-// Widths of the monitor's columns: the shared column table, widened where
-// the list wants a little more room than the reports.
-struct MonitorWidths {
-  int symbol, time, price, volume, volumeAverage, change, toEma10, above, rsi, stochLabel, bsLabel;
-};
-
-const MonitorWidths& monitorWidths() {
-  static const MonitorWidths widths = [] {
-    const ColumnTable& t = columnTable();
-    MonitorWidths w{};
-    w.symbol = t.symbol;
-    w.time = t.time;
-    w.price = t.open + 2;
-    w.volume = t.volume;
-    w.volumeAverage = t.volumeAverage;
-    w.change = t.change;
-    w.toEma10 = t.toEma10;
-    w.above = ColumnTable::kAverageValueWidth + 1 + ColumnTable::kAverageFlagWidth;
-    w.rsi = t.rsi;
-    w.stochLabel = ColumnTable::kStochLabelWidth;
-    w.bsLabel = t.bs0 - 1;
-    return w;
-  }();
-  return widths;
-}
 
 // %K smoothing and slowing of the monitor's stochastics.
 constexpr int kMonitorStochSmoothing = 3;
@@ -81,7 +53,7 @@ QRgb signColour(double change) { return CompareColour(change, 0.0); }
 
 char flagOf(char flag) { return flag != '\0' ? flag : ' '; }
 
-void paintVolume(LineWriter& line, const MonitorWidths& w, const QuoteBar& bar) {
+void paintVolume(LineWriter& line, const MonitorColumns& w, const QuoteBar& bar) {
   const long volume = bar.volume;
   if (volume > 99999999)
     line.print("%*ldK", w.volume - 1, volume / 1000);
@@ -90,29 +62,28 @@ void paintVolume(LineWriter& line, const MonitorWidths& w, const QuoteBar& bar) 
   const long average = bar.volumeAvg50;
   const double ratio = average > 0 ? static_cast<double>(volume) / static_cast<double>(average) : 0.0;
   if (average > 99999999)
-    line.print("%*ldK%*.2lf", w.volumeAverage - 7, average / 1000, 6, ratio);
+    line.print("%*ldK%*.2lf", w.volumeAverage - 1, average / 1000, w.volumeRatio, ratio);
   else
-    line.print("%*ld%*.2lf", w.volumeAverage - 6, average, 6, ratio);
+    line.print("%*ld%*.2lf", w.volumeAverage, average, w.volumeRatio, ratio);
 }
 
-void paintAverages(LineWriter& line, const MonitorWidths& w, const QuoteBar& bar) {
+void paintAverages(LineWriter& line, const MonitorColumns& w, const QuoteBar& bar) {
   line.print("%*.2lf", w.toEma10, bar.toEma10Percent);
-  const int valueWidth = w.above - ColumnTable::kAverageFlagWidth;
-  line.print("%*.2lf%2c", valueWidth, bar.ema5, flagOf(bar.aboveEma5));
-  line.print("%*.2lf%2c", valueWidth, bar.ema10, flagOf(bar.aboveEma10));
-  line.print("%*.2lf%2c", valueWidth, bar.ema20, flagOf(bar.aboveEma20));
-  line.print("%*.2lf%2c", valueWidth, bar.ema50, flagOf(bar.aboveEma50));
+  line.print("%*.2lf%2c", w.ema[0], bar.ema5, flagOf(bar.aboveEma5));
+  line.print("%*.2lf%2c", w.ema[1], bar.ema10, flagOf(bar.aboveEma10));
+  line.print("%*.2lf%2c", w.ema[2], bar.ema20, flagOf(bar.aboveEma20));
+  line.print("%*.2lf%2c", w.ema[3], bar.ema50, flagOf(bar.aboveEma50));
 }
 
 // The marks of bars 0 to 4 joined into one text.
-void paintSignals(LineWriter& line, const MonitorWidths& w, const MonitoredSeries& bars) {
+void paintSignals(LineWriter& line, const MonitoredSeries& bars) {
   char text[64];
   int length = 0;
   for (int i = 0; i < 5; ++i) {
     const QuoteBar& b = bars[i];
     const int markLength = static_cast<int>(strnlen(b.signalMark, sizeof b.signalMark));
-    length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), "%*.*s", w.bsLabel + 1,
-                            markLength, b.signalMark);
+    length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), "%*.*s",
+                            MonitorColumns::kMarkWidth, markLength, b.signalMark);
   }
   line.put(text, length);
 }
@@ -150,75 +121,82 @@ QRgb CompareColour(double value, double reference) {
   return kListText;
 }
 
-void PaintMonitorHeader(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches) {
-  const MonitorWidths& w = monitorWidths();
-  LineWriter line(surface, metrics, 4, ListTextTop(metrics.lineHeight, -1));
+void PaintMonitorHeader(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,
+                        const MonitorColumns& w) {
+  static constexpr const char* kAverageWords[4] = {"Above5D", "Above10D", "Above20D", "Above50D"};
+  LineWriter line(surface, metrics, w.originX, ListTextTop(metrics.lineHeight, -1));
   line.print("%-*s", w.symbol, "Symbol");
   line.print("%-*s", w.time, "Time");
-  for (const char* word : {"Open", "High", "Low", "Close"}) line.print("%*s", w.price, word);
+  const char* prices[4] = {"Open", "High", "Low", "Close"};
+  for (int i = 0; i < 4; ++i) line.print("%*s", w.price[i], prices[i]);
   if (switches.volume) {
     line.print("%*s", w.volume, "Volume");
-    line.print("%*s", w.volumeAverage, "Volume 50DAvg");
+    line.print("%*s", w.volumeAverage + w.volumeRatio, "Volume 50DAvg");
   }
-  line.print("%*s", w.change, "Change(%)");
+  line.print("%*s", w.change + w.changePercent + 1, "Change(%)");
   if (switches.movingAverages) {
     line.print("%*s", w.toEma10, "To10D%");
-    for (int k = 0; k < 4; ++k) line.print("%*s", w.above, kAboveWords[k]);
+    for (int k = 0; k < 4; ++k) line.print("%*s", w.ema[k] + MonitorColumns::kFlagWidth, kAverageWords[k]);
   }
   if (switches.rsi) {
     line.print("%*s", w.rsi, "RSI14");
-    line.print("%*s%02d", w.stochLabel, "%K", kMonitorStochSmoothing);
-    line.print("%*s%02d", w.stochLabel, "%D", kMonitorStochSlowing);
+    line.print("%*s%02d", w.stochK - 2, "%K", kMonitorStochSmoothing);
+    line.print("%*s%02d", w.stochD - 2, "%D", kMonitorStochSlowing);
   }
   if (switches.signalMarks)
-    for (int d = 0; d < 5; ++d) line.print("%*s%*d", w.bsLabel, "BS", 1, d);
+    for (int d = 0; d < 5; ++d) line.print("%*s%*d", MonitorColumns::kMarkWidth - 1, "BS", 1, d);
 }
 
 void PaintMonitorRow(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches, int row,
-                     const SecurityData& security, QRgb textColour) {
-  const MonitorWidths& w = monitorWidths();
+                     const SecurityData& security, QRgb textColour, const MonitorColumns& w) {
   const QuoteBar& bar = security.bars[0];
   const QuoteBar& previous = security.bars[1];
   const int dw = metrics.digitWidth;
-  LineWriter line(surface, metrics, 4, ListTextTop(metrics.lineHeight, row));
+  LineWriter line(surface, metrics, w.originX, ListTextTop(metrics.lineHeight, row));
   line.put(security.displaySymbol, static_cast<int>(strnlen(security.displaySymbol, kSymbolCapacity)));
-  line.moveToColumn(4 + w.symbol * dw);
+  // Before its history has loaded a security has no values: blank cells,
+  // not zeros.
+  if (security.bars.count == 0) return;
+  line.moveToColumn(w.originX + w.symbol * dw);
   line.put(bar.time, static_cast<int>(strnlen(bar.time, sizeof bar.time)));
-  line.moveToColumn(4 + (w.symbol + w.time) * dw);
+  line.moveToColumn(w.originX + (w.symbol + w.time) * dw);
 
   line.colour(CompareColour(bar.open, previous.close));
-  line.print("%*.2lf", w.price, bar.open);
+  line.print("%*.2lf", w.price[0], bar.open);
   line.colour(textColour);
-  line.print("%*.2lf", w.price, bar.high);
-  line.print("%*.2lf", w.price, bar.low);
+  line.print("%*.2lf", w.price[1], bar.high);
+  line.print("%*.2lf", w.price[2], bar.low);
   line.colour(CompareColour(bar.close, bar.open));
-  line.print("%*.2lf", w.price, bar.close);
+  line.print("%*.2lf", w.price[3], bar.close);
   line.colour(textColour);
 
   if (switches.volume) paintVolume(line, w, bar);
 
   line.colour(signColour(bar.change));
-  line.print("%*.2lf", ColumnTable::kChangeValueWidth, bar.change);
-  line.print("%*.2lf%%", ColumnTable::kChangePercentWidth, bar.changePercent);
+  line.print("%*.2lf", w.change, bar.change);
+  line.print("%*.2lf%%", w.changePercent, bar.changePercent);
   line.colour(textColour);
 
   if (switches.movingAverages) paintAverages(line, w, bar);
   if (switches.rsi) {
     line.print("%*.2lf", w.rsi, bar.rsi);
-    line.print("%*.2lf", w.rsi, bar.stochK);
-    line.print("%*.2lf", w.rsi, bar.stochD);
+    line.print("%*.2lf", w.stochK, bar.stochK);
+    line.print("%*.2lf", w.stochD, bar.stochD);
   }
-  if (switches.signalMarks) paintSignals(line, w, security.bars);
+  if (switches.signalMarks) paintSignals(line, security.bars);
 }
 
 void PaintMonitorRows(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,
-                      const SecurityStore& store, int topRow, int rowCount, QRgb textColour) {
+                      const SecurityStore& store, int topRow, int rowCount, QRgb textColour,
+                      const MonitorColumns& columns, const std::vector<int>* order) {
   auto copy = std::make_unique<SecurityData>();
   for (int r = 0; r < rowCount; ++r) {
-    const int index = topRow + r;
-    if (index < 0) continue;
-    if (index >= store.count() || !store.Read(index, *copy)) break;
-    PaintMonitorRow(surface, metrics, switches, r, *copy, textColour);
+    const int position = topRow + r;
+    if (position < 0) continue;
+    if (position >= store.count()) break;
+    const int index = order != nullptr ? SecurityAtPosition(*order, position) : position;
+    if (!store.Read(index, *copy)) break;
+    PaintMonitorRow(surface, metrics, switches, r, *copy, textColour, columns);
   }
 }
 

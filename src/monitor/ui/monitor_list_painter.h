@@ -7,13 +7,15 @@
 // Every text is drawn with its top-left corner at (x, y). The header sits at
 // y = 4 and list row r (0 for the first visible row) at y = (r + 1) *
 // lineHeight + 4. After each text x advances by digitWidth times the number
-// of characters printed, so a value wider than its column pushes the rest
-// of the line to the right.
+// of characters printed. The column widths come from a MonitorColumns: with
+// the defaults a value wider than its column pushes the rest of the line to
+// the right; the view widens the columns to the values it shows.
 
 #include "base/system_config.h"
 #include "draw/surface.h"
 #include "monitor/security_entry.h"
 #include "monitor/security_store.h"
+#include "monitor/ui/monitor_columns.h"
 
 namespace velmora {
 
@@ -63,16 +65,27 @@ Rect ListRowFrame(int lineHeight, int row, int clientWidth);
 QRgb CompareColour(double value, double reference);
 
 // The header line, in the surface's current font and text colour.
-void PaintMonitorHeader(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches);
+void PaintMonitorHeader(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,
+                        const MonitorColumns& columns = {});
 
 // One security in list row `row`, from a consistent copy of its entry.
-// Colours go back to `textColour` after each coloured field.
+// Colours go back to `textColour` after each coloured field. A security
+// with no bars yet (its history not loaded) shows its symbol alone.
 void PaintMonitorRow(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches, int row,
-                     const SecurityData& security, QRgb textColour = kListText);
+                     const SecurityData& security, QRgb textColour = kListText,
+                     const MonitorColumns& columns = {});
 
 // The rows from `topRow`: as many as fit `rowCount`, stopping at the end of
-// the list; each entry is read as one snapshot.
+// the list; each entry is read as one snapshot. Row position p shows
+// security order[p] when `order` holds p, otherwise security p.
 void PaintMonitorRows(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,
-                      const SecurityStore& store, int topRow, int rowCount, QRgb textColour = kListText);
+                      const SecurityStore& store, int topRow, int rowCount, QRgb textColour = kListText,
+                      const MonitorColumns& columns = {}, const std::vector<int>* order = nullptr);
+
+// The security shown at row position `position` of a list in `order`.
+inline int SecurityAtPosition(const std::vector<int>& order, int position) {
+  return position >= 0 && position < static_cast<int>(order.size()) ? order[static_cast<size_t>(position)]
+                                                                    : position;
+}
 
 }  // namespace velmora
