@@ -142,7 +142,9 @@ void moveOverlays(Surface& surface, ChartViewModel& m, PointerOverlayState& stat
     crossHair(surface, m, x, y, damage);
     priceLabel(surface, m, state, x, y);
     collect(surface, damage);
-    barInfo(surface, m, x, damage);
+    // Before the pointer has been over the chart, the newest bar is the one
+    // a reader wants, as with the pointer over the price column.
+    barInfo(surface, m, state.pointerSeen ? x : m.plotRight(), damage);
   }
   m.lastPointerX = x;
   m.lastPointerY = y;
@@ -168,6 +170,7 @@ OverlayDamage OnPointerMove(Surface& surface, ChartViewModel& model, PointerOver
                             bool loaded) {
   OverlayDamage damage;
   collect(surface, &damage);
+  state.pointerSeen = true;
   moveOverlays(surface, model, state, x, y, loaded, &damage);
   return damage;
 }

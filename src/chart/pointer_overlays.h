@@ -44,6 +44,9 @@ struct PointerOverlayState {
   bool labelShown = false;
   int labelLeft = 0;
   int labelTop = 0;
+  // The pointer has moved over the chart's view at least once; until then
+  // the information lines show the newest visible bar.
+  bool pointerSeen = false;
 };
 
 // The canvas rectangles a pointer move changed: the view shows these.
@@ -74,8 +77,9 @@ OverlayDamage OnPointerMove(Surface& surface, ChartViewModel& model, PointerOver
                             bool loaded);
 
 // The end of a full paint of a loaded chart: the overlays for the last
-// pointer position ((-1, -1) before the pointer has moved), as a move
-// there. Leaves the surface's dirty rectangle alone.
+// pointer position ((-1, -1) before the pointer has moved, with the
+// information lines of the newest visible bar then), as a move there.
+// Leaves the surface's dirty rectangle alone.
 void DrawOverlaysAfterPaint(Surface& surface, ChartViewModel& model, PointerOverlayState& state);
 
 // The two hairs in XOR with a one-pixel cyan pen: the horizontal one across

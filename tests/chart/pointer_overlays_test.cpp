@@ -169,7 +169,8 @@ TEST(PointerOverlays, PaintEndsWithTheOverlaysOfTheLastPosition) {
 
   // Never moved: drawn for (-1, -1): no hair, the label of the price at
   // y = -1 saved from (8, 0) and drawn at (11, 3), where the legend row then
-  // covers most of it, and the oldest visible bar's information.
+  // covers most of it, and the newest visible bar's information, as with
+  // the pointer over the price column.
   paint();
   EXPECT_EQ(m.repainted, 0u);
   EXPECT_EQ(m.lastPointerX, -1);
@@ -180,12 +181,21 @@ TEST(PointerOverlays, PaintEndsWithTheOverlaysOfTheLastPosition) {
   EXPECT_EQ(m.savedLabelWidth, label.width + 8);
   const int legendBottom = measure(m.axisFont, "0123456789").height + 2;
   for (int y = legendBottom; y < 3 + label.height; ++y) EXPECT_EQ(c.canvas.pixel(12, y), kWhite) << y;
-  const std::string info = BarInfoText(m.bar(m.data.oldestVisible));
+  ASSERT_NE(m.data.newestVisible, m.data.oldestVisible);
+  const std::string info = BarInfoText(m.bar(m.data.newestVisible));
   EXPECT_TRUE(textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, 2, m.axisFont, info));
   for (int y = 3 + label.height + 8; y < m.frameBottom(); ++y) {
     if (infoRow(m, y)) continue;
     for (int x = 0; x < c.canvas.width(); ++x) ASSERT_EQ(c.canvas.pixel(x, y), c.painted.pixel(x, y));
   }
+  // The panel headers (volume, RSI, Stochastics, MACD) read as with the
+  // pointer over the price column, whose hair crosses no header.
+  const QImage overColumn = c.onlyMoveTo(m.plotRight() + 3, c.yInPrices(0.5));
+  const int headerHeight = measure(m.axisFont, "0123456789").height;
+  for (int top : {m.volumeTop, m.rsiTop, m.stochTop, m.macdTop})
+    for (int y = top; y <= top + headerHeight; ++y)
+      for (int x = 0; x < m.plotRight(); ++x)
+        ASSERT_EQ(c.canvas.pixel(x, y), overColumn.pixel(x, y)) << x << "," << y;
 
   // A paint between two moves wipes the old overlays itself: the next move
   // must not xor the old hair back in.

@@ -23,6 +23,8 @@
 #include "app/ui/velmora_app.h"
 #include "app/ui/velmora_view.h"
 #include "chart/chart_setting_sheet.h"
+#include "chart/chart_test_model.h"
+#include "chart/pointer_overlays.h"
 #include "core/chart_dates.h"
 #include "core/chart_window.h"
 #include "monitor/security_store.h"
@@ -171,6 +173,28 @@ TEST_F(ChartWindowOpen, SpaceChartsTheSelectedSecurityAtOnce) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
     while (std::chrono::steady_clock::now() < until) QApplication::processEvents(QEventLoop::AllEvents, 50);
   }
+}
+
+TEST_F(ChartWindowOpen, InformationLinesShowTheNewestBarUntilThePointerMoves) {
+  QTest::keyClick(monitor_, Qt::Key_Space);
+  CVelmoraView* chart = newestChart();
+  ASSERT_NE(chart, nullptr);
+  ASSERT_TRUE(waitLoaded(chart));
+  const ChartViewModel& m = chart->chart;
+  auto infoShown = [&](int bar) {
+    const std::string info = BarInfoText(m.bar(bar));
+    return test::textAt(chart->canvas(), m.plotRight() - test::measure(m.axisFont, info).width - 8, 2,
+                        m.axisFont, info);
+  };
+  EXPECT_TRUE(infoShown(m.data.newestVisible));
+  // A repaint before any move keeps them there.
+  chart->invalidate();
+  chart->renderIfNeeded();
+  EXPECT_TRUE(infoShown(m.data.newestVisible));
+  // Then they follow the pointer.
+  QTest::mouseMove(chart, QPoint(m.slotCentre(m.data.oldestVisible), (m.topMargin + m.priceBottom) / 2));
+  QApplication::processEvents();
+  EXPECT_TRUE(infoShown(m.data.oldestVisible));
 }
 
 TEST_F(ChartWindowOpen, CShowsTheSheetWithTheSelectedSymbol) {

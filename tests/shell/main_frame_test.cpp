@@ -99,9 +99,10 @@ QStringList itemsOf(CMainFrame& frame, const QString& title) {
 TEST(MainFrameMenus, BothMenuSetsWithTheirTexts) {
   CMainFrame frame;
   frame.show();
-  EXPECT_EQ(menuTitles(frame), QStringList({"&File", "&Chart", "&Config", "&View", "&Help"}));
+  EXPECT_EQ(menuTitles(frame), QStringList({"&File", "&Chart", "&Config", "&View", "&Tools", "&Help"}));
   EXPECT_EQ(itemsOf(frame, "&File"), QStringList({"E&xit"}));
   EXPECT_EQ(itemsOf(frame, "&Config"), QStringList({"&Search Symbol", "System &Parameter"}));
+  EXPECT_EQ(itemsOf(frame, "&Tools"), QStringList({"Statistics"}));
   EXPECT_EQ(itemsOf(frame, "&Help"), QStringList({"&About Velmora..."}));
 
   frame.openChild(new FakeView(0));
@@ -110,7 +111,7 @@ TEST(MainFrameMenus, BothMenuSetsWithTheirTexts) {
   EXPECT_EQ(itemsOf(frame, "&File"), QStringList({"Status Report", "Trend Up List", "Trend Down List",
                                                   "&Buy List", "Sell List", "Log Infomation", "-", "E&xit"}));
   EXPECT_EQ(itemsOf(frame, "&Config"), QStringList({"System &Parameter", "Stock List"}));
-  EXPECT_EQ(itemsOf(frame, "&Tools"), QStringList({"&Search Symbol"}));
+  EXPECT_EQ(itemsOf(frame, "&Tools"), QStringList({"&Search Symbol", "Statistics"}));
   EXPECT_EQ(itemsOf(frame, "&Help"), QStringList({"&About Trevanta..."}));
   EXPECT_EQ(itemsOf(frame, "&View"), QStringList({"&Status Bar", "&Alerts"}));
 }

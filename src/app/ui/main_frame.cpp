@@ -1,5 +1,6 @@
 #include "app/ui/main_frame.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -9,8 +10,11 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "app/ui/alert_notifier.h"
 #include "app/ui/alerts_window.h"
@@ -28,6 +32,20 @@ namespace {
 // Sizing-frame thickness and menu-bar button height used for placement.
 constexpr int kFrameThickness = 4;
 constexpr int kMenuButtonHeight = 20;
+// How often a status text held back while a menu is open looks for the menu
+// to have closed.
+constexpr int kHeldStatusPollMs = 50;
+
+bool menuOpen() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; }
+
+// Shows the monitor's own key for a menu command beside it. The key is the
+// action's shortcut only while its menu is open, so it never takes the key
+// from the monitor, nor a letter from the menu bar's keyboard navigation.
+void showMonitorKey(QMenu* menu, QAction* action, const QKeySequence& key) {
+  action->setShortcutContext(Qt::WidgetShortcut);
+  QObject::connect(menu, &QMenu::aboutToShow, action, [action, key] { action->setShortcut(key); });
+  QObject::connect(menu, &QMenu::aboutToHide, action, [action] { action->setShortcut(QKeySequence()); });
+}
 }  // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea(this)) {
@@ -46,6 +64,15 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea
     label->setEnabled(false);
     bar->addPermanentWidget(label);
   }
+  // A loader text that comes while a menu is open waits until the menu has
+  // closed, so the prompt of the item under the pointer stays readable.
+  heldStatusTimer_ = new QTimer(this);
+  heldStatusTimer_->setInterval(kHeldStatusPollMs);
+  connect(heldStatusTimer_, &QTimer::timeout, this, [this] {
+    if (menuOpen()) return;
+    heldStatusTimer_->stop();
+    statusBar()->showMessage(heldStatus_);
+  });
   setStatusText(QStringLiteral("Ready"));
 
   // The Alerts window lists every alert delivered from now on, shown or not.
@@ -107,6 +134,7 @@ void CMainFrame::buildMenus() {
 
   const char* chartPrompt = "Draw chart and analyse stock.";
   const char* searchPrompt = "Search a symbol";
+  const char* statisticsPrompt = "Get statistics information.";
   const char* parameterPrompt = "Config system parameter.";
   const char* aboutPrompt = "Display program information, version number and copyright\nAbout";
   using C = ShellCommands;
@@ -121,14 +149,26 @@ void CMainFrame::buildMenus() {
     }
     return m->menuAction();
   };
+  // The commands the monitor also has a key for.
+  std::vector<std::pair<QAction*, Qt::Key>> monitorKeys;
+  auto withKey = [&monitorKeys](QAction* action, Qt::Key key) {
+    monitorKeys.emplace_back(action, key);
+    return action;
+  };
+  auto searchSymbol = [&] {
+    return withKey(command("&Search Symbol", searchPrompt, &C::searchSymbol), Qt::Key_F);
+  };
+  auto statistics = [&] {
+    return withKey(command("Statistics", statisticsPrompt, &C::statistics), Qt::Key_S);
+  };
 
   // While no child window is open.
   frameMenus_ = {
       menu("&File", {exitAction}),
       command("&Chart", chartPrompt, &C::chart),
-      menu("&Config", {command("&Search Symbol", searchPrompt, &C::searchSymbol),
-                       command("System &Parameter", parameterPrompt, &C::systemParameter)}),
+      menu("&Config", {searchSymbol(), command("System &Parameter", parameterPrompt, &C::systemParameter)}),
       menu("&View", {statusBarAction, alertsAction}),
+      menu("&Tools", {statistics()}),
       menu("&Help", {command("&About Velmora...", aboutPrompt, &C::about)}),
   };
   // While a child window is active.
@@ -143,9 +183,13 @@ void CMainFrame::buildMenus() {
       menu("&Config", {command("System &Parameter", parameterPrompt, &C::systemParameter),
                        command("Stock List", "Edit stock list being monitored.", &C::stockList)}),
       command("&Chart", chartPrompt, &C::chart),
-      menu("&Tools", {command("&Search Symbol", searchPrompt, &C::searchSymbol)}),
+      menu("&Tools", {searchSymbol(), statistics()}),
       menu("&Help", {command("&About Trevanta...", aboutPrompt, &C::about)}),
   };
+  for (const auto& [action, key] : monitorKeys) {
+    for (QObject* owner : action->associatedObjects())
+      if (auto* m = qobject_cast<QMenu*>(owner)) showMonitorKey(m, action, QKeySequence(key));
+  }
   childMenus_ = true;  // forces the first switch
   showMenuSet(false);
 }
@@ -223,7 +267,15 @@ void CMainFrame::placeBySettings(int screenWidth, int screenHeight) {
   setGeometry(area.x() + r.x, area.y() + r.y, r.width, r.height);
 }
 
-void CMainFrame::setStatusText(const QString& text) { statusBar()->showMessage(text); }
+void CMainFrame::setStatusText(const QString& text) {
+  if (menuOpen()) {
+    heldStatus_ = text;
+    if (!heldStatusTimer_->isActive()) heldStatusTimer_->start();
+    return;
+  }
+  heldStatusTimer_->stop();
+  statusBar()->showMessage(text);
+}
 
 QString CMainFrame::statusText() const { return statusBar()->currentMessage(); }
 

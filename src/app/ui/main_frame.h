@@ -9,6 +9,7 @@
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QTimer;
 class QToolBar;
 
 namespace velmora {
@@ -49,7 +50,8 @@ class CMainFrame : public QMainWindow {
   // Places the window by the ScreenWidth / ScreenHeight settings.
   void placeBySettings(int screenWidth, int screenHeight);
 
-  // The message pane of the status bar.
+  // The message pane of the status bar. While a menu is open its prompts
+  // keep the pane: the latest text shows once the menu has closed.
   void setStatusText(const QString& text);
   QString statusText() const;
 
@@ -77,6 +79,8 @@ class CMainFrame : public QMainWindow {
   ShellCommands commands_;
   QMdiArea* mdi_;
   QToolBar* toolBar_;
+  QTimer* heldStatusTimer_ = nullptr;
+  QString heldStatus_;
   QList<QAction*> frameMenus_;
   QList<QAction*> childMenuActions_;
   bool childMenus_ = false;

@@ -9,6 +9,7 @@
 #include "app/ui/search_symbol_dialog.h"
 #include "app/ui/system_parameters_dialog.h"
 #include "base/system_config.h"
+#include "chart/signal_mark_tips.h"
 #include "monitor/loader_pool.h"
 #include "monitor/security_store.h"
 #include "monitor/ui/statistics_dialog.h"
@@ -27,6 +28,10 @@ CVelmoraView::CVelmoraView(ViewContext context, QWidget* parent)
   const ListMetrics metrics = MeasureListMetrics(surface, listFont);
   digitWidth = metrics.digitWidth;
   lineHeight = metrics.lineHeight;
+  // Resting the pointer on a chart's signal mark says what it means.
+  new SignalMarkTips(this, [this]() -> const ChartViewModel* {
+    return viewMode == kChartMode && loaded != 0 ? &chart : nullptr;
+  });
 }
 
 CVelmoraView::~CVelmoraView() = default;
@@ -143,6 +148,8 @@ void CVelmoraView::mousePressEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   if (viewMode == kMonitorMode && event->button() == Qt::RightButton)
     showFloatMenu(event->globalPosition().toPoint());
+  else if (viewMode == kMonitorMode && event->button() == Qt::LeftButton)
+    monitorHeaderPress(at.x(), at.y());
   else if (viewMode == kChartMode && event->button() == Qt::LeftButton)
     chartButtonDown(at.x(), at.y());
   QWidget::mousePressEvent(event);
@@ -183,6 +190,12 @@ void CVelmoraView::timerEvent(QTimerEvent* event) {
     return;
   }
   QWidget::timerEvent(event);
+}
+
+bool CVelmoraView::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && viewMode == kMonitorMode)
+    return monitorToolTip(static_cast<QHelpEvent*>(event));
+  return QWidget::event(event);
 }
 
 // ---- commands ----------------------------------------------------------------
