@@ -107,7 +107,8 @@ TEST(MainFrameMenus, BothMenuSetsWithTheirTexts) {
 
   frame.openChild(new FakeView(0));
   EXPECT_TRUE(frame.showingChildMenus());
-  EXPECT_EQ(menuTitles(frame), QStringList({"&File", "&View", "&Config", "&Chart", "&Tools", "&Help"}));
+  EXPECT_EQ(menuTitles(frame),
+            QStringList({"&File", "&View", "&Config", "&Chart", "&Tools", "&Window", "&Help"}));
   EXPECT_EQ(itemsOf(frame, "&File"), QStringList({"Status Report", "Trend Up List", "Trend Down List",
                                                   "&Buy List", "Sell List", "Log Infomation", "-", "E&xit"}));
   EXPECT_EQ(itemsOf(frame, "&Config"), QStringList({"System &Parameter", "Stock List"}));

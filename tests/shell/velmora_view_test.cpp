@@ -232,7 +232,8 @@ TEST_F(MonitorView, FloatMenuItemsGoToTheFrameCommands) {
     texts << a->text();
     prompts << a->statusTip();
   }
-  EXPECT_EQ(texts, (QStringList{"&Chart", "&Search Symbol", "Statistics", "System Parametrs"}));
+  // The monitor's keys show after the tab.
+  EXPECT_EQ(texts, (QStringList{"&Chart\tSpace", "&Search Symbol\tF", "Statistics", "System Parametrs"}));
   EXPECT_EQ(prompts, (QStringList{"Draw chart and analyse stock.", "Search a symbol",
                                   "Get statistics information.", "Config system parameter."}));
   QStringList called;

@@ -1,6 +1,8 @@
 #include "app/ui/child_frame.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QMenu>
 
 #include "app/ui/child_view.h"
 
@@ -9,6 +11,19 @@ namespace velmora {
 CChildFrame::CChildFrame(QWidget* view, QWidget* parent) : QMdiSubWindow(parent) {
   setWidget(view);
   setAttribute(Qt::WA_DeleteOnClose);
+  // The main frame's Window menu closes the active window with Ctrl+W and
+  // Ctrl+F4; the Close item of this window's system menu keeps working but
+  // gives up those keys, which would otherwise be ambiguous.
+  if (QMenu* menu = systemMenu()) {
+    const QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    for (QAction* action : menu->actions()) {
+      for (const QKeySequence& key : action->shortcuts())
+        if (closeKeys.contains(key)) {
+          action->setShortcuts(QList<QKeySequence>());
+          break;
+        }
+    }
+  }
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event) {

@@ -8,6 +8,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -51,6 +52,8 @@ void showMonitorKey(QMenu* menu, QAction* action, const QKeySequence& key) {
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea(this)) {
   setWindowTitle(QString::fromLatin1(kAppTitle));
   setCentralWidget(mdi_);
+  // Next and Previous go round every window in the order they were opened.
+  mdi_->setActivationOrder(QMdiArea::CreationOrder);
 
   // The tool bar is built and docked as the frame expects, then hidden.
   toolBar_ = addToolBar(QStringLiteral("Standard"));
@@ -184,6 +187,7 @@ void CMainFrame::buildMenus() {
                        command("Stock List", "Edit stock list being monitored.", &C::stockList)}),
       command("&Chart", chartPrompt, &C::chart),
       menu("&Tools", {searchSymbol(), statistics()}),
+      buildWindowMenu(),
       menu("&Help", {command("&About Trevanta...", aboutPrompt, &C::about)}),
   };
   for (const auto& [action, key] : monitorKeys) {
@@ -192,6 +196,62 @@ void CMainFrame::buildMenus() {
   }
   childMenus_ = true;  // forces the first switch
   showMenuSet(false);
+}
+
+QAction* CMainFrame::buildWindowMenu() {
+  auto* menu = new QMenu(QStringLiteral("&Window"), this);
+  auto add = [this, menu](const char* text, const char* prompt, std::initializer_list<QKeySequence> keys,
+                          void (QMdiArea::*slot)()) {
+    QAction* action = menu->addAction(QString::fromLatin1(text));
+    action->setStatusTip(QString::fromLatin1(prompt));
+    action->setShortcuts(QList<QKeySequence>(keys));
+    connect(action, &QAction::triggered, mdi_, slot);
+    // The keys work whichever menu set the bar shows.
+    addAction(action);
+    return action;
+  };
+  add("&Cascade", "Arrange windows so they overlap", {}, &QMdiArea::cascadeSubWindows);
+  add("&Tile", "Arrange windows as non-overlapping tiles", {}, &QMdiArea::tileSubWindows);
+  // A monitor window ignores the request and stays.
+  add("C&lose", "Close the active chart window",
+      {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)},
+      &QMdiArea::closeActiveSubWindow);
+  menu->addSeparator();
+  add("Ne&xt", "Activate the next window", {QKeySequence(Qt::CTRL | Qt::Key_Tab)},
+      &QMdiArea::activateNextSubWindow);
+  add("Pre&vious", "Activate the previous window",
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)},
+      &QMdiArea::activatePreviousSubWindow);
+  connect(menu, &QMenu::aboutToShow, this, [this, menu] { listWindows(menu); });
+  return menu->menuAction();
+}
+
+void CMainFrame::listWindows(QMenu* menu) {
+  for (QAction* a : windowListActions_) {
+    menu->removeAction(a);
+    a->deleteLater();
+  }
+  windowListActions_.clear();
+  const QList<QMdiSubWindow*> windows = mdi_->subWindowList(QMdiArea::CreationOrder);
+  if (windows.isEmpty()) return;
+  windowListActions_ << menu->addSeparator();
+  QMdiSubWindow* active = mdi_->activeSubWindow();
+  for (int i = 0; i < windows.size() && i < 9; ++i) {
+    QMdiSubWindow* w = windows[i];
+    // An ampersand of a title (AT&T) is shown, not taken as the item's key.
+    QString title = w->windowTitle();
+    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* action = menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(title));
+    action->setStatusTip(QStringLiteral("Activate this window"));
+    action->setCheckable(true);
+    action->setChecked(w == active);
+    QPointer<QMdiSubWindow> target = w;
+    connect(action, &QAction::triggered, this, [this, target] {
+      if (target != nullptr) mdi_->setActiveSubWindow(target);
+    });
+    windowListActions_ << action;
+  }
 }
 
 void CMainFrame::showMenuSet(bool child) {

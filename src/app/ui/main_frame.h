@@ -72,6 +72,10 @@ class CMainFrame : public QMainWindow {
  private:
   void buildMenus();
   void showMenuSet(bool child);
+  // The Window menu: arranging, closing and cycling the child windows, and
+  // their numbered list (rebuilt each time the menu opens).
+  QAction* buildWindowMenu();
+  void listWindows(QMenu* menu);
   QAction* command(const char* text, const char* prompt, std::function<void()> ShellCommands::*handler);
   // A chart of the alert's security, opened as the monitor's Space key opens one.
   void openAlertChart(const Alert& alert);
@@ -83,6 +87,7 @@ class CMainFrame : public QMainWindow {
   QString heldStatus_;
   QList<QAction*> frameMenus_;
   QList<QAction*> childMenuActions_;
+  QList<QAction*> windowListActions_;
   bool childMenus_ = false;
   bool exitConfirmed_ = false;
   AlertNotifier* alertNotifier_;

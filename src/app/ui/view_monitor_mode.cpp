@@ -282,8 +282,10 @@ QMenu* CVelmoraView::buildFloatMenu(QWidget* parent) {
         fallback();
     });
   };
-  add("&Chart", "Draw chart and analyse stock.", &ShellCommands::chart, nullptr);
-  add("&Search Symbol", "Search a symbol", &ShellCommands::searchSymbol, [this] { searchSymbol(); });
+  // The texts after the tab show the monitor's keys for the same commands;
+  // they are not shortcuts, so the keys stay with the monitor.
+  add("&Chart\tSpace", "Draw chart and analyse stock.", &ShellCommands::chart, nullptr);
+  add("&Search Symbol\tF", "Search a symbol", &ShellCommands::searchSymbol, [this] { searchSymbol(); });
   add("Statistics", "Get statistics information.", &ShellCommands::statistics, [this] { statistics(); });
   add("System Parametrs", "Config system parameter.", &ShellCommands::systemParameter,
       [this] { systemParameter(); });
