@@ -19,6 +19,7 @@
 #include "app/ui/provider_keyring.h"
 #include "app/ui/velmora_app_snapshot.h"
 #include "app/ui/velmora_view.h"
+#include "app/ui/window_state.h"
 #include "app/window_placement.h"
 #include "base/app_identity.h"
 #include "base/c_conventions.h"
@@ -110,6 +111,10 @@ bool CVelmoraApp::InitInstance() {
 
   frame_ = std::make_unique<CMainFrame>();
   frame_->placeBySettings(systemConfig().ScreenWidth, systemConfig().ScreenHeight);
+  // The windows as the last run left them win over the settings' place.
+  WindowState remembered;
+  const bool restoring = ReadWindowState(QString::fromLatin1(kWindowStateFileName), remembered);
+  if (restoring) ApplyWindowPlacement(*frame_, remembered);
   prompt_ = std::make_unique<CredentialPrompt>(frame_.get());
   wireCommands();
 
@@ -119,8 +124,17 @@ bool CVelmoraApp::InitInstance() {
   monitor_ = view;
   wireListener();
 
-  frame_->show();
+  if (restoring)
+    ShowRestoredFrame(*frame_, remembered);
+  else
+    frame_->show();
   placeAgain(*frame_, *child);
+  if (restoring) {
+    RestoreMonitorScroll(*view, remembered);
+    ReopenCharts(remembered, [this](const ChartSettings& settings) {
+      (void)OpenChartWindow(*frame_, viewContext(), -1, settings);
+    });
+  }
   frame_->repaint();
   if (systemConfig().StartRealTimeQuoteLoader != 0) view->armLoaderStart(kLoaderStartDelayMs);
   snapshots_ = SnapshotWriter::FromEnvironment(frame_.get(), view);
@@ -206,7 +220,14 @@ void CVelmoraApp::wireCommands() {
     about.exec();
   };
   c.activeThreadCount = [] { return loaderPool().RunningThreadCount(); };
-  c.stopLoaders = [this] { stopLoaders(); };
+  c.stopLoaders = [this] {
+    // The user confirmed the exit and every window is still open: what they
+    // show is remembered for the next start.
+    if (frame_)
+      (void)WriteWindowState(QString::fromLatin1(kWindowStateFileName),
+                             CaptureWindowState(*frame_, monitor_));
+    stopLoaders();
+  };
 }
 
 void CVelmoraApp::stopLoaders() {

@@ -1,0 +1,174 @@
+// The desktop program remembers its windows from one run to the next.
+#include "app/ui/window_state.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <cstdio>
+
+#include "app/ui/main_frame.h"
+#include "app/ui/open_chart.h"
+#include "app/ui/velmora_app.h"
+#include "app/ui/velmora_view.h"
+#include "monitor/security_store.h"
+#include "support/qt/qt_test_environment.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+using test::FileExists;
+using test::ReadFile;
+using test::WriteFile;
+
+constexpr char kConfig[] =
+    "StartRealTimeQuoteLoader=No\rScreenWidth=800\rScreenHeight=-1\r"
+    "YahooRealTimeQuoteSpreadSheetURL=http://127.0.0.1:45679/d/quotes.csv\r";
+
+class WindowStateRestart : public ::testing::Test {
+ protected:
+  WindowStateRestart() : cwd_(folder_.path()) { WriteFile(folder_.file("Config.ini"), kConfig); }
+  ~WindowStateRestart() override { SetConfigDefaults(systemConfig()); }
+
+  std::unique_ptr<CVelmoraApp> start() {
+    AppEnvironment environment;
+    environment.openWebPage = [](const std::string&) {};
+    environment.webPagePauseMs = 0;
+    auto app = std::make_unique<CVelmoraApp>(environment);
+    EXPECT_TRUE(app->InitInstance());
+    return app;
+  }
+  // The user's way out: the exit question answered Yes.
+  static void exitByUser(std::unique_ptr<CVelmoraApp> app) {
+    test::AnswerNextMessageBox(QMessageBox::Yes, nullptr);
+    app->mainFrame()->close();
+    app->ExitInstance();
+  }
+  std::vector<CVelmoraView*> charts(CVelmoraApp& app) const {
+    std::vector<CVelmoraView*> out;
+    for (QMdiSubWindow* w : app.mainFrame()->mdiArea()->subWindowList(QMdiArea::CreationOrder))
+      if (auto* v = qobject_cast<CVelmoraView*>(w->widget()); v && v->viewMode == CVelmoraView::kChartMode)
+        out.push_back(v);
+    return out;
+  }
+  test::TempFolder folder_;
+  test::ScopedCurrentDir cwd_;
+};
+
+TEST_F(WindowStateRestart, PlaceScrollAndChartsComeBackAndConfigIsUntouched) {
+  const std::string config = ReadFile(folder_.file("Config.ini"));
+  std::string csv = "Date,Open,High,Low,Close,Volume\n";
+  for (int d = 1; d <= 10; ++d) {
+    char row[64];
+    std::snprintf(row, sizeof row, "2026-11-%02d,10,12,8,%d,500\n", d, 10 + d);
+    csv += row;
+  }
+  WriteFile(folder_.file("mine, old.csv"), csv);
+  ChartSettings local;
+  local.symbol = "MINE";
+  local.source = 1;
+  local.filePath = folder_.file("mine, old.csv");
+  local.duration = "Customize";
+  local.startDate = "11/01/2026";
+  local.endDate = "11/10/2026";
+  local.period = "Weekly";
+  local.showRsi = 0;
+  local.emaPeriods[4] = 150;
+
+  {
+    auto app = start();
+    ASSERT_GT(securityStore().count(), 3);
+    const QRect moved(140, 90, 700, 520);
+    app->mainFrame()->setGeometry(moved);
+    app->monitorView()->topRow = 3;
+    ASSERT_NE(OpenChartWindow(*app->mainFrame(), app->monitorView()->context(), -1, local), nullptr);
+    exitByUser(std::move(app));
+    ASSERT_TRUE(FileExists(folder_.file("Velmora.state")));
+
+    app = start();
+    EXPECT_EQ(app->mainFrame()->geometry(), moved);
+    EXPECT_FALSE(app->mainFrame()->isMaximized());
+    EXPECT_EQ(app->monitorView()->topRow, 3);
+    const std::vector<CVelmoraView*> open = charts(*app);
+    ASSERT_EQ(open.size(), 1u);
+    const ChartSettings& back = open[0]->chart.settings;
+    EXPECT_EQ(back.symbol, "MINE");
+    EXPECT_EQ(back.source, 1);
+    EXPECT_EQ(back.filePath, local.filePath);
+    EXPECT_EQ(back.duration, "Customize");
+    EXPECT_EQ(back.startDate, "11/01/2026");
+    EXPECT_EQ(back.endDate, "11/10/2026");
+    EXPECT_EQ(back.period, "Weekly");
+    EXPECT_EQ(back.showRsi, 0);
+    EXPECT_EQ(back.emaPeriods[4], 150);
+
+    // Maximised, the charts closed, scrolled back to the top.
+    app->mainFrame()->showMaximized();
+    // Closed once loaded (closing a chart while it loads is another matter).
+    for (CVelmoraView* chart : charts(*app)) chart->renderIfNeeded();
+    for (CVelmoraView* chart : charts(*app)) chart->parentWidget()->close();
+    QCoreApplication::processEvents();
+    app->monitorView()->topRow = 0;
+    exitByUser(std::move(app));
+
+    app = start();
+    EXPECT_TRUE(app->mainFrame()->isMaximized());
+    EXPECT_EQ(app->mainFrame()->normalGeometry(), moved);
+    EXPECT_EQ(app->monitorView()->topRow, 0);
+    EXPECT_TRUE(charts(*app).empty());
+    exitByUser(std::move(app));
+  }
+  EXPECT_EQ(ReadFile(folder_.file("Config.ini")), config);
+}
+
+TEST_F(WindowStateRestart, MissingOrDamagedStateStartsFromTheSettings) {
+  QRect placed;  // where the settings put the frame with no state file
+  {
+    auto app = start();
+    placed = app->mainFrame()->geometry();
+    EXPECT_FALSE(app->mainFrame()->isMaximized());
+    EXPECT_EQ(placed.width(), 800);  // ScreenWidth
+    // Not yet written: only a confirmed exit writes it.
+    EXPECT_FALSE(FileExists(folder_.file("Velmora.state")));
+    app->ExitInstance();
+    EXPECT_FALSE(FileExists(folder_.file("Velmora.state")));
+  }
+  for (const char* damaged :
+       {"\xff\xfe\x01garbage\n[[[", "[MainWindow]\nX=10\nY=10\nWidth=abc\nHeight=400\nMaximized=0\n",
+        "[MainWindow]\nX=10\nY=10\nWidth=0\nHeight=0\nMaximized=1\n",
+        // A place on a screen that is not there any more.
+        "[MainWindow]\nX=-90000\nY=-90000\nWidth=600\nHeight=400\nMaximized=0\n[Monitor]\nTopRow=-5\n"}) {
+    SCOPED_TRACE(damaged);
+    WriteFile(folder_.file("Velmora.state"), damaged);
+    auto app = start();
+    EXPECT_FALSE(app->mainFrame()->isMaximized());
+    EXPECT_EQ(app->mainFrame()->geometry(), placed);
+    EXPECT_EQ(app->monitorView()->topRow, 0);
+    EXPECT_TRUE(charts(*app).empty());
+    app->ExitInstance();
+  }
+}
+
+TEST(WindowStateFile, DamagedChartsAreLeftOutAndTheRowStaysInTheList) {
+  test::TempFolder folder;
+  const QString path = QString::fromStdString(folder.file("Velmora.state"));
+  WriteFile(folder.file("Velmora.state"),
+            "[MainWindow]\nX=0\nY=0\nWidth=640\nHeight=480\nMaximized=0\n[Monitor]\nTopRow=100000\n"
+            "[Charts]\n1\\Symbol=\n2\\Symbol=IBM\n2\\Period=Hourly\n3\\Symbol=AAPL\n3\\Source=7\n"
+            "4\\Symbol=MSFT\n4\\RsiPeriod=x\nsize=4\n");
+  WindowState state;
+  ASSERT_TRUE(ReadWindowState(path, state));
+  ASSERT_EQ(state.charts.size(), 1u);
+  EXPECT_EQ(state.charts[0].symbol, "MSFT");
+  EXPECT_EQ(state.charts[0].rsiPeriod, 14);  // unreadable: the default
+
+  CVelmoraView monitor;
+  RestoreMonitorScroll(monitor, state);
+  EXPECT_EQ(monitor.topRow, std::max(securityStore().count() - 1, 0));
+}
+
+}  // namespace
+}  // namespace velmora
