@@ -1,5 +1,9 @@
 #include "quotes/provider_time.h"
 
+#include <algorithm>
+
+#include "core/chart_dates.h"
+
 namespace velmora {
 
 namespace {
@@ -31,29 +35,17 @@ std::int64_t nthSunday(int year, int month, int n) {
 
 }  // namespace
 
-// The civil-calendar algorithm of days_from_civil / civil_from_days (eras of
-// 400 years), in 64 bits so that any int year stays exact.
+// The engine's calendar arithmetic. Days beyond a few hundred thousand
+// years either way (only a malformed answer gets there) are held at that
+// bound, so they stay inside its int range.
 std::int64_t DaysSinceEpoch(ProviderDate date) {
-  const std::int64_t y = static_cast<std::int64_t>(date.year) - (date.month <= 2 ? 1 : 0);
-  const std::int64_t era = floorDiv(y, 400);
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t m = date.month;
-  const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + date.day - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
+  return DaysFromCivil(CalendarDate{date.year, date.month, date.day});
 }
 
 ProviderDate DateOfDays(std::int64_t days) {
-  const std::int64_t z = days + 719468;
-  const std::int64_t era = floorDiv(z, 146097);
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  const std::int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-  return ProviderDate{static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)};
+  constexpr std::int64_t kBound = 100000000;
+  const CalendarDate d = CivilFromDays(static_cast<int>(std::clamp(days, -kBound, kBound)));
+  return ProviderDate{d.year, d.month, d.day};
 }
 
 bool IsCalendarDate(ProviderDate date) {
