@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "monitor/alert_center.h"
+#include "monitor/security_store.h"
+
+namespace velmora {
+
+// Where the web view listens and who may use it.
+struct WebOptions {
+  std::string address = "127.0.0.1";  // loopback unless the user names another address
+  int port = 0;                       // 0: a free port (tests); the bound one is port()
+  std::string token;                  // required on any address but loopback; empty: none
+  std::string folder = ".";           // where the reports and the local history files are
+};
+
+// Reads "[ADDR:]PORT" ("8080", "0.0.0.0:8080", "[::1]:8080") into `out`;
+// false with a message in `error` for anything else.
+[[nodiscard]] bool ParseWebListen(const std::string& text, WebOptions& out, std::string& error);
+
+// The monitor's web view: a page with the table, the charts and the alerts,
+// and its JSON and event-stream interface, served from the process's own
+// security store on threads of its own. It only reads: the store through
+// its snapshots, the alerts through the center, the reports and the local
+// history files from the folder. A slow or vanished browser never holds a
+// loader thread.
+class WebService {
+ public:
+  virtual ~WebService() = default;
+
+  // The bound port once started.
+  virtual int port() const = 0;
+
+  // Stops serving and waits for the service's threads; open event streams
+  // end. Called before the store and the alert center go away.
+  virtual void Stop() = 0;
+};
+
+// Binds and starts serving; null with a message in `error` (a port in use,
+// an address that is not loopback without a token, ...). `alerts` may be
+// null (no alerts list).
+std::unique_ptr<WebService> StartWebService(const WebOptions& options, const SecurityStore& store,
+                                            AlertCenter* alerts, std::string& error);
+
+}  // namespace velmora
