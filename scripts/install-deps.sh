@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core tzdata locales
   xvfb xauth wrk clang-format dbus-daemon file
+  chromium systemd
 )
 
 missing=()
