@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 
 namespace velmora {
@@ -22,6 +23,27 @@ CNoticeDialog::CNoticeDialog(const QString& text, QWidget* owner)
 }
 
 QString CNoticeDialog::text() const { return line_->text(); }
+
+void CNoticeDialog::addCancelButton(std::function<void()> onCancel) {
+  onCancel_ = std::move(onCancel);
+  if (cancel_ != nullptr) return;
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  layout()->addWidget(cancel_);
+  connect(cancel_, &QPushButton::clicked, this, &CNoticeDialog::reject);
+}
+
+void CNoticeDialog::reject() {
+  if (cancel_ == nullptr) {
+    QDialog::reject();
+    return;
+  }
+  // A cancellable notice tells its owner, once, and stays until the owner
+  // destroys it.
+  if (!onCancel_) return;
+  std::function<void()> cancel = std::move(onCancel_);
+  onCancel_ = nullptr;
+  cancel();
+}
 
 void CNoticeDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QLabel;
+class QPushButton;
 
 namespace velmora {
 
@@ -14,11 +16,20 @@ class CNoticeDialog : public QDialog {
   explicit CNoticeDialog(const QString& text, QWidget* owner = nullptr);
   QString text() const;
 
+  // A "Cancel" button beside the text (and Escape): `onCancel` runs once
+  // when either is used; the owner still destroys the notice.
+  void addCancelButton(std::function<void()> onCancel);
+  QPushButton* cancelButton() const { return cancel_; }
+
+  void reject() override;
+
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   QLabel* line_;
+  QPushButton* cancel_ = nullptr;
+  std::function<void()> onCancel_;
 };
 
 }  // namespace velmora

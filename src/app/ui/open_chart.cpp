@@ -3,11 +3,13 @@
 #include <strings.h>
 
 #include <cctype>
+#include <cstdio>
 #include <memory>
 
 #include "app/ui/child_frame.h"
 #include "app/ui/main_frame.h"
 #include "chart/chart_setting_sheet.h"
+#include "core/chart_dates.h"
 #include "monitor/security_store.h"
 
 namespace velmora {
@@ -59,10 +61,39 @@ CVelmoraView* OpenChartSettings(CMainFrame& frame, const ViewContext& context, C
   return OpenChartWindow(frame, context, securityIndex, *chosen);
 }
 
-std::string ChartWindowTitle(const ChartSettings& settings) {
+namespace {
+
+constexpr int kLocalFileSource = 1;
+
+// "mm/dd/yyyy" of a bar's date; empty when it has none.
+std::string titleDate(const QuoteBar& bar) {
+  const int key = bar.DateKey();
+  if (key <= 0) return {};
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d", key / 100 % 100, key % 100, key / 10000);
+  return text;
+}
+
+// What the title says of the chart's span of time.
+std::string titleSpan(const ChartSettings& settings, const ChartData* data) {
+  if (settings.source == kLocalFileSource) {
+    if (data == nullptr || data->barCount() == 0) return "local file";
+    const std::string oldest = titleDate(data->bars[data->barCount() - 1]);
+    const std::string newest = titleDate(data->bars[0]);
+    if (oldest.empty() || newest.empty()) return "local file";
+    return "local file " + oldest + "-" + newest;
+  }
+  if (settings.duration == kCustomizeDuration && !settings.startDate.empty() && !settings.endDate.empty())
+    return settings.startDate + "-" + settings.endDate;
+  return settings.duration;
+}
+
+}  // namespace
+
+std::string ChartWindowTitle(const ChartSettings& settings, const ChartData* data) {
   std::string period = settings.period;
   for (char& c : period) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ChartShownName(settings) + " - " + settings.duration + " " + period + " chart";
+  return ChartShownName(settings) + " - " + titleSpan(settings, data) + " " + period + " chart";
 }
 
 std::string ChartShownName(const ChartSettings& settings) {

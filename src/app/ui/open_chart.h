@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/ui/velmora_view.h"
+#include "core/chart_data.h"
 #include "core/chart_settings.h"
 
 class QWidget;
@@ -34,8 +35,12 @@ CVelmoraView* OpenChartSettings(CMainFrame& frame, const ViewContext& context, C
 
 // The security's name as the monitor shows it: DJIA for ^DJI.
 std::string ChartShownName(const ChartSettings& settings);
-// "MSFT - 1 year daily chart": name, duration, period in lower case.
-std::string ChartWindowTitle(const ChartSettings& settings);
+// "MSFT - 1 year daily chart": name, duration, period in lower case. A
+// chart of chosen dates shows them ("MSFT - 07/24/2026-08/21/2026 daily
+// chart"); a chart of a local file says so and, once `data` is loaded,
+// shows the period the file holds ("MSFT - local file 01/02/2024-12/04/2026
+// daily chart").
+std::string ChartWindowTitle(const ChartSettings& settings, const ChartData* data = nullptr);
 // "Loading quote for MSFT, please wait ......"
 std::string ChartLoadingText(const std::string& symbol);
 // The message of a chart whose data could not be loaded.

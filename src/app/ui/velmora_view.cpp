@@ -5,10 +5,12 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include "app/ui/notice_dialog.h"
 #include "app/ui/open_in_editor.h"
 #include "app/ui/search_symbol_dialog.h"
 #include "app/ui/system_parameters_dialog.h"
 #include "base/system_config.h"
+#include "chart/data/chart_load_job.h"
 #include "chart/signal_mark_tips.h"
 #include "monitor/loader_pool.h"
 #include "monitor/security_store.h"

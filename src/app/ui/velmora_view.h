@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ class QScrollBar;
 
 namespace velmora {
 
+class CNoticeDialog;
+class ChartLoadJob;
 class LoaderListener;
 class LoaderPool;
 class SecurityStore;
@@ -86,7 +89,8 @@ class CVelmoraView : public QWidget, public ChildView {
   int selectedRow = 0;
   // Everything of chart mode: data, layout, fonts, overlays, settings.
   ChartViewModel chart;
-  // 1 once the chart's data has been prepared (its first paint loads it).
+  // 1 once the chart's data has been prepared (its first paint starts
+  // loading it on a thread of its own).
   unsigned loaded = 0;
 
   // ---- painting ----
@@ -142,6 +146,11 @@ class CVelmoraView : public QWidget, public ChildView {
 
   const ViewContext& context() const { return context_; }
 
+  // ---- chart loading ----
+  // A chart's data is being loaded; its notice (with Cancel) is up.
+  bool chartLoading() const { return loadJob_ != nullptr; }
+  CNoticeDialog* loadingNotice() const { return loadNotice_.get(); }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -182,6 +191,8 @@ class CVelmoraView : public QWidget, public ChildView {
   // Chart mode (view_chart_mode.cpp).
   void paintChartMode(Surface& surface);
   void loadChart();
+  void finishChartLoad();
+  void cancelChartLoad();
   void closeChartWindow();
   void chartResized();
   void chartFocusIn();
@@ -209,6 +220,10 @@ class CVelmoraView : public QWidget, public ChildView {
   PointerOverlayState overlays_;
   bool loadPending_ = false;  // the paint found the chart not loaded
   bool loadFailed_ = false;   // its window is closing: never loaded again
+  // The chart's load in progress and its notice; the job goes first when
+  // the view does, so its thread is stopped before anything it tells goes.
+  std::unique_ptr<CNoticeDialog> loadNotice_;
+  std::unique_ptr<ChartLoadJob> loadJob_;
 };
 
 }  // namespace velmora

@@ -6,15 +6,15 @@
 #include <QMessageBox>
 #include <memory>
 
-#include "app/ui/message_helpers.h"
 #include "app/ui/notice_dialog.h"
 #include "app/ui/open_chart.h"
 #include "app/ui/velmora_view.h"
+#include "base/system_config.h"
 #include "chart/chart_backtest.h"
 #include "chart/chart_commands.h"
 #include "chart/chart_painter.h"
 #include "chart/chart_setting_sheet.h"
-#include "chart/data/chart_data_prep.h"
+#include "chart/data/chart_load_job.h"
 #include "chart/selection_band.h"
 #include "core/chart_dates.h"
 
@@ -25,8 +25,9 @@ void CVelmoraView::paintChartMode(Surface& surface) {
   chart.clientHeight = clientHeight;
   if (loaded == 0) {
     chart.repainted = 1;
-    // A window whose load failed is closing; it never asks again.
-    if (!loadFailed_) loadPending_ = true;
+    // A window whose load failed is closing; it never asks again. One
+    // load at a time.
+    if (!loadFailed_ && loadJob_ == nullptr) loadPending_ = true;
     return;
   }
   PaintChart(surface, chart,
@@ -35,32 +36,63 @@ void CVelmoraView::paintChartMode(Surface& surface) {
 
 void CVelmoraView::loadChart() {
   const ChartSettings& settings = chart.settings;
-  auto notice =
-      std::make_unique<CNoticeDialog>(QString::fromLatin1(ChartLoadingText(ChartShownName(settings))), this);
-  notice->show();
-  PumpMessages();
   setWindowTitle(QString::fromLatin1(ChartWindowTitle(settings)));
+  loadNotice_ =
+      std::make_unique<CNoticeDialog>(QString::fromLatin1(ChartLoadingText(ChartShownName(settings))), this);
+  loadNotice_->addCancelButton([this] { cancelChartLoad(); });
+  loadNotice_->show();
 
-  InternetSession session;
-  session.setMaxConnectionsPerHost(EffectiveMaxConnectionsPerHost(config()));
-  if (context_.credentials) session.setCredentialPrompt(context_.credentials);
-  ChartQuoteSource source(config());
-  // The size may have changed while the notice was painted.
-  const int plotWidth = clientWidth - chart.axisWidth - chart.leftMargin;
-  if (PrepareChartData(settings, session, plotWidth, chart.data, chart.barSpacing, source)) {
+  ChartLoadRequest request;
+  request.settings = settings;
+  request.config = config();
+  request.processProviders = &config() == &systemConfig();
+  request.plotWidth = clientWidth - chart.axisWidth - chart.leftMargin;
+  request.credentials = context_.credentials;
+  // The news comes from the loading thread; the view takes the result on
+  // its own thread (and never, once it is gone: the job stops first).
+  loadJob_ = std::make_unique<ChartLoadJob>(std::move(request), [this] {
+    QMetaObject::invokeMethod(this, &CVelmoraView::finishChartLoad, Qt::QueuedConnection);
+  });
+}
+
+void CVelmoraView::cancelChartLoad() {
+  if (loadJob_ == nullptr) return;
+  // The transfer stops at once; the window closes without a message.
+  loadJob_->Cancel();
+  loadFailed_ = true;
+  closeChartWindow();
+}
+
+void CVelmoraView::finishChartLoad() {
+  if (loadJob_ == nullptr || !loadJob_->Finished()) return;
+  std::unique_ptr<ChartLoadResult> result = loadJob_->TakeResult();
+  loadJob_.reset();
+  if (result == nullptr || result->cancelled) {
+    loadNotice_.reset();
+    return;
+  }
+  const ChartSettings& settings = chart.settings;
+  if (result->ok) {
+    chart.data = *result->data;
+    chart.barSpacing = result->barSpacing;
+    // The window may have changed size while the data came.
+    chart.clientWidth = clientWidth;
+    chart.updateBarSpacing();
     // The back-test's walk runs once here, never in a paint.
     PrepareChartBacktest(chart, EffectiveConfirmDays(config()));
     loaded = 1;
+    setWindowTitle(QString::fromLatin1(ChartWindowTitle(settings, &chart.data)));
+    loadNotice_.reset();
     invalidate();
-  } else {
-    loadFailed_ = true;
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"),
-                    QString::fromLatin1(ChartLoadFailureText(ChartShownName(settings))), QMessageBox::Ok,
-                    this);
-    box.exec();
-    closeChartWindow();
+    return;
   }
-  notice.reset();
+  // The notice stays up until the message has been answered.
+  loadFailed_ = true;
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"),
+                  QString::fromLatin1(ChartLoadFailureText(ChartShownName(settings))), QMessageBox::Ok, this);
+  box.exec();
+  loadNotice_.reset();
+  closeChartWindow();
 }
 
 void CVelmoraView::closeChartWindow() {

@@ -16,8 +16,8 @@ namespace {
 
 // The process's market-data providers where the program's own settings
 // name one for history (or quotes); null where the classic service serves.
-std::shared_ptr<ProviderHub> providersFor(const SystemConfig& config, bool history) {
-  if (&config != &systemConfig()) return nullptr;
+std::shared_ptr<ProviderHub> providersFor(bool processProviders, bool history) {
+  if (!processProviders) return nullptr;
   std::shared_ptr<ProviderHub> providers = ProcessProviderHub();
   if (providers == nullptr) return nullptr;
   const ProviderId id = history ? providers->plan().history : providers->plan().quotes;
@@ -26,9 +26,12 @@ std::shared_ptr<ProviderHub> providersFor(const SystemConfig& config, bool histo
 
 }  // namespace
 
+ChartQuoteSource::ChartQuoteSource(const SystemConfig& config)
+    : config_(config), processProviders_(&config == &systemConfig()) {}
+
 int ChartQuoteSource::LoadHistory(const char* symbol, char periodLetter, const HistoryRequestSpan& span,
                                   InternetSession& session, int capacity, QuoteBar* bars) {
-  if (const std::shared_ptr<ProviderHub> providers = providersFor(config_, true)) {
+  if (const std::shared_ptr<ProviderHub> providers = providersFor(processProviders_, true)) {
     return providers->LoadHistory(symbol, periodLetter, {span.start.year, span.start.month, span.start.day},
                                   {span.end.year, span.end.month, span.end.day}, nullptr, 0, session,
                                   capacity, bars);
@@ -40,7 +43,7 @@ int ChartQuoteSource::LoadHistory(const char* symbol, char periodLetter, const H
 int ChartQuoteSource::LoadRealTime(const char* symbol, InternetSession& session, QuoteBar& bar) {
   RealTimePlaces places;
   places.bar = &bar;
-  if (const std::shared_ptr<ProviderHub> providers = providersFor(config_, false))
+  if (const std::shared_ptr<ProviderHub> providers = providersFor(processProviders_, false))
     return providers->LoadQuote(symbol, session, places);
   return LoadRealTimeQuote(symbol, session, places, config_);
 }

@@ -13,7 +13,13 @@ namespace velmora {
 // to give the client a calendar of their choosing).
 class ChartQuoteSource {
  public:
-  explicit ChartQuoteSource(const SystemConfig& config) : config_(config) {}
+  // The program's own settings also bring its market-data providers;
+  // any other settings (a test's) ask the classic quote services.
+  explicit ChartQuoteSource(const SystemConfig& config);
+  // A copy of the program's settings (a chart loading on a thread of its
+  // own) says whether the providers serve it.
+  ChartQuoteSource(const SystemConfig& config, bool processProviders)
+      : config_(config), processProviders_(processProviders) {}
   virtual ~ChartQuoteSource() = default;
 
   // As LoadHistoryQuote: the next free slot, or a negative result code.
@@ -26,6 +32,7 @@ class ChartQuoteSource {
 
  private:
   const SystemConfig& config_;
+  bool processProviders_;
 };
 
 // A chart's data preparation, run once by the chart view before its first
