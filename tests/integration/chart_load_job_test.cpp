@@ -16,9 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class ChartLoadJobTest : public ::testing::Test {
+class ChartLoadJobThreads : public ::testing::Test {
  protected:
-  ChartLoadJobTest() : cwd_(folder_.path()) {}
+  ChartLoadJobThreads() : cwd_(folder_.path()) {}
 
   // The stand-in with MSFT silent; a request for `symbol` from it.
   ChartLoadRequest requestFor(const char* symbol) {
@@ -59,7 +59,7 @@ class ChartLoadJobTest : public ::testing::Test {
   bool told_ = false;
 };
 
-TEST_F(ChartLoadJobTest, LoadsAwayFromTheCallerAndHandsOverTheDataOnce) {
+TEST_F(ChartLoadJobThreads, LoadsAwayFromTheCallerAndHandsOverTheDataOnce) {
   ChartLoadJob job(requestFor("IBM"), tell());
   ASSERT_TRUE(waitTold(std::chrono::seconds(20)));
   EXPECT_TRUE(job.Finished());
@@ -74,7 +74,7 @@ TEST_F(ChartLoadJobTest, LoadsAwayFromTheCallerAndHandsOverTheDataOnce) {
   EXPECT_TRUE(test::FileExists(folder_.file("IBM.csv"))) << "the history files are written as before";
 }
 
-TEST_F(ChartLoadJobTest, CancelStopsASilentServiceAtOnce) {
+TEST_F(ChartLoadJobThreads, CancelStopsASilentServiceAtOnce) {
   ChartLoadJob job(requestFor("MSFT"), tell());
   EXPECT_FALSE(waitTold(std::chrono::milliseconds(500))) << "the service says nothing";
   EXPECT_EQ(job.TakeResult(), nullptr) << "nothing before the end";
@@ -88,7 +88,7 @@ TEST_F(ChartLoadJobTest, CancelStopsASilentServiceAtOnce) {
   EXPECT_FALSE(result->ok);
 }
 
-TEST_F(ChartLoadJobTest, AJobThatGoesStopsItsTransferFirst) {
+TEST_F(ChartLoadJobThreads, AJobThatGoesStopsItsTransferFirst) {
   auto job = std::make_unique<ChartLoadJob>(requestFor("MSFT"), tell());
   EXPECT_FALSE(waitTold(std::chrono::milliseconds(300)));
   const auto ending = Clock::now();
