@@ -111,6 +111,47 @@ else
   status=1
 fi
 
+# The systemd user units as the user manager would load them, without a
+# running systemd: a scratch copy runs the built velmora-monitor, their
+# Documentation= pages are the package's own, and any warning counts. The
+# package must carry them.
+check_units() {  # build-dir
+  local dir=$1 bin scratch out unit deb listing
+  case $dir in /*) ;; *) dir=$root/$dir ;; esac
+  bin=$dir/bin/velmora-monitor
+  local units=(velmora-monitor.service velmora-monitor-daily.service velmora-monitor-daily.timer)
+  scratch=$(mktemp -d)
+  mkdir -p "$scratch/runtime" "$scratch/man/man1"
+  chmod 700 "$scratch/runtime"
+  cp packaging/man/*.1 "$scratch/man/man1/"
+  for unit in "${units[@]}"; do
+    sed "s#/usr/bin/velmora-monitor#$bin#g" "packaging/systemd/$unit" >"$scratch/$unit"
+  done
+  if ! out=$(cd "$scratch" && XDG_RUNTIME_DIR=$scratch/runtime MANPATH=$scratch/man \
+    systemd-analyze verify --user "${units[@]/#/./}" 2>&1) || [ -n "$out" ]; then
+    echo "$out"
+    rm -rf "$scratch"
+    return 1
+  fi
+  rm -rf "$scratch"
+  deb=$(ls "$dir"/velmora_*.deb 2>/dev/null | head -n 1 || true)
+  listing=$([ -n "$deb" ] && dpkg-deb -c "$deb" || true)
+  for unit in "${units[@]}"; do
+    if ! grep -q "/usr/lib/systemd/user/$unit\$" <<<"$listing"; then
+      echo "the package has no usr/lib/systemd/user/$unit"
+      return 1
+    fi
+  done
+}
+
+echo "== units (systemd-analyze verify --user, and in the package)"
+if check_units build/main; then
+  summary+=("units: ok")
+else
+  summary+=("units: FAILED")
+  status=1
+fi
+
 echo "== build: address + undefined sanitizers (logic, clang)"
 bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DVELMORA_SANITIZE=address -DVELMORA_WITH_UI=OFF -DVELMORA_WITH_BENCH=OFF \

@@ -23,11 +23,17 @@ int LoadedSecurityCount(const SecurityStore& store);
 // that failed and the first failure's symbol and reason.
 std::string NothingLoadedLine(const LoaderPool& pool);
 
+// The line printed on a terminal for each completed report pass:
+// "pass 3: 510 loaded, 2 failed, 41.2 s" (the securities whose history is
+// loaded so far, the history loads that failed, the pass's seconds).
+std::string PassLine(int pass, int loaded, int failed, double seconds);
+
 // The whole life of velmora-monitor in the current folder: start-up (log,
 // configuration, list, first reports, loader threads), serving until one of
 // `stopSignals` arrives (they must be blocked in every thread) or the
 // requested passes are written, then shutdown (stop and wait for the
-// loaders, temporary files, final log line). Returns the exit status.
+// loaders, temporary files, final log line). The web view, when asked for,
+// starts once the loaders run and stops first. Returns the exit status.
 int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSignals);
 
 }  // namespace velmora

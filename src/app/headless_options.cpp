@@ -1,6 +1,8 @@
 #include "app/headless_options.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -47,11 +49,71 @@ bool readCommandLimit(int& out, std::string& error) {
   return false;
 }
 
+// The token is the file's first line without its trailing blanks (a file
+// written by `echo` or an editor ends in a line feed); a file that cannot
+// be read or holds no token is refused rather than serving without one.
+bool readTokenFile(const std::string& path, std::string& token, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    error = "--web-token-file: can not read '" + path + "' (" + std::strerror(errno) + ")";
+    return false;
+  }
+  std::string line;
+  int ch;
+  while ((ch = std::fgetc(f)) != EOF && ch != '\n') line.push_back(static_cast<char>(ch));
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) {
+    error = "--web-token-file: can not read '" + path + "'";
+    return false;
+  }
+  const auto end = line.find_last_not_of(" \t\r\f\v");
+  token = end == std::string::npos ? std::string() : line.substr(0, end + 1);
+  if (token.empty()) {
+    error = "--web-token-file: '" + path + "' holds no token on its first line";
+    return false;
+  }
+  return true;
+}
+
+bool parseWeb(const std::string& value, HeadlessOptions& options, std::string& error) {
+  options.webGiven = true;
+  options.webOff = value == "off";
+  if (options.webOff) return true;
+  if (ParseWebListen(value, options.web, error)) return true;
+  error = "--web '" + value + "': " + error;
+  return false;
+}
+
 }  // namespace
 
+std::string WebViewUrl(const std::string& address, int port) {
+  const bool bracketed = address.find(':') != std::string::npos;
+  return "http://" + (bracketed ? "[" + address + "]" : address) + ":" + std::to_string(port) + "/";
+}
+
+WebChoice HeadlessWebChoice(const HeadlessOptions& options, const SystemConfig& config, WebOptions& out,
+                            std::string& error) {
+  if (options.webGiven) {
+    if (options.webOff) return WebChoice::kOff;
+    out = options.web;
+  } else {
+    if (config.Web.empty() || config.Web == "off") return WebChoice::kOff;
+    out = WebOptions{};
+    if (!ParseWebListen(config.Web, out, error)) {
+      error = std::string(kConfigFileName) + " Web=" + config.Web + ": " + error;
+      return WebChoice::kBad;
+    }
+  }
+  out.token = options.webToken;
+  out.folder = ".";
+  return WebChoice::kOn;
+}
+
 const char* HeadlessUsage() {
-  return "Usage: velmora-monitor [--passes N] [--progress] [--alert-command 'CMD ARGS...']\n"
-         "                       [--alerts-jsonl FILE] [--help]\n"
+  return "Usage: velmora-monitor [--passes N] [--progress] [--quiet] [--alert-command 'CMD ARGS...']\n"
+         "                       [--alerts-jsonl FILE] [--web [ADDR:]PORT|off]\n"
+         "                       [--web-token-file FILE] [--help] [--version]\n"
          "\n"
          "Runs the monitor without windows in the current folder: reads Config.ini\n"
          "and List.dat, writes the first reports, starts the loader threads when\n"
@@ -67,6 +129,9 @@ const char* HeadlessUsage() {
          "               the only pass and end the run)\n"
          "  --progress   print the loader's status texts and a running count of the\n"
          "               securities loaded\n"
+         "  --quiet      on a terminal, no line per completed pass (\"pass 3: 510\n"
+         "               loaded, 2 failed, 41.2 s\"); nothing of the kind is printed\n"
+         "               when the output is not a terminal\n"
          "  --alert-command 'CMD ARGS...'\n"
          "               run CMD for each alert (a new buy or sell signal, a trend\n"
          "               change, a price rule of Alerts.dat), without a shell: the\n"
@@ -78,6 +143,15 @@ const char* HeadlessUsage() {
          "  --alerts-jsonl FILE\n"
          "               append one JSON object per alert to FILE (Config.ini:\n"
          "               AlertsJsonl=)\n"
+         "  --web [ADDR:]PORT\n"
+         "               serve the web view (the table, the charts and the alerts in\n"
+         "               a browser) on PORT of ADDR (default 127.0.0.1; \"[::1]:PORT\"\n"
+         "               for IPv6) and print \"velmora-monitor: web view at\n"
+         "               http://ADDR:PORT/\"; \"off\" serves none (Config.ini: Web=,\n"
+         "               off when empty); any address but loopback needs a token\n"
+         "  --web-token-file FILE\n"
+         "               the web view's token: the first line of FILE, trailing\n"
+         "               blanks removed (else VELMORA_WEB_TOKEN)\n"
          "  --help       print this text\n"
          "  --version    print the program's name and version\n"
          "\n"
@@ -88,16 +162,22 @@ const char* HeadlessUsage() {
          "  VELMORA_FAILURE_PAUSE_MS  pause after a proxy error (default 30000)\n"
          "  VELMORA_RETRY_PAUSE_MS    pause after each failed history try (default 1000)\n"
          "  VELMORA_ALERT_COMMAND_LIMIT_MS  the alert command's time limit (default 10000)\n"
+         "  VELMORA_WEB_TOKEN         the web view's token without --web-token-file\n"
+         "\n"
+         "The log is moved to \"Trevanta Software.log.1\" when it passes\n"
+         "LogMaxSizeMB of Config.ini (default 10, 0 never); three older logs are kept.\n"
          "\n"
          "Exit status: 0 done, 1 a local history file could not be written,\n"
          "2 bad command line, 3 the current folder can not be written,\n"
          "4 with --passes: every loader thread gave up before the last pass,\n"
          "5 with --passes: the passes ended with not one security loaded (the\n"
          "quote service could not be reached or refused every symbol; stderr\n"
-         "names the first failure).\n";
+         "names the first failure), 6 the web view could not start (stderr says\n"
+         "why).\n";
 }
 
 bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& options, std::string& error) {
+  bool tokenFromFile = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -106,6 +186,16 @@ bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& op
       options.version = true;
     } else if (std::strcmp(arg, "--progress") == 0) {
       options.progress = true;
+    } else if (std::strcmp(arg, "--quiet") == 0) {
+      options.quiet = true;
+    } else if (std::strcmp(arg, "--web") == 0) {
+      std::string value;
+      if (!optionValue(argc, argv, i, value, error) || !parseWeb(value, options, error)) return false;
+    } else if (std::strcmp(arg, "--web-token-file") == 0) {
+      std::string path;
+      if (!optionValue(argc, argv, i, path, error) || !readTokenFile(path, options.webToken, error))
+        return false;
+      tokenFromFile = true;
     } else if (std::strcmp(arg, "--passes") == 0) {
       if (i + 1 >= argc || !parseCount(argv[i + 1], 1, options.passes)) {
         error = "--passes needs a number of passes of 1 or more";
@@ -128,6 +218,10 @@ bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& op
       error = std::string("unknown option '") + arg + "'";
       return false;
     }
+  }
+  if (!tokenFromFile) {
+    const char* token = std::getenv(kWebTokenVariable);
+    options.webToken = token != nullptr ? token : "";
   }
   return readPause(kFailurePauseVariable, options.timing.proxyErrorPauseMs, error) &&
          readPause(kRetryPauseVariable, options.timing.retryPauseMs, error) &&

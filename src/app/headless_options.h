@@ -5,6 +5,7 @@
 #include "base/system_config.h"
 #include "monitor/alert_center.h"
 #include "monitor/loader_pool.h"
+#include "web/web_service.h"
 
 namespace velmora {
 
@@ -15,6 +16,7 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFolderNotWritable = 3;
 inline constexpr int kExitLoadersCeased = 4;  // --passes: every loader thread gave up first
 inline constexpr int kExitNothingLoaded = 5;  // --passes: they ended with not one security loaded
+inline constexpr int kExitWebFailed = 6;      // the web view could not start
 
 // How velmora-monitor runs.
 struct HeadlessOptions {
@@ -30,11 +32,21 @@ struct HeadlessOptions {
   bool alertsJsonlGiven = false;
   std::string alertsJsonl;
   int alertCommandLimitMs = kAlertCommandLimitMs;
+  // --quiet: no line per completed pass on a terminal.
+  bool quiet = false;
+  // The web view: --web replaces Web= of Config.ini ("off" switches it
+  // off); the token comes from --web-token-file, else VELMORA_WEB_TOKEN.
+  bool webGiven = false;
+  bool webOff = false;
+  WebOptions web;
+  std::string webToken;
 };
 
 // Environment variables that shorten the loader's pauses (tests, demos).
 inline constexpr const char* kFailurePauseVariable = "VELMORA_FAILURE_PAUSE_MS";
 inline constexpr const char* kRetryPauseVariable = "VELMORA_RETRY_PAUSE_MS";
+// The web view's token when no --web-token-file is given.
+inline constexpr const char* kWebTokenVariable = "VELMORA_WEB_TOKEN";
 
 // Reads the command line and the pause variables; false with a message in
 // `error` for an unknown option or a bad value.
@@ -44,6 +56,19 @@ inline constexpr const char* kRetryPauseVariable = "VELMORA_RETRY_PAUSE_MS";
 // The alert settings of a run: Config.ini's, with the command line's
 // options in their place where given.
 AlertSettings HeadlessAlertSettings(const HeadlessOptions& options, const SystemConfig& config);
+
+// Whether a run serves the web view, and where: --web, else Web= of
+// `config`; the token of `options` in either case.
+enum class WebChoice {
+  kOff,  // neither names an address, or either says "off"
+  kOn,   // `out` says where
+  kBad,  // Web= of Config.ini is not "[ADDR:]PORT"; the reason in `error`
+};
+WebChoice HeadlessWebChoice(const HeadlessOptions& options, const SystemConfig& config, WebOptions& out,
+                            std::string& error);
+
+// The address a browser opens: "http://ADDR:PORT/" ("[ADDR]" for IPv6).
+std::string WebViewUrl(const std::string& address, int port);
 
 // The text of --help.
 const char* HeadlessUsage();

@@ -7,12 +7,15 @@
 #include "app/stale_temporaries.h"
 #include "base/app_identity.h"
 #include "base/log.h"
+#include "base/system_config.h"
 
 namespace velmora {
 
 void LogStartLine() { LogFormat("%s started.", kAppTitle); }
 
 void StartProcess() {
+  // The log's size limit holds from the first line on.
+  ApplyConfiguredLogSize();
   LogStartLine();
   RemoveStaleTemporaryFiles();
 }

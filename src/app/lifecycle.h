@@ -10,7 +10,8 @@ namespace velmora {
 // Logs "<title> started.".
 void LogStartLine();
 
-// Process start: the first log line, then the program's own temporary files
+// Process start: the log's size limit from Config.ini (LogMaxSizeMB), the
+// first log line, then the program's own temporary files
 // that an earlier run left behind when it was killed are removed (logged
 // when there were any).
 void StartProcess();

@@ -1,5 +1,9 @@
 #include "base/log.h"
 
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -22,6 +26,50 @@ std::mutex& logLock() {
   return lock;
 }
 
+std::atomic<std::int64_t>& maxBytes() {
+  static std::atomic<std::int64_t> bytes{kDefaultLogMaxBytes};
+  return bytes;
+}
+
+// The newest rotated file becomes the second, and so on; renaming onto the
+// oldest drops it. Then the current log becomes the newest rotated file.
+void rotate(const std::string& name) {
+  for (int n = kKeptLogFiles - 1; n >= 1; --n)
+    (void)std::rename(RotatedLogFileName(n).c_str(), RotatedLogFileName(n + 1).c_str());
+  (void)std::rename(name.c_str(), RotatedLogFileName(1).c_str());
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_dev == b.st_dev;
+}
+
+// Opens the log for appending a line of `lineBytes`, rotating it first when
+// the line would take it past the limit. Another program may write the same
+// log (the desktop program and velmora-monitor share a folder): while a
+// limit is set each holds the file's advisory lock from its size check to
+// its line's end, and rotates only the file still under the log's name, so
+// a file is never rotated twice and no process writes into a file moved
+// aside after its check. Closing the file releases the lock.
+std::FILE* openForLine(const std::string& name, std::size_t lineBytes) {
+  const std::int64_t limit = maxBytes().load(std::memory_order_relaxed);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::FILE* f = std::fopen(name.c_str(), "a");
+    if (f == nullptr || limit <= 0) return f;
+    (void)::flock(::fileno(f), LOCK_EX);  // where locks are not kept, rotation still works
+    struct stat held {};
+    struct stat named {};
+    if (::fstat(::fileno(f), &held) != 0) return f;
+    if (::stat(name.c_str(), &named) != 0 || !sameFile(held, named)) {
+      std::fclose(f);  // rotated by another process since it was opened
+      continue;
+    }
+    if (held.st_size == 0 || held.st_size + static_cast<std::int64_t>(lineBytes) <= limit) return f;
+    rotate(name);
+    std::fclose(f);
+  }
+  return std::fopen(name.c_str(), "a");
+}
+
 void formatNow(const char* format, char* out, std::size_t size) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -40,12 +88,24 @@ const std::string& LogFileName() {
   return name;
 }
 
+std::string RotatedLogFileName(int n) { return LogFileName() + "." + std::to_string(n); }
+
+void SetLogMaxBytes(std::int64_t bytes) { maxBytes().store(bytes, std::memory_order_relaxed); }
+
+std::int64_t LogMaxBytes() { return maxBytes().load(std::memory_order_relaxed); }
+
 void LogMessage(const char* text) {
   std::lock_guard<std::mutex> hold(logLock());
   char stamp[128];
   formatNow("%A %B %d %Y %H:%M:%S", stamp, sizeof stamp);
-  if (std::FILE* f = std::fopen(LogFileName().c_str(), "a")) {
-    std::fprintf(f, "%s: %s\n", stamp, text != nullptr ? text : "");
+  std::string line = stamp;
+  line += ": ";
+  line += text != nullptr ? text : "";
+  line += '\n';
+  // One write per line: a process appending to the same file at the same
+  // time never splits it.
+  if (std::FILE* f = openForLine(LogFileName(), line.size())) {
+    std::fwrite(line.data(), 1, line.size(), f);
     std::fclose(f);
   }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace velmora {
@@ -7,6 +8,12 @@ namespace velmora {
 // Appends "<stamp>: <text>\n" to "<title>.log" in the current directory.
 // The file is opened and closed for each line, so it is complete on disk
 // after every call; a line that cannot be written is lost silently.
+//
+// The log stays bounded: a line that would take the file past the size
+// limit first renames it to "<title>.log.1" (an older .1 becomes .2, .2
+// becomes .3, the oldest goes), then starts a new file. Rotation happens
+// under the log's lock (and the file's advisory lock, for another program
+// writing the same log), so no line is lost or split across two files.
 void LogMessage(const char* text);
 void LogMessage(const std::string& text);
 
@@ -19,5 +26,17 @@ void LogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The log file's name ("Trevanta Software.log"), fixed for the process once built.
 const std::string& LogFileName();
+
+// Rotated logs kept beside the current one (".1" newest to ".3" oldest).
+inline constexpr int kKeptLogFiles = 3;
+inline constexpr std::int64_t kDefaultLogMaxBytes = std::int64_t{10} * 1024 * 1024;
+
+// The size past which the log is rotated; 0 (or less) never rotates.
+// Any thread may call these.
+void SetLogMaxBytes(std::int64_t bytes);
+std::int64_t LogMaxBytes();
+
+// "<title>.log.N", the N-th rotated file.
+std::string RotatedLogFileName(int n);
 
 }  // namespace velmora

@@ -10,6 +10,7 @@
 
 #include "base/app_identity.h"
 #include "base/atomic_file.h"
+#include "base/log.h"
 
 namespace velmora {
 
@@ -154,6 +155,8 @@ constexpr Key kKeys[] = {
     choice("YahooUserAgent=", &SystemConfig::YahooUserAgent, kDefaultYahooUserAgent),
     choice("AlertCommand=", &SystemConfig::AlertCommand, ""),
     choice("AlertsJsonl=", &SystemConfig::AlertsJsonl, ""),
+    choice("Web=", &SystemConfig::Web, ""),
+    optionalInteger("LogMaxSizeMB=", &SystemConfig::LogMaxSizeMB, kDefaultLogMaxSizeMB, 0, kMaxLogMaxSizeMB),
     server("RealTimeQuoteServer=", Kind::kRealTimeServer, &SystemConfig::RealTimeQuoteServer),
     server("HistoryQuoteServer=", Kind::kHistoryServer, &SystemConfig::HistoryQuoteServer),
 };
@@ -398,6 +401,26 @@ int EffectiveQuoteIntervalSeconds(const SystemConfig& config) {
 }
 int EffectiveMaxConnectionsPerHost(const SystemConfig& config) {
   return effective(config, &SystemConfig::MaxConnectionsPerHost);
+}
+
+int EffectiveLogMaxSizeMB(const SystemConfig& config) {
+  return effective(config, &SystemConfig::LogMaxSizeMB);
+}
+
+void ApplyLogSizeSetting(const SystemConfig& config) {
+  std::int64_t bytes = std::int64_t{EffectiveLogMaxSizeMB(config)} * 1024 * 1024;
+  if (const char* text = envValue(kLogMaxBytesVariable)) {
+    char* end = nullptr;
+    const long long value = std::strtoll(text, &end, 10);
+    if (*end == '\0' && value >= 0) bytes = value;
+  }
+  SetLogMaxBytes(bytes);
+}
+
+void ApplyConfiguredLogSize() {
+  SystemConfig settings;
+  (void)ReadConfig(settings);  // no file: the default limit
+  ApplyLogSizeSetting(settings);
 }
 
 }  // namespace velmora

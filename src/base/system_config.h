@@ -10,6 +10,10 @@ namespace velmora {
 // that 16 threads do not hammer one real service.
 inline constexpr int kDefaultMaxConnectionsPerHost = 8;
 
+// The log is rotated past this many megabytes unless LogMaxSizeMB says
+// otherwise (0: never).
+inline constexpr int kDefaultLogMaxSizeMB = 10;
+
 // The process-wide settings; each field is named like its Config.ini key.
 // Flags are 0/1.
 struct SystemConfig {
@@ -49,6 +53,9 @@ struct SystemConfig {
   // and a file appended one JSON object per alert; empty: none.
   std::string AlertCommand;
   std::string AlertsJsonl;
+  // velmora-monitor's web view: "[ADDR:]PORT" where it listens; empty: off.
+  std::string Web;
+  int LogMaxSizeMB = kDefaultLogMaxSizeMB;
 };
 
 inline constexpr const char* kClassicProviderName = "Classic";
@@ -96,6 +103,21 @@ int EffectiveThreadCount(const SystemConfig& config);            // 1..16
 int EffectiveConfirmDays(const SystemConfig& config);            // 0..5
 int EffectiveQuoteIntervalSeconds(const SystemConfig& config);   // 0..kMaxQuoteIntervalSeconds
 int EffectiveMaxConnectionsPerHost(const SystemConfig& config);  // 1..16
+int EffectiveLogMaxSizeMB(const SystemConfig& config);           // 0..kMaxLogMaxSizeMB
+inline constexpr int kMaxLogMaxSizeMB = 4096;
+
+// A test may make the log rotate after a few bytes instead of megabytes:
+// this variable, when set to a whole number, is the limit in bytes and wins
+// over LogMaxSizeMB.
+inline constexpr const char* kLogMaxBytesVariable = "VELMORA_LOG_MAX_BYTES";
+
+// The log's size limit from LogMaxSizeMB of `config` (or the variable above).
+void ApplyLogSizeSetting(const SystemConfig& config);
+
+// The same from the Config.ini of the current folder, read on its own so
+// the limit holds from a program's very first log line, before the
+// process-wide settings are read.
+void ApplyConfiguredLogSize();
 
 // A file may ask for any pause; more than a day between two passes is
 // taken as one day.

@@ -25,7 +25,11 @@ bool ConsoleLoaderListener::AskCredentials(const CredentialRequest&, Credentials
 }
 
 void ConsoleLoaderListener::Print(const std::string& line) {
-  if (!progress_ || out_ == nullptr) return;
+  if (progress_) Announce(line);
+}
+
+void ConsoleLoaderListener::Announce(const std::string& line) {
+  if (out_ == nullptr) return;
   std::lock_guard<std::mutex> hold(printLock_);
   std::fprintf(out_, "%s\n", line.c_str());
   std::fflush(out_);

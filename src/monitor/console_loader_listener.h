@@ -26,6 +26,9 @@ class ConsoleLoaderListener : public LoaderListener {
 
   // Prints one line when printing progress.
   void Print(const std::string& line);
+  // Prints one line whether or not progress is printed, never in the middle
+  // of a progress line.
+  void Announce(const std::string& line);
   int loadedCount() const { return loaded_.load(); }
 
  private:

@@ -1,5 +1,6 @@
 // velmora-monitor: the program's start-up, loading and shutdown without
-// windows, for servers, cron and tests. Stops cleanly on SIGINT/SIGTERM.
+// windows, for servers, cron, the systemd user units and tests; optionally
+// with its web view. Stops cleanly on SIGINT/SIGTERM.
 #include <pthread.h>
 
 #include <csignal>
