@@ -1,4 +1,5 @@
-// A whole chart paint: 1095 daily bars at 1920 x 1080 with every panel.
+// A whole chart paint: 1095 daily bars at 1920 x 1080 with every panel, on
+// a plain canvas and on one of device pixel ratio 2.
 
 #include <benchmark/benchmark.h>
 
@@ -14,10 +15,10 @@
 namespace velmora {
 namespace {
 
-void BM_ChartFullPaint(benchmark::State& state) {
+// Full paints of the chart on `canvas`, 1920 x 1080 logical pixels.
+void fullPaints(benchmark::State& state, QImage& canvas) {
   bench::EnsureGuiApplication();
   auto m = bench::ThreeYearChart(1920, 1080);
-  QImage canvas(1920, 1080, QImage::Format_RGB32);
   for (auto _ : state) {
     Surface surface(canvas);
     BeginChartPaint(surface, *m);
@@ -26,7 +27,21 @@ void BM_ChartFullPaint(benchmark::State& state) {
     benchmark::DoNotOptimize(canvas.constBits());
   }
 }
+
+void BM_ChartFullPaint(benchmark::State& state) {
+  QImage canvas(1920, 1080, QImage::Format_RGB32);
+  fullPaints(state, canvas);
+}
 BENCHMARK(BM_ChartFullPaint)->Unit(benchmark::kMillisecond);
+
+// The same chart on a high-density screen: a 3840 x 2160 canvas of device
+// pixel ratio 2.
+void BM_ChartFullPaintRatio2(benchmark::State& state) {
+  QImage canvas(3840, 2160, QImage::Format_RGB32);
+  canvas.setDevicePixelRatio(2);
+  fullPaints(state, canvas);
+}
+BENCHMARK(BM_ChartFullPaintRatio2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velmora

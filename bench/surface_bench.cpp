@@ -12,14 +12,17 @@
 namespace velmora {
 namespace {
 
-QImage makeCanvas(int w, int h) {
-  QImage canvas(w, h, QImage::Format_RGB32);
+// A canvas of w x h logical pixels at `ratio` device pixels each way.
+QImage makeCanvas(int w, int h, int ratio = 1) {
+  QImage canvas(w * ratio, h * ratio, QImage::Format_RGB32);
+  canvas.setDevicePixelRatio(ratio);
   canvas.fill(rgb(214, 214, 214));
   return canvas;
 }
 
-void BM_SurfaceShortLines(benchmark::State& state) {
-  QImage canvas = makeCanvas(1600, 1000);
+// The ...Ratio2 variants draw the same on a canvas of device pixel ratio 2.
+void shortLines(benchmark::State& state, int ratio) {
+  QImage canvas = makeCanvas(1600, 1000, ratio);
   constexpr int kLines = 10000;
   for (auto _ : state) {
     Surface s(canvas);
@@ -33,11 +36,14 @@ void BM_SurfaceShortLines(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kLines);
 }
+void BM_SurfaceShortLines(benchmark::State& state) { shortLines(state, 1); }
+void BM_SurfaceShortLinesRatio2(benchmark::State& state) { shortLines(state, 2); }
 BENCHMARK(BM_SurfaceShortLines)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SurfaceShortLinesRatio2)->Unit(benchmark::kMicrosecond);
 
-void BM_SurfaceTextOut(benchmark::State& state) {
+void textOut(benchmark::State& state, int ratio) {
   bench::EnsureGuiApplication();
-  QImage canvas = makeCanvas(1600, 1000);
+  QImage canvas = makeCanvas(1600, 1000, ratio);
   constexpr int kTexts = 1000;
   std::vector<std::string> texts;
   for (int i = 0; i < kTexts; ++i) {
@@ -55,7 +61,10 @@ void BM_SurfaceTextOut(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kTexts);
 }
+void BM_SurfaceTextOut(benchmark::State& state) { textOut(state, 1); }
+void BM_SurfaceTextOutRatio2(benchmark::State& state) { textOut(state, 2); }
 BENCHMARK(BM_SurfaceTextOut)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SurfaceTextOutRatio2)->Unit(benchmark::kMicrosecond);
 
 void BM_SurfaceFill1080p(benchmark::State& state) {
   QImage canvas = makeCanvas(1920, 1080);

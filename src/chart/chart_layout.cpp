@@ -149,6 +149,21 @@ void MeasureAxisColumn(Surface& surface, ChartViewModel& m) {
   m.updateBarSpacing();
 }
 
+QSize ChartMinimumClientSize(Surface& surface, const ChartViewModel& m) {
+  const FontSpec oldFont = surface.selectFont(m.axisFont);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2lf", m.data.priceMax);
+  const TextExtent label = surface.textExtent(text);
+  surface.selectFont(oldFont);
+  const ChartSettings& s = m.settings;
+  const int panels = (s.showMacd != 0) + (s.showStochastics != 0) + (s.showRsi != 0) + (s.showVolume != 0);
+  // The grid's step is at least an eighth of the price range, so eight
+  // label heights between the insets keep the labels apart.
+  const int pricePanel = m.priceTopInset + m.priceBottomInset + kGridLabelRows * label.height;
+  return {m.leftMargin + kMinimumPlotWidth + std::max(m.axisWidth, label.width + 4),
+          m.topMargin + pricePanel + panels * kPanelHeight + m.bottomMargin};
+}
+
 void LayoutChart(Surface& surface, ChartViewModel& m) {
   SurfaceRestorer restorer(surface);
   const double range = m.data.priceMax - m.data.priceMin;

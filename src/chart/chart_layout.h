@@ -5,6 +5,8 @@
 // with their separators and headers, the price scale; then the horizontal
 // price grid with its labels and the month axis along the bottom.
 
+#include <QSize>
+
 #include "chart/chart_model.h"
 #include "draw/surface.h"
 
@@ -19,6 +21,20 @@ double PriceStepFor(double range);
 // highest price's label in the axis font, axisWidth 4 pixels wider, and the
 // barSpacing that leaves. Leaves the surface's selections as they were.
 void MeasureAxisColumn(Surface& surface, ChartViewModel& model);
+
+// The narrowest plot a chart window keeps beside its price-label column.
+inline constexpr int kMinimumPlotWidth = 160;
+
+// Price labels the smallest price panel has room for, one above the other.
+inline constexpr int kGridLabelRows = 8;
+
+// The smallest client area in which every shown panel is drawable: the
+// plot and the price-label column (as wide as the layout pass will make it,
+// measured on `surface`); the top and bottom margins, the shown indicator
+// panels and a price panel with room for its insets and kGridLabelRows
+// price labels, so that the labels stay apart and clear of the legend above
+// the frame.
+QSize ChartMinimumClientSize(Surface& surface, const ChartViewModel& model);
 
 // Sets priceStep, axisTextWidth/Height, axisWidth, every panel's top and
 // bottom, the plot heights, priceBottom/priceTop, priceScale and barSpacing;

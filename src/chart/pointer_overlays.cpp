@@ -64,7 +64,10 @@ void priceLabel(Surface& surface, ChartViewModel& m, PointerOverlayState& state,
   // "%.2lf" prices fit in 128 x 128; a larger label (an absurd price) gets
   // a memory image of its own size, so that all of it comes back.
   QImage& memory = state.labelBitmap;
-  if (memory.isNull() || memory.width() < m.savedLabelWidth || memory.height() < m.savedLabelHeight)
+  // Its size in canvas (logical) pixels: on a high-density canvas the
+  // memory holds that many device pixels more.
+  const QSize room = memory.deviceIndependentSize().toSize();
+  if (memory.isNull() || room.width() < m.savedLabelWidth || room.height() < m.savedLabelHeight)
     memory = Surface::compatibleImage(std::max(kLabelAreaSize, m.savedLabelWidth),
                                       std::max(kLabelAreaSize, m.savedLabelHeight));
   state.labelLeft = x + 9;

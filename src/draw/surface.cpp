@@ -62,6 +62,8 @@ Surface::Surface(QImage& canvas) : canvas_(canvas) {
     // direct writes and a later QPainter meet in the same memory.
     pixels_ = {reinterpret_cast<QRgb*>(canvas_.bits()), canvas_.bytesPerLine() / 4, canvas_.width(),
                canvas_.height()};
+    scale_ = std::clamp(static_cast<int>(std::lround(canvas_.devicePixelRatio())), 1, kMaximumScale);
+    bounds_ = {0, 0, (pixels_.width + scale_ - 1) / scale_, (pixels_.height + scale_ - 1) / scale_};
   }
 }
 
@@ -90,10 +92,20 @@ void Surface::restore(const SurfaceState& state) {
 
 Rect Surface::takeDirtyRect() { return std::exchange(dirty_, Rect{}); }
 
-void Surface::markDirty(const Rect& r) { dirty_ = dirty_.united(r.intersected(pixels_.bounds())); }
+void Surface::markDirty(const Rect& r) { dirty_ = dirty_.united(r.intersected(bounds_)); }
+
+Rect Surface::toDevice(const Rect& r) const {
+  if (scale_ == 1) return r;
+  // Far-off corners stay far off without overflowing.
+  auto device = [this](int v) {
+    return static_cast<int>(
+        std::clamp<long long>(static_cast<long long>(v) * scale_, INT_MIN / 2, INT_MAX / 2));
+  };
+  return {device(r.left), device(r.top), device(r.right), device(r.bottom)};
+}
 
 ResolvedFont& Surface::currentFont() {
-  if (font_ == nullptr) font_ = &ResolveFont(state_.font);
+  if (font_ == nullptr) font_ = &ResolveFont(state_.font, scale_);
   return *font_;
 }
 
@@ -113,6 +125,10 @@ void Surface::moveTo(int x, int y) {
 }
 
 void Surface::thinLine(int x0, int y0, int x1, int y1) {
+  if (scale_ > 1) {
+    scaledLine(x0, y0, x1, y1);
+    return;
+  }
   const DashPattern dash = patternOf(state_.pen.style);
   const raster::Ink on = penInk();
   if (dash.period == 0) {
@@ -128,6 +144,43 @@ void Surface::thinLine(int x0, int y0, int x1, int y1) {
       else if (fillGaps)
         gap.apply(pixels_.at(x, y));
     });
+    const int length = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
+    dashPhase_ = (phase + length % dash.period) % dash.period;
+  }
+  const QPoint ends[] = {{x0, y0}, {x1, y1}};
+  markDirty(boundsOf(ends, 0));
+}
+
+void Surface::scaledLine(int x0, int y0, int x1, int y1) {
+  // Walked at device resolution from block to block, each step one block
+  // thick across the line: the same blocks as the logical line where it is
+  // straight, a finer staircase where it slopes. The dash pattern counts
+  // logical pixels.
+  x0 = raster::ClampCoordinate(x0), y0 = raster::ClampCoordinate(y0);
+  x1 = raster::ClampCoordinate(x1), y1 = raster::ClampCoordinate(y1);
+  const int s = scale_;
+  const bool xMajor = std::abs(x1 - x0) >= std::abs(y1 - y0);
+  const DashPattern dash = patternOf(state_.pen.style);
+  const raster::Ink on = penInk();
+  const raster::Ink gap{state_.backgroundColour, on.xorMode};
+  const bool fillGaps = state_.backgroundMode == BackgroundMode::Opaque;
+  const int phase = dashPhase_;
+  // The walk starts on the side of the first block it enters: its last
+  // device column (row) when the line runs left (up).
+  const int ox = xMajor && x1 < x0 ? s - 1 : 0, oy = !xMajor && y1 < y0 ? s - 1 : 0;
+  raster::WalkLine(pixels_, x0 * s + ox, y0 * s + oy, x1 * s + ox, y1 * s + oy, [&](int x, int y, int step) {
+    const raster::Ink* ink = &on;
+    if (dash.period != 0 && (phase + step / s) % dash.period >= dash.on) {
+      if (!fillGaps) return;
+      ink = &gap;
+    }
+    if (xMajor) {
+      for (int v = y, end = std::min(y + s, pixels_.height); v < end; ++v) ink->apply(pixels_.at(x, v));
+    } else {
+      for (int u = x, end = std::min(x + s, pixels_.width); u < end; ++u) ink->apply(pixels_.at(u, y));
+    }
+  });
+  if (dash.period != 0) {
     const int length = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
     dashPhase_ = (phase + length % dash.period) % dash.period;
   }
@@ -193,12 +246,11 @@ void Surface::rectangle(const Rect& rIn) {
   const Rect r = rIn.normalized();
   if (r.isEmpty()) return;
   if (state_.pen.isNull()) {
-    if (!state_.brush.isNull()) raster::FillRect(pixels_, r, brushInk());
+    if (!state_.brush.isNull()) fillDevice(r, brushInk());
     markDirty(r);
     return;
   }
-  if (!state_.brush.isNull())
-    raster::FillRect(pixels_, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, brushInk());
+  if (!state_.brush.isNull()) fillDevice({r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, brushInk());
   const QPoint corners[] = {
       {r.left, r.top}, {r.right - 1, r.top}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}};
   if (widePen()) {
@@ -208,7 +260,7 @@ void Surface::rectangle(const Rect& rIn) {
     path.closeSubpath();
     strokeWide(path, boundsOf(corners, w));
   } else if (r.width() <= 2 || r.height() <= 2) {
-    raster::FillRect(pixels_, r, penInk());  // all border, no inside
+    fillDevice(r, penInk());  // all border, no inside
   } else {
     // The rectangle leaves the pen position alone.
     const QPoint savedPosition = position_;
@@ -223,17 +275,17 @@ void Surface::rectangle(const Rect& rIn) {
 }
 
 void Surface::fillRect(const Rect& r, QRgb colour) {
-  raster::FillRect(pixels_, r, {colour, false});
+  fillDevice(r, {colour, false});
   if (!r.isEmpty()) markDirty(r);
 }
 
 void Surface::frameRect(const Rect& r, QRgb colour) {
   if (r.isEmpty()) return;
   const raster::Ink ink{colour, false};
-  raster::FillRect(pixels_, {r.left, r.top, r.right, r.top + 1}, ink);
-  raster::FillRect(pixels_, {r.left, r.bottom - 1, r.right, r.bottom}, ink);
-  raster::FillRect(pixels_, {r.left, r.top, r.left + 1, r.bottom}, ink);
-  raster::FillRect(pixels_, {r.right - 1, r.top, r.right, r.bottom}, ink);
+  fillDevice({r.left, r.top, r.right, r.top + 1}, ink);
+  fillDevice({r.left, r.bottom - 1, r.right, r.bottom}, ink);
+  fillDevice({r.left, r.top, r.left + 1, r.bottom}, ink);
+  fillDevice({r.right - 1, r.top, r.right, r.bottom}, ink);
   markDirty(r);
 }
 
@@ -241,7 +293,16 @@ void Surface::polygon(std::span<const QPoint> pointsIn) {
   if (pointsIn.size() < 2) return;
   std::vector<QPoint> points(pointsIn.begin(), pointsIn.end());
   for (QPoint& p : points) p = {raster::ClampCoordinate(p.x()), raster::ClampCoordinate(p.y())};
-  if (!state_.brush.isNull()) raster::FillPolygon(pixels_, points, brushInk());
+  if (!state_.brush.isNull()) {
+    if (scale_ == 1) {
+      raster::FillPolygon(pixels_, points, brushInk());
+    } else {
+      // Corners on the blocks' corners: straight edges cover whole blocks.
+      std::vector<QPoint> device(points);
+      for (QPoint& p : device) p *= scale_;
+      raster::FillPolygon(pixels_, device, brushInk());
+    }
+  }
   if (!state_.pen.isNull()) {
     if (widePen()) {
       const int w = state_.pen.width;
@@ -266,15 +327,20 @@ void Surface::polygon(std::span<const QPoint> pointsIn) {
 }
 
 void Surface::plotPoints(std::span<const QPoint> points, raster::Ink ink) {
-  for (const QPoint& p : points) ink.apply(pixels_.at(p.x(), p.y()));
+  if (scale_ == 1) {
+    for (const QPoint& p : points) ink.apply(pixels_.at(p.x(), p.y()));
+    return;
+  }
+  for (const QPoint& p : points)
+    raster::FillRect(pixels_, toDevice({p.x(), p.y(), p.x() + 1, p.y() + 1}), ink);
 }
 
 void Surface::ellipse(const Rect& boxIn) {
   const Rect box = boxIn.normalized();
   if (box.isEmpty()) return;
-  const std::vector<QPoint> outline = raster::EllipseOutline(box, pixels_.bounds());
+  const std::vector<QPoint> outline = raster::EllipseOutline(box, bounds_);
   if (!state_.brush.isNull()) {
-    raster::FillEllipseInterior(pixels_, box, outline, brushInk());
+    raster::FillEllipseInterior(pixels_, box, outline, brushInk(), scale_);
     if (state_.pen.isNull()) plotPoints(outline, brushInk());
   }
   if (widePen()) {
@@ -306,7 +372,7 @@ void Surface::arc(const Rect& boxIn, QPoint start, QPoint end) {
     strokeWide(path, {box.left - w, box.top - w, box.right + w, box.bottom + w});
     return;
   }
-  const std::vector<QPoint> outline = raster::EllipseOutline(box, pixels_.bounds());
+  const std::vector<QPoint> outline = raster::EllipseOutline(box, bounds_);
   plotPoints(raster::ArcPoints(box, outline, start, end), penInk());
   markDirty(box);
 }
@@ -316,16 +382,24 @@ void Surface::arc(const Rect& boxIn, QPoint start, QPoint end) {
 void Surface::drawText(int x, int y, ResolvedFont& font, std::string_view latin1) {
   const int width = font.textWidth(latin1);
   const Rect box{x, y, x + width, y + font.cellHeight()};
-  if (state_.backgroundMode == BackgroundMode::Opaque)
-    raster::FillRect(pixels_, box, {state_.backgroundColour, false});
-  Rect touched = box;
+  if (state_.backgroundMode == BackgroundMode::Opaque) fillDevice(box, {state_.backgroundColour, false});
+  // Glyph runs are in device pixels from the cell's corner; the pen moves
+  // by logical advances, each glyph starting on its block's corner.
+  const int s = scale_;
+  const Rect deviceBox = toDevice(box);
+  Rect touched = deviceBox;
   const QRgb ink = state_.textColour | 0xff000000u;
   const Rect canvas = pixels_.bounds();
+  const int top = deviceBox.top;
   int penX = x;
   for (char ch : latin1) {
     const Glyph& g = font.glyph(static_cast<unsigned char>(ch));
     if (!g.runs.empty()) {
-      const Rect inked{penX + g.bounds.left, y + g.bounds.top, penX + g.bounds.right, y + g.bounds.bottom};
+      const int left = s == 1 ? penX
+                              : static_cast<int>(std::clamp<long long>(static_cast<long long>(penX) * s,
+                                                                       INT_MIN / 2, INT_MAX / 2));
+      const Rect inked{left + g.bounds.left, top + g.bounds.top, left + g.bounds.right,
+                       top + g.bounds.bottom};
       if (!g.rowMasks.empty() && inked.intersected(canvas) == inked) {
         // Wholly on the canvas: each row's pixels straight from its mask.
         QRgb* line = &pixels_.at(inked.left, inked.top);
@@ -335,10 +409,10 @@ void Surface::drawText(int x, int y, ResolvedFont& font, std::string_view latin1
         }
       } else {
         for (const GlyphRun& run : g.runs) {
-          const int row = y + run.dy;
+          const int row = top + run.dy;
           if (row < 0 || row >= pixels_.height) continue;
-          const int from = std::max(penX + run.dx, 0);
-          const int to = std::min(penX + run.dx + run.length, pixels_.width);
+          const int from = std::max(left + run.dx, 0);
+          const int to = std::min(left + run.dx + run.length, pixels_.width);
           if (from < to) std::fill_n(&pixels_.at(from, row), to - from, ink);
         }
       }
@@ -346,7 +420,14 @@ void Surface::drawText(int x, int y, ResolvedFont& font, std::string_view latin1
     }
     penX += g.advance;
   }
-  markDirty(touched);
+  if (s == 1) {
+    markDirty(touched);
+  } else {
+    // Back to logical pixels, every partly touched block included.
+    auto down = [s](int v) { return static_cast<int>(raster::FloorDiv(v, s)); };
+    auto up = [s](int v) { return static_cast<int>(raster::CeilDiv(v, s)); };
+    markDirty({down(touched.left), down(touched.top), up(touched.right), up(touched.bottom)});
+  }
 }
 
 void Surface::textOut(int x, int y, std::string_view text) { drawText(x, y, currentFont(), text); }
@@ -368,22 +449,51 @@ TextExtent Surface::textExtent(const QString& text) {
 
 // ---- copies ----------------------------------------------------------------
 
+namespace {
+
+int ratioOf(const QImage& image) {
+  return std::max(1, static_cast<int>(std::lround(image.devicePixelRatio())));
+}
+
+}  // namespace
+
 void Surface::copyToImage(const Rect& from, QImage& memory, QPoint to) {
   if (memory.isNull() || from.isEmpty()) return;
   if (memory.format() != QImage::Format_RGB32) memory.convertTo(QImage::Format_RGB32);
+  const int s = scale_;
+  if (ratioOf(memory) != s) {
+    // A memory image for this canvas: the same logical size at its ratio,
+    // black as a new compatible bitmap.
+    const int ratio = ratioOf(memory);
+    memory =
+        compatibleImage((memory.width() + ratio - 1) / ratio * s, (memory.height() + ratio - 1) / ratio * s);
+    memory.setDevicePixelRatio(s);
+  }
   const raster::PixelTarget target{reinterpret_cast<QRgb*>(memory.bits()), memory.bytesPerLine() / 4,
                                    memory.width(), memory.height()};
-  raster::CopyPixels(pixels_, from.left, from.top, target, to.x(), to.y(), from.width(), from.height());
+  const Rect source = toDevice(from);
+  const Rect at = toDevice({to.x(), to.y(), to.x(), to.y()});
+  raster::CopyPixels(pixels_, source.left, source.top, target, at.left, at.top, source.width(),
+                     source.height());
 }
 
 void Surface::copyFromImage(const QImage& memory, QPoint from, const Rect& to) {
   if (memory.isNull() || to.isEmpty()) return;
-  const QImage source =
+  const int s = scale_;
+  QImage source =
       memory.format() == QImage::Format_RGB32 ? memory : memory.convertToFormat(QImage::Format_RGB32);
+  if (const int ratio = ratioOf(source); ratio != s) {
+    // Pixel for pixel at this canvas's ratio, each one a whole block.
+    source = source.scaled(source.width() / ratio * s, source.height() / ratio * s, Qt::IgnoreAspectRatio,
+                           Qt::FastTransformation);
+  }
   // Read only: the const pixels are never written through this target.
   const raster::PixelTarget origin{const_cast<QRgb*>(reinterpret_cast<const QRgb*>(source.constBits())),
                                    source.bytesPerLine() / 4, source.width(), source.height()};
-  raster::CopyPixels(origin, from.x(), from.y(), pixels_, to.left, to.top, to.width(), to.height());
+  const Rect target = toDevice(to);
+  const Rect at = toDevice({from.x(), from.y(), from.x(), from.y()});
+  raster::CopyPixels(origin, at.left, at.top, pixels_, target.left, target.top, target.width(),
+                     target.height());
   markDirty(to);
 }
 

@@ -33,6 +33,16 @@
 // must not resize or replace the canvas, and a shallow QImage copy of it
 // shares the pixels being drawn (take snapshots with QImage::copy()).
 // dirtyRect() tells the owner what to show.
+//
+// A canvas whose devicePixelRatio() is 2 (or 3) is drawn at that resolution:
+// every coordinate, width() and height(), textExtent() and dirtyRect() stay
+// logical, and each logical pixel is a 2 x 2 (3 x 3) block of device pixels.
+// Fills, rectangles and copies cover whole blocks; one-pixel lines are one
+// block thick and walked at device resolution, so slopes are smooth; wide
+// pens are as many blocks wide as their width; text is rendered at the
+// larger pixel size, on the same advances, so every layout is unchanged. A
+// ratio of 1 draws exactly as on a plain canvas; a fractional ratio is taken
+// as the nearest whole one (the owner keeps canvases at whole ratios).
 
 #include <QImage>
 #include <QPainter>
@@ -57,8 +67,12 @@ class Surface {
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
 
-  int width() const { return pixels_.width; }
-  int height() const { return pixels_.height; }
+  // The canvas in logical pixels.
+  int width() const { return bounds_.right; }
+  int height() const { return bounds_.bottom; }
+  // Device pixels per logical pixel (1, 2, 3 ... up to kMaximumScale).
+  int scale() const { return scale_; }
+  static constexpr int kMaximumScale = 8;
   QImage& canvas() { return canvas_; }
 
   // Current objects; each setter returns the previous value.
@@ -120,7 +134,9 @@ class Surface {
   // Copies `from` (canvas pixels) into `memory` at `to`; copies the block of
   // `memory` at `from` into the canvas rectangle `to`. Both clip to both
   // images; pixels off the canvas are left as they were. `memory` is made
-  // Format_RGB32 if it is not.
+  // Format_RGB32 if it is not. On a scaled canvas `memory` holds device
+  // pixels too (copyToImage gives it the canvas's ratio, same logical size,
+  // if it has another), and its coordinates are logical.
   void copyToImage(const Rect& from, QImage& memory, QPoint to);
   void copyFromImage(const QImage& memory, QPoint from, const Rect& to);
   // A memory image for copies, as a compatible bitmap starts: black.
@@ -139,7 +155,11 @@ class Surface {
   raster::Ink brushInk() const { return {state_.brush.colour, state_.rasterMode == RasterMode::Xor}; }
   bool widePen() const { return state_.pen.width > 1 && !state_.pen.isNull(); }
   void markDirty(const Rect& r);
+  // A logical rectangle in device pixels.
+  Rect toDevice(const Rect& r) const;
+  void fillDevice(const Rect& r, raster::Ink ink) { raster::FillRect(pixels_, toDevice(r), ink); }
   void thinLine(int x0, int y0, int x1, int y1);
+  void scaledLine(int x0, int y0, int x1, int y1);
   void plotPoints(std::span<const QPoint> points, raster::Ink ink);
   void drawText(int x, int y, ResolvedFont& font, std::string_view latin1);
   ResolvedFont& currentFont();
@@ -147,7 +167,9 @@ class Surface {
   void strokeWide(const QPainterPath& path, const Rect& bounds);
 
   QImage& canvas_;
-  raster::PixelTarget pixels_;
+  raster::PixelTarget pixels_;  // device pixels
+  int scale_ = 1;
+  Rect bounds_;  // the canvas in logical pixels
   SurfaceState state_;
   QPoint position_;
   int dashPhase_ = 0;  // pixels of the current dash pattern already drawn

@@ -30,7 +30,8 @@ QFont makeFont(const FontSpec& fontSpec, int pixelSize) {
 
 }  // namespace
 
-ResolvedFont::ResolvedFont(const FontSpec& fontSpec) : fontSpec_(fontSpec) {
+ResolvedFont::ResolvedFont(const FontSpec& fontSpec, int scale)
+    : fontSpec_(fontSpec), scale_(std::max(scale, 1)) {
   // A non-positive height asks for a character height instead of a cell
   // (0 takes the usual 16).
   if (fontSpec.cellHeight < 0) {
@@ -74,16 +75,17 @@ void ResolvedFont::render(unsigned char c, Glyph& out) const {
   out.runs.clear();
   out.bounds = {};
 
-  // Room for overhang on every side of the cell.
-  const int pad = cellHeight_;
-  QImage image(out.advance + 2 * pad, cellHeight_ + 2 * pad, QImage::Format_RGB32);
+  // Room for overhang on every side of the cell, in device pixels.
+  const int pad = cellHeight_ * scale_;
+  QImage image((out.advance + 2 * cellHeight_) * scale_, cellHeight_ * scale_ + 2 * pad,
+               QImage::Format_RGB32);
   image.fill(kPaper);
   {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.setFont(font);
+    painter.setFont(scale_ == 1 ? font : makeFont(fontSpec_, pixelSize_ * scale_));
     painter.setPen(QColor::fromRgb(kInk));
-    painter.drawText(QPoint(pad, pad + baseline_), text);
+    painter.drawText(QPoint(pad, pad + baseline_ * scale_), text);
   }
   for (int y = 0; y < image.height(); ++y) {
     const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
@@ -109,13 +111,15 @@ void ResolvedFont::render(unsigned char c, Glyph& out) const {
   }
 }
 
-ResolvedFont& ResolveFont(const FontSpec& fontSpec) {
-  // Per thread, so painting needs no lock; fonts are few (a handful of specs).
-  // The cache holds no Qt objects, so it may outlive the application object.
+ResolvedFont& ResolveFont(const FontSpec& fontSpec, int scale) {
+  // Per thread, so painting needs no lock; fonts are few (a handful of specs
+  // at one or two scales). The cache holds no Qt objects, so it may outlive
+  // the application object.
+  scale = std::max(scale, 1);
   thread_local std::vector<std::unique_ptr<ResolvedFont>> cache;
   for (auto& font : cache)
-    if (font->fontSpec() == fontSpec) return *font;
-  cache.push_back(std::make_unique<ResolvedFont>(fontSpec));
+    if (font->fontSpec() == fontSpec && font->scale() == scale) return *font;
+  cache.push_back(std::make_unique<ResolvedFont>(fontSpec, scale));
   return *cache.back();
 }
 

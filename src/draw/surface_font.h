@@ -5,6 +5,12 @@
 // every glyph is rendered once into horizontal pixel runs. Text is then
 // drawn by copying those runs, with the same integer advances that text
 // measurement adds up, so a text box is exactly as wide as its measure.
+//
+// On a canvas of `scale` device pixels per logical pixel the metrics (cell,
+// baseline, advances) stay those of the logical font, while the glyphs are
+// rendered at `scale` times its pixel size: runs and bounds are then in
+// device pixels from the cell's top-left corner, and a glyph starts at
+// `scale` times its logical pen position.
 
 #include <QFont>
 #include <array>
@@ -35,9 +41,10 @@ struct Glyph {
 
 class ResolvedFont {
  public:
-  explicit ResolvedFont(const FontSpec& fontSpec);
+  explicit ResolvedFont(const FontSpec& fontSpec, int scale = 1);
 
   const FontSpec& fontSpec() const { return fontSpec_; }
+  int scale() const { return scale_; }
   // Height that measurement reports: the requested cell, or the face's own
   // height where no size fits in it.
   int cellHeight() const { return cellHeight_; }
@@ -49,21 +56,23 @@ class ResolvedFont {
   const Glyph& glyph(unsigned char c);
   int textWidth(std::string_view text);
 
-  // The Qt font the glyphs are rendered with.
+  // The Qt font of the logical metrics; the glyphs are rendered with the
+  // same font at `scale` times its pixel size.
   QFont qfont() const;
 
  private:
   void render(unsigned char c, Glyph& out) const;
 
   FontSpec fontSpec_;
+  int scale_ = 1;
   int pixelSize_ = 1;
   int cellHeight_ = 1;
   int baseline_ = 1;
   std::array<Glyph, 256> glyphs_;
 };
 
-// The thread's resolved font for `fontSpec` (created on first use, kept for the
-// thread's life). The reference stays valid.
-ResolvedFont& ResolveFont(const FontSpec& fontSpec);
+// The thread's resolved font for `fontSpec` at `scale` (created on first use,
+// kept for the thread's life). The reference stays valid.
+ResolvedFont& ResolveFont(const FontSpec& fontSpec, int scale = 1);
 
 }  // namespace velmora

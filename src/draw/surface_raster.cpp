@@ -126,22 +126,28 @@ std::vector<QPoint> EllipseOutline(const Rect& boxIn, const Rect& clip) {
   return points;
 }
 
-void FillEllipseInterior(const PixelTarget& t, const Rect& boxIn, std::span<const QPoint> outline, Ink ink) {
+void FillEllipseInterior(const PixelTarget& t, const Rect& boxIn, std::span<const QPoint> outline, Ink ink,
+                         int scale) {
   const Rect box = boxIn.normalized();
   if (box.width() < 3 || box.height() < 3) return;
+  scale = std::max(scale, 1);
+  const int width = (t.width + scale - 1) / scale, height = (t.height + scale - 1) / scale;
   const EllipseGeometry g = geometryOf(box);
   size_t next = 0;  // outline is sorted by row, then column
-  for (int y = std::max(box.top, 0); y < std::min(box.bottom, t.height); ++y) {
+  for (int y = std::max(box.top, 0); y < std::min(box.bottom, height); ++y) {
     const double v = (y - g.cy) / g.b;
     if (v * v >= 1.0) continue;
     const double half = g.a * std::sqrt(1.0 - v * v);
     while (next < outline.size() && outline[next].y() < y) ++next;
     size_t onRow = next;
-    for (int x = std::max(box.left, 0); x < std::min(box.right, t.width); ++x) {
+    for (int x = std::max(box.left, 0); x < std::min(box.right, width); ++x) {
       if (std::abs(x - g.cx) >= half) continue;
       while (onRow < outline.size() && outline[onRow].y() == y && outline[onRow].x() < x) ++onRow;
       if (onRow < outline.size() && outline[onRow] == QPoint(x, y)) continue;
-      ink.apply(t.at(x, y));
+      if (scale == 1)
+        ink.apply(t.at(x, y));
+      else
+        FillRect(t, {x * scale, y * scale, (x + 1) * scale, (y + 1) * scale}, ink);
     }
   }
 }

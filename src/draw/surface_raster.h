@@ -120,8 +120,10 @@ void FillPolygon(const PixelTarget& t, std::span<const QPoint> points, Ink ink);
 std::vector<QPoint> EllipseOutline(const Rect& box, const Rect& clip);
 
 // Fills the pixels whose centres lie inside that ellipse and that are not on
-// `outline` (as EllipseOutline returned it).
-void FillEllipseInterior(const PixelTarget& t, const Rect& box, std::span<const QPoint> outline, Ink ink);
+// `outline` (as EllipseOutline returned it). With `scale` > 1 the box and the
+// outline are logical and each inside pixel fills its scale x scale block.
+void FillEllipseInterior(const PixelTarget& t, const Rect& box, std::span<const QPoint> outline, Ink ink,
+                         int scale = 1);
 
 // Keeps the points of `outline` that lie on the arc drawn counterclockwise
 // (as seen on the screen) from the ray through `start` to the ray through

@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -33,6 +34,17 @@ namespace {
 // Sizing-frame thickness and menu-bar button height used for placement.
 constexpr int kFrameThickness = 4;
 constexpr int kMenuButtonHeight = 20;
+
+// The client area holds each open view's window at its least size, so that
+// a maximised chart or monitor is drawable too.
+void fitAreaToViews(QMdiArea& area) {
+  QSize least(0, 0);
+  for (QMdiSubWindow* w : area.subWindowList())
+    if (qobject_cast<const CVelmoraView*>(w->widget()) != nullptr)
+      least = least.expandedTo(w->minimumSizeHint());
+  area.setMinimumSize(least);
+}
+
 // How often a status text held back while a menu is open looks for the menu
 // to have closed.
 constexpr int kHeldStatusPollMs = 50;
@@ -268,14 +280,22 @@ CChildFrame* CMainFrame::openChild(QWidget* view) {
   const QSize client = mdi_->viewport()->size();
   const WindowRect r =
       ChildWindowPlacement(client.width(), client.height(), kFrameThickness, kMenuButtonHeight);
-  child->setGeometry(r.x, r.y, r.width, r.height);
+  // Never smaller than its view can be drawn in.
+  const QSize least = child->minimumSizeHint();
+  child->setGeometry(r.x, r.y, std::max(r.width, least.width()), std::max(r.height, least.height()));
+  fitAreaToViews(*mdi_);
   child->show();
   mdi_->setActiveSubWindow(child);
   showMenuSet(true);
   connect(child, &QObject::destroyed, this, [this] {
     // The last child's window is gone once this returns.
     QMetaObject::invokeMethod(
-        this, [this] { showMenuSet(!mdi_->subWindowList().isEmpty()); }, Qt::QueuedConnection);
+        this,
+        [this] {
+          showMenuSet(!mdi_->subWindowList().isEmpty());
+          fitAreaToViews(*mdi_);
+        },
+        Qt::QueuedConnection);
   });
   return child;
 }

@@ -4,12 +4,16 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QStyle>
+#include <algorithm>
+#include <cmath>
 
 #include "app/ui/notice_dialog.h"
 #include "app/ui/open_in_editor.h"
 #include "app/ui/search_symbol_dialog.h"
 #include "app/ui/system_parameters_dialog.h"
 #include "base/system_config.h"
+#include "chart/chart_layout.h"
 #include "chart/data/chart_load_job.h"
 #include "chart/signal_mark_tips.h"
 #include "monitor/loader_pool.h"
@@ -17,6 +21,24 @@
 #include "monitor/ui/statistics_dialog.h"
 
 namespace velmora {
+
+namespace {
+
+// Whole device pixels per logical pixel for a screen's ratio: a fraction
+// (1.25, 1.5) is drawn at the next whole ratio and scaled down to the screen.
+int canvasRatioFor(qreal devicePixelRatio) {
+  return std::clamp(static_cast<int>(std::ceil(devicePixelRatio - 0.01)), 1, 8);
+}
+
+// A canvas of `size` logical pixels at `ratio`, in one colour.
+QImage newCanvas(QSize size, int ratio, QRgb colour) {
+  QImage canvas(std::max(size.width(), 1) * ratio, std::max(size.height(), 1) * ratio, QImage::Format_RGB32);
+  canvas.setDevicePixelRatio(ratio);
+  canvas.fill(colour);
+  return canvas;
+}
+
+}  // namespace
 
 CVelmoraView::CVelmoraView(ViewContext context, QWidget* parent)
     : QWidget(parent), context_(std::move(context)), canvas_(1, 1, QImage::Format_RGB32) {
@@ -76,6 +98,11 @@ void CVelmoraView::renderIfNeeded() {
   painting_ = true;
   paintEntry();
   painting_ = false;
+  // A chart's price-label column may have widened with its data.
+  if (const QSize hint = minimumSizeHint(); hint != minimumHint_) {
+    minimumHint_ = hint;
+    updateGeometry();
+  }
   update();
   // Asked for again while it ran (a chart that has just loaded).
   if (needsPaint_) scheduleRender();
@@ -84,8 +111,8 @@ void CVelmoraView::renderIfNeeded() {
 void CVelmoraView::paintEntry() {
   {
     Surface surface(canvas_);
-    clientWidth = canvas_.width();
-    clientHeight = canvas_.height();
+    clientWidth = surface.width();
+    clientHeight = surface.height();
     surface.fillRect({0, 0, clientWidth, clientHeight}, backgroundColour);
     surface.setBackgroundColour(backgroundColour);
     surface.setTextColour(textColour);
@@ -115,17 +142,57 @@ void CVelmoraView::showChanged(Surface& surface) {
 }
 
 void CVelmoraView::paintEvent(QPaintEvent* event) {
+  // A screen whose ratio changed under the window (no move to another
+  // screen) gets a canvas of its ratio at the next turn of the event loop.
+  if (ratioOverride_ <= 0 && canvasRatioFor(devicePixelRatioF()) != canvasRatio_)
+    QMetaObject::invokeMethod(
+        this, [this] { screenRatioChanged(); }, Qt::QueuedConnection);
   QPainter painter(this);
   const QRect area = event->rect();
-  painter.drawImage(area, canvas_, area);
+  if (canvasRatio_ == 1) {
+    painter.drawImage(area, canvas_, area);
+    return;
+  }
+  // The canvas's device pixels under the logical area; they meet the
+  // screen's pixels one to one unless its ratio is a fraction.
+  const QRectF source(area.x() * canvasRatio_, area.y() * canvasRatio_, area.width() * canvasRatio_,
+                      area.height() * canvasRatio_);
+  if (painter.device()->devicePixelRatioF() != canvasRatio_)
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(QRectF(area), canvas_, source);
+}
+
+void CVelmoraView::overrideDevicePixelRatio(qreal ratio) {
+  ratioOverride_ = ratio;
+  screenRatioChanged();
+}
+
+void CVelmoraView::screenRatioChanged() {
+  const int ratio = canvasRatioFor(ratioOverride_ > 0 ? ratioOverride_ : devicePixelRatioF());
+  if (ratio == canvasRatio_) return;
+  // Same logical size and layout, more device pixels: a full paint.
+  canvasRatio_ = ratio;
+  canvas_ = newCanvas(canvas_.deviceIndependentSize().toSize(), ratio, backgroundColour);
+  invalidate();
+}
+
+QSize CVelmoraView::minimumSizeHint() const {
+  QImage scratch(1, 1, QImage::Format_RGB32);
+  Surface surface(scratch);
+  if (viewMode == kChartMode) return ChartMinimumClientSize(surface, chart);
+  if (viewMode == kMonitorMode) {
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return MonitorMinimumClientSize(ListMetrics{digitWidth, lineHeight}, columns_, bar);
+  }
+  return QWidget::minimumSizeHint();
 }
 
 void CVelmoraView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   clientWidth = width();
   clientHeight = height();
-  canvas_ = QImage(std::max(clientWidth, 1), std::max(clientHeight, 1), QImage::Format_RGB32);
-  canvas_.fill(backgroundColour);
+  canvasRatio_ = canvasRatioFor(ratioOverride_ > 0 ? ratioOverride_ : devicePixelRatioF());
+  canvas_ = newCanvas(size(), canvasRatio_, backgroundColour);
   Surface surface(canvas_);
   const ListMetrics metrics = MeasureListMetrics(surface, listFont);
   digitWidth = metrics.digitWidth;
@@ -195,6 +262,8 @@ void CVelmoraView::timerEvent(QTimerEvent* event) {
 }
 
 bool CVelmoraView::event(QEvent* event) {
+  // Moved to a screen of another resolution.
+  if (event->type() == QEvent::ScreenChangeInternal) screenRatioChanged();
   if (event->type() == QEvent::ToolTip && viewMode == kMonitorMode)
     return monitorToolTip(static_cast<QHelpEvent*>(event));
   return QWidget::event(event);

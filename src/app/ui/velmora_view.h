@@ -100,7 +100,17 @@ class CVelmoraView : public QWidget, public ChildView {
   // Runs a full paint into the canvas now if one is due (otherwise it runs
   // from the event loop), then shows the canvas.
   void renderIfNeeded();
+  // The canvas is at the screen's resolution: widget size times canvasRatio()
+  // device pixels (the device pixel ratio, a fraction rounded up), drawn
+  // through a Surface in logical pixels.
   const QImage& canvas() const { return canvas_; }
+  int canvasRatio() const { return canvasRatio_; }
+  // Draws as on a screen of this device pixel ratio (0: the screen's own);
+  // tests use it, as a running program cannot change its scale factor.
+  void overrideDevicePixelRatio(qreal ratio);
+  // The smallest client area in which the mode's every panel is drawable
+  // (a chart's shown panels, the monitor's header and one row).
+  QSize minimumSizeHint() const override;
   // Grows with every change of the canvas (test snapshots).
   quint64 canvasSerial() const { return canvasSerial_; }
   int fullPaints() const { return fullPaints_; }
@@ -203,6 +213,10 @@ class CVelmoraView : public QWidget, public ChildView {
 
   ViewContext context_;
   QImage canvas_;
+  int canvasRatio_ = 1;
+  qreal ratioOverride_ = 0;
+  void screenRatioChanged();  // the canvas again at the screen's ratio
+  QSize minimumHint_;         // as last told to the layout
   bool needsPaint_ = true;
   bool renderQueued_ = false;
   bool painting_ = false;  // a full paint is running (it may handle events)

@@ -106,6 +106,13 @@ int ListRowCount(int clientHeight, int lineHeight) {
   return (clientHeight - 8) / lineHeight - 1;
 }
 
+QSize MonitorMinimumClientSize(const ListMetrics& metrics, const MonitorColumns& columns, int barHeight) {
+  // A margin of 4 on either side of the line, as the list keeps; ListRowCount
+  // gives one row from 8 + 2 line heights on.
+  const int characters = columns.symbol + columns.time + columns.price[3];
+  return {characters * metrics.digitWidth + 8, 8 + 2 * metrics.lineHeight + std::max(barHeight, 0)};
+}
+
 int ListRowAt(int lineHeight, int y) {
   if (lineHeight <= 0) return -1;
   return (y - 4) / lineHeight - 1;

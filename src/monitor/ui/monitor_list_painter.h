@@ -11,6 +11,8 @@
 // the defaults a value wider than its column pushes the rest of the line to
 // the right; the view widens the columns to the values it shows.
 
+#include <QSize>
+
 #include "base/system_config.h"
 #include "draw/surface.h"
 #include "monitor/security_entry.h"
@@ -51,6 +53,11 @@ ListMetrics MeasureListMetrics(Surface& surface, const FontSpec& font = kListFon
 
 // Rows that fit a client area of `clientHeight` below the header.
 int ListRowCount(int clientHeight, int lineHeight);
+
+// The smallest client area that shows the header line and one row of the
+// symbol, time and close columns, with `barHeight` pixels under the row for
+// the horizontal scroll bar that a narrow list shows.
+QSize MonitorMinimumClientSize(const ListMetrics& metrics, const MonitorColumns& columns, int barHeight);
 
 // y of the texts of list row `row`; row -1 is the header line.
 inline int ListTextTop(int lineHeight, int row) { return (row + 1) * lineHeight + 4; }
