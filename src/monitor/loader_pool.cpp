@@ -102,6 +102,12 @@ void LoaderPool::ReportStep() {
   completedPasses_.store(0);
   const bool complete = throughHistory_.load() >= startable_.load();
   environment_.writeReports(store_);
+  const auto now = std::chrono::steady_clock::now();
+  if (reportPasses_.load() > 0)
+    lastPassMicros_.store(
+        std::chrono::duration_cast<std::chrono::microseconds>(now - lastReportStart_).count());
+  lastReportStart_ = now;
+  lastReportTime_.store(static_cast<std::int64_t>(clock().Now()));
   if (complete) completeReportPasses_.fetch_add(1);
   reportPasses_.fetch_add(1);
 }

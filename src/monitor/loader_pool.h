@@ -2,6 +2,9 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -97,6 +100,11 @@ class LoaderPool {
   // the whole list).
   int ReportPasses() const { return reportPasses_.load(); }
   int CompleteReportPasses() const { return completeReportPasses_.load(); }
+  // When the last reports were written (the loader clock's time; 0 before
+  // the first), and how long the pass they close took: the time since the
+  // reports before them (0 until there were two).
+  std::time_t LastReportTime() const { return static_cast<std::time_t>(lastReportTime_.load()); }
+  double LastPassSeconds() const { return static_cast<double>(lastPassMicros_.load()) / 1e6; }
 
   // Securities whose history load ended without their history (each load
   // that gave up counts once), and the first of them; false when none.
@@ -145,6 +153,9 @@ class LoaderPool {
   std::atomic<int> reportPasses_{0};
   std::atomic<int> completeReportPasses_{0};
   std::atomic<int> historyFailures_{0};
+  std::atomic<std::int64_t> lastReportTime_{0};
+  std::atomic<std::int64_t> lastPassMicros_{0};
+  std::chrono::steady_clock::time_point lastReportStart_{};  // under reportGate_
   mutable std::mutex failureLock_;
   HistoryFailure firstFailure_;  // under failureLock_; empty symbol: none yet
   std::mutex reportGate_;

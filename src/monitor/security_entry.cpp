@@ -64,9 +64,16 @@ SecurityData SecurityEntry::Snapshot() const {
   return data_;
 }
 
+void SecurityEntry::Snapshot(SecurityData& out, std::uint64_t& version) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  out = data_;
+  version = version_.load(std::memory_order_relaxed);
+}
+
 void SecurityEntry::Assign(const SecurityData& data) {
   std::lock_guard<std::mutex> hold(lock_);
   data_ = data;
+  version_.fetch_add(1, std::memory_order_release);
 }
 
 void SecurityEntry::PublishHistory(const SecurityData& data) {
@@ -77,6 +84,7 @@ void SecurityEntry::PublishHistory(const SecurityData& data) {
   data_.refreshBars = data.refreshBars;
   data_.bars = data.bars;
   data_.signalState = data.signalState;
+  version_.fetch_add(1, std::memory_order_release);
 }
 
 void SecurityEntry::PublishQuote(const SecurityData& data) {
@@ -84,6 +92,7 @@ void SecurityEntry::PublishQuote(const SecurityData& data) {
   data_.bars = data.bars;
   data_.quoteExtra1 = data.quoteExtra1;
   data_.quoteExtra2 = data.quoteExtra2;
+  version_.fetch_add(1, std::memory_order_release);
 }
 
 bool SecurityEntry::historyLoaded() const {
@@ -94,6 +103,7 @@ bool SecurityEntry::historyLoaded() const {
 void SecurityEntry::Clear() {
   std::lock_guard<std::mutex> hold(lock_);
   data_ = SecurityData{};
+  version_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -45,6 +46,13 @@ class SecurityEntry {
   // A copy taken under the lock: the entry wholly before or after an update.
   void Snapshot(SecurityData& out) const;
   SecurityData Snapshot() const;
+  // The copy with the version it was published as.
+  void Snapshot(SecurityData& out, std::uint64_t& version) const;
+
+  // Grows by one with every change of the record (Assign, either Publish,
+  // Clear); read without the lock, so a watcher can tell which entries
+  // changed without copying them.
+  std::uint64_t version() const { return version_.load(std::memory_order_acquire); }
 
   // Replaces the whole record, symbols included: list loading only, before
   // any loader thread runs.
@@ -65,6 +73,7 @@ class SecurityEntry {
  private:
   mutable std::mutex lock_;
   SecurityData data_;
+  std::atomic<std::uint64_t> version_{0};  // changed under lock_, after data_
 };
 
 }  // namespace velmora

@@ -2,8 +2,10 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "monitor/alert_center.h"
+#include "monitor/loader_pool.h"
 #include "monitor/security_store.h"
 
 namespace velmora {
@@ -14,7 +16,20 @@ struct WebOptions {
   int port = 0;                       // 0: a free port (tests); the bound one is port()
   std::string token;                  // required on any address but loopback; empty: none
   std::string folder = ".";           // where the reports and the local history files are
+  // The loader pool whose passes /api/health tells; null: the process's
+  // pool when the store is the process's, else no loader figures.
+  const LoaderPool* pool = nullptr;
+  int eventIntervalMs = 200;  // how often the event stream looks for changed rows
+  int pingSeconds = 15;       // a comment line on every event stream this often
 };
+
+// Whether `address` (as ParseWebListen gives it) is on this machine only:
+// 127.0.0.0/8, ::1, ::ffff:127.x.y.z or "localhost".
+bool IsLoopbackAddress(const std::string& address);
+
+// Whether two secrets are equal, in a time that depends on their lengths
+// only, never on where they first differ.
+bool SameSecret(std::string_view a, std::string_view b);
 
 // Reads "[ADDR:]PORT" ("8080", "0.0.0.0:8080", "[::1]:8080") into `out`;
 // false with a message in `error` for anything else.
@@ -32,6 +47,9 @@ class WebService {
 
   // The bound port once started.
   virtual int port() const = 0;
+
+  // Event streams open now.
+  virtual int eventClientCount() const = 0;
 
   // Stops serving and waits for the service's threads; open event streams
   // end. Called before the store and the alert center go away.
