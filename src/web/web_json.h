@@ -11,7 +11,8 @@
 
 namespace velmora {
 
-// JSON text pieces appended to `out`: a string with its quotes (invalid
+// JSON texts, written with nlohmann's JSON. Pieces appended to `out`: a
+// string with its quotes (invalid
 // UTF-8 bytes become U+FFFD, control characters \u escapes), a number in
 // the shortest form that reads back the same ("C" conventions whatever the
 // locale; NaN and infinities as null), an integer.

