@@ -5,11 +5,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
+#include "base/atomic_file.h"
 #include "base/system_config.h"
+#include "monitor/report_writer.h"
 #include "monitor/symbol_check.h"
 #include "quotes/provider_symbols.h"
 #include "web/row_texts.h"
@@ -32,9 +32,9 @@ constexpr int kMaxEventClients = 64;
 // A client whose socket takes nothing for this long is dropped.
 constexpr int kWriteTimeoutSeconds = 5;
 constexpr const char* kCookieName = "velmora_token";
-constexpr const char* kReportNames[] = {"Status.txt", "SecurityWithBuySignal.txt",
-                                        "SecurityWithSellSignal.txt", "SecurityWithTrendChangedUp.txt",
-                                        "SecurityWithTrendChangedDown.txt"};
+// The five reports are served by their names alone.
+constexpr const char* kReportNames[] = {kStatusReportFile, kBuyReportFile, kSellReportFile,
+                                        kTrendUpReportFile, kTrendDownReportFile};
 
 bool isApiPath(const std::string& path) { return path.rfind("/api/", 0) == 0 || path == "/api"; }
 
@@ -98,16 +98,6 @@ bool findPair(std::string_view text, char separator, std::string_view name, bool
     from = end + 1;
   }
   return false;
-}
-
-bool readWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return false;
-  out = text.str();
-  return true;
 }
 
 std::string loginPage(const char* message) {
@@ -473,7 +463,7 @@ void WebServiceImpl::report(const Request& req, Response& res) const {
   for (const char* known : kReportNames) {
     if (name != known) continue;
     std::string text;
-    if (!readWholeFile(options_.folder + "/" + known, text)) {
+    if (!ReadWholeFile(options_.folder + "/" + known, text)) {
       sendError(req, res, 404, "no report " + name + " yet");
       return;
     }
