@@ -1,12 +1,10 @@
 // velmora-monitor run as a service: the real program against the real
 // quote-standin, with its web view, its pass lines on a terminal and its
 // log rotating over a run.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
+#include <httplib.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,31 +43,13 @@ int freePort() {
 // The status code of GET `path` on 127.0.0.1:`port` (with `header` when
 // given); -1 when nothing answers.
 int httpStatus(int port, const std::string& path, const std::string& header = "") {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return -1;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  timeval limit{10, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-                              (header.empty() ? "" : header + "\r\n") + "Connection: close\r\n\r\n";
-  (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-  std::string answer;
-  char buffer[512];
-  while (answer.find("\r\n") == std::string::npos) {
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
-    answer.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  int status = -1;
-  return std::sscanf(answer.c_str(), "HTTP/1.%*d %d", &status) == 1 ? status : -1;
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(10, 0);
+  httplib::Headers headers;
+  if (const auto colon = header.find(": "); colon != std::string::npos)
+    headers.emplace(header.substr(0, colon), header.substr(colon + 2));
+  const httplib::Result res = client.Get(path.c_str(), headers);
+  return res ? res->status : -1;
 }
 
 // A monitor folder whose Config.ini points at `standin`, with `list`.

@@ -3,10 +3,8 @@
 // renders it. The table shows a row per listed security with the values
 // the JSON interface serves, blank cells for one whose history never
 // loads, and a quote that changes at the service reaches the page.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <httplib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,47 +53,11 @@ struct Answer {
 };
 
 Answer httpGet(int port, const std::string& path) {
-  Answer answer;
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return answer;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  timeval timeout{5, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return answer;
-  }
-  const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-  if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
-    ::close(fd);
-    return answer;
-  }
-  std::string raw;
-  char buffer[8192];
-  for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) raw.append(buffer, static_cast<size_t>(n));
-  ::close(fd);
-  if (raw.rfind("HTTP/1.", 0) != 0 || raw.size() < 12) return answer;
-  answer.status = std::atoi(raw.c_str() + 9);
-  const auto bodyAt = raw.find("\r\n\r\n");
-  if (bodyAt == std::string::npos) return answer;
-  answer.body = raw.substr(bodyAt + 4);
-  if (raw.substr(0, bodyAt).find("chunked") != std::string::npos) {
-    // Undo chunked transfer coding.
-    std::string plain;
-    std::string::size_type at = 0;
-    while (at < answer.body.size()) {
-      const std::size_t size = std::strtoul(answer.body.c_str() + at, nullptr, 16);
-      const auto data = answer.body.find("\r\n", at);
-      if (size == 0 || data == std::string::npos) break;
-      plain += answer.body.substr(data + 2, size);
-      at = data + 2 + size + 2;
-    }
-    answer.body = plain;
-  }
-  return answer;
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(5, 0);
+  const httplib::Result res = client.Get(path.c_str());
+  if (!res) return {};
+  return {res->status, res->body};
 }
 
 // The port of "velmora-monitor: web view at http://127.0.0.1:PORT/"; 0

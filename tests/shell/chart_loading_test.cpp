@@ -23,6 +23,7 @@
 #include "app/ui/velmora_app.h"
 #include "app/ui/velmora_view.h"
 #include "core/chart_dates.h"
+#include "shell/standin_clock.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/test_support.h"
 
@@ -30,15 +31,6 @@ namespace velmora {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Today at noon in New York, so that the service's history ends where the
-// sheet's default dates do.
-std::string noonToday() {
-  const CalendarDate today = TodayLocalDate();
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT12:00", today.year, today.month, today.day);
-  return text;
-}
 
 class ChartLoading : public ::testing::Test {
  protected:
@@ -52,7 +44,7 @@ class ChartLoading : public ::testing::Test {
   void SetUp() override {
     // MSFT never answers; IBM does.
     service_ = std::make_unique<test::StandinServer>(
-        std::vector<std::string>{"--now", noonToday(), "--fault", "MSFT=hang"});
+        std::vector<std::string>{"--now", test::NoonTodayInNewYork(), "--fault", "MSFT=hang"});
     ASSERT_TRUE(service_->ok());
     const std::string url = service_->baseUrl();
     test::WriteFile(folder_.file("Config.ini"),

@@ -28,6 +28,7 @@
 #include "core/chart_dates.h"
 #include "core/chart_window.h"
 #include "monitor/security_store.h"
+#include "shell/standin_clock.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/test_support.h"
 
@@ -41,15 +42,6 @@ constexpr QRgb kBackground = rgb(214, 214, 214);
 constexpr QRgb kBlack = rgb(0, 0, 0);
 constexpr QRgb kWhite = rgb(255, 255, 255);
 constexpr QRgb kRed = rgb(255, 0, 0);
-
-// "2026-12-07T12:00": today at noon in New York, so that the service's
-// history ends where the sheet's default dates do.
-std::string noonToday() {
-  const CalendarDate today = TodayLocalDate();
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT12:00", today.year, today.month, today.day);
-  return text;
-}
 
 class ChartWindowOpen : public ::testing::Test {
  protected:
@@ -66,7 +58,7 @@ class ChartWindowOpen : public ::testing::Test {
 
   void start(const std::string& list, bool loaderOn) {
     service_ = std::make_unique<StandinServer>(
-        std::vector<std::string>{"--now", noonToday(), "--fault", "NOSUCH=404"});
+        std::vector<std::string>{"--now", test::NoonTodayInNewYork(), "--fault", "NOSUCH=404"});
     ASSERT_TRUE(service_->ok());
     const std::string url = service_->baseUrl();
     WriteFile(folder_.file("Config.ini"), std::string("StartRealTimeQuoteLoader=") +
