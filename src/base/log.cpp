@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <shared_mutex>
+#include <vector>
 
 #include "base/app_identity.h"
 
@@ -70,6 +73,16 @@ std::FILE* openForLine(const std::string& name, std::size_t lineBytes) {
   return std::fopen(name.c_str(), "a");
 }
 
+struct Secrets {
+  std::shared_mutex lock;
+  std::vector<std::string> texts;
+};
+
+Secrets& secrets() {
+  static Secrets held;
+  return held;
+}
+
 void formatNow(const char* format, char* out, std::size_t size) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -90,6 +103,30 @@ const std::string& LogFileName() {
 
 std::string RotatedLogFileName(int n) { return LogFileName() + "." + std::to_string(n); }
 
+void AddLogSecret(std::string_view secret) {
+  constexpr std::size_t kShortest = 4;
+  if (secret.size() < kShortest) return;
+  Secrets& held = secrets();
+  std::unique_lock<std::shared_mutex> hold(held.lock);
+  for (const std::string& known : held.texts)
+    if (known == secret) return;
+  held.texts.emplace_back(secret);
+  // Longer secrets first, so one that contains another is masked whole.
+  std::sort(held.texts.begin(), held.texts.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+std::string MaskLogSecrets(std::string_view text) {
+  std::string out(text);
+  Secrets& held = secrets();
+  std::shared_lock<std::shared_mutex> hold(held.lock);
+  for (const std::string& secret : held.texts) {
+    for (std::size_t at = out.find(secret); at != std::string::npos; at = out.find(secret, at + 3))
+      out.replace(at, secret.size(), "***");
+  }
+  return out;
+}
+
 void SetLogMaxBytes(std::int64_t bytes) { maxBytes().store(bytes, std::memory_order_relaxed); }
 
 std::int64_t LogMaxBytes() { return maxBytes().load(std::memory_order_relaxed); }
@@ -100,7 +137,7 @@ void LogMessage(const char* text) {
   formatNow("%A %B %d %Y %H:%M:%S", stamp, sizeof stamp);
   std::string line = stamp;
   line += ": ";
-  line += text != nullptr ? text : "";
+  line += MaskLogSecrets(text != nullptr ? text : "");
   line += '\n';
   // One write per line: a process appending to the same file at the same
   // time never splits it.
@@ -124,12 +161,12 @@ void LogFormat(const char* format, ...) {
 void FatalExit(const char* text) {
   char stamp[128];
   formatNow("%H:%M:%S %A, %B %d, %Y", stamp, sizeof stamp);
-  const char* message = text != nullptr ? text : "";
+  const std::string message = MaskLogSecrets(text != nullptr ? text : "");
   std::string line = std::string(stamp) + ": " + message;
   LogMessage(line);
   // Whoever started the program learns why it ended, not only the log.
-  const std::size_t n = std::strlen(message);
-  std::fprintf(stderr, "%s: %s%s", program_invocation_short_name, message,
+  const std::size_t n = message.size();
+  std::fprintf(stderr, "%s: %s%s", program_invocation_short_name, message.c_str(),
                n > 0 && message[n - 1] == '\n' ? "" : "\n");
   std::fflush(stderr);
   std::_Exit(1);  // other threads may still run: no static destructors

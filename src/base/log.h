@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -35,6 +36,17 @@ inline constexpr std::int64_t kDefaultLogMaxBytes = std::int64_t{10} * 1024 * 10
 // Any thread may call these.
 void SetLogMaxBytes(std::int64_t bytes);
 std::int64_t LogMaxBytes();
+
+// Secrets the log never shows: every line LogMessage writes (and the line
+// FatalExit prints) has each text added here replaced by "***" wherever it
+// appears, whoever wrote the line (a provider's error text, a command's
+// output, a URL). Texts shorter than 4 characters are not added (they would
+// mask ordinary words). Any thread may call it; a secret stays for the
+// process's life.
+void AddLogSecret(std::string_view secret);
+
+// `text` with every added secret masked.
+std::string MaskLogSecrets(std::string_view text);
 
 // "<title>.log.N", the N-th rotated file.
 std::string RotatedLogFileName(int n);
