@@ -323,7 +323,7 @@ for n in $sizes; do
   done
 done
 
-# The table of the issue: one column per setting, then the bound of each
+# The summary table: one column per setting, then the bound of each
 # setting with a latency.
 echo
 header="| securities |"

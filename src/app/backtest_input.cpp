@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <system_error>
 
@@ -21,6 +22,30 @@ namespace fs = std::filesystem;
 bool sameFile(const fs::path& a, const std::string& b) {
   std::error_code ec;
   return !b.empty() && fs::equivalent(a, b, ec) && !ec;
+}
+
+// Which display symbols of the List.dat in `folder` are indices; empty when
+// the folder has no list.
+std::map<std::string, bool> listedIndexFlags(const std::string& folder) {
+  std::map<std::string, bool> flags;
+  const fs::path list = fs::path(folder) / kSecurityListFileName;
+  std::error_code ec;
+  if (!fs::is_regular_file(list, ec)) return flags;
+  auto store = std::make_unique<SecurityStore>();
+  const int count = ReadSecurityList(*store, list.string(), kRealTimeYahoo);
+  for (int i = 0; i < count; ++i) flags[store->entry(i).displaySymbol()] = store->entry(i).isIndex();
+  return flags;
+}
+
+// Without a list: a name beginning with '^', or a name the monitor gives a
+// renamed index's files (DJIA.csv for ^DJI, SP500.csv, NASDAQ.csv).
+bool namesAnIndex(const std::string& symbol) {
+  if (symbol[0] == '^') return true;
+  for (const char* index : {"^DJI", "^GSPC", "^IXIC"}) {
+    SecurityData data;
+    if (InitSecurityEntry(data, index, kRealTimeYahoo) && symbol == data.displaySymbol) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -61,9 +86,11 @@ bool ListFolderInputs(const std::string& folder, const std::string& skip, std::v
     return false;
   }
   std::sort(files.begin(), files.end());
+  const std::map<std::string, bool> listed = listedIndexFlags(folder);
   for (const fs::path& path : files) {
     const std::string symbol = path.stem().string();
-    inputs.push_back({symbol, path.string(), symbol[0] == '^'});
+    const auto known = listed.find(symbol);
+    inputs.push_back({symbol, path.string(), known != listed.end() ? known->second : namesAnIndex(symbol)});
   }
   return true;
 }

@@ -21,8 +21,10 @@ struct BacktestInput {
   bool isIndex = false;
 };
 
-// Every local history file (NAME.csv) of `folder`, by name; a name
-// beginning with '^' is an index. `skip` (when it names a file of the
+// Every local history file (NAME.csv) of `folder`, by name. Whether it is
+// an index comes from the List.dat beside the files when it lists NAME;
+// otherwise a name beginning with '^' is an index, and so are the names the
+// monitor gives the renamed indices' files (DJIA, SP500, NASDAQ). `skip` (when it names a file of the
 // folder, such as the program's own CSV output) is left out. False with
 // the reason in `problem` when the folder cannot be read.
 [[nodiscard]] bool ListFolderInputs(const std::string& folder, const std::string& skip,

@@ -5,17 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "app/headless_monitor.h"
+#include "base/atomic_file.h"
 #include "base/log.h"
-#include "base/system_config.h"
-#include "monitor/alert.h"
-#include "monitor/report_writer.h"
-#include "monitor/symbol_check.h"
-#include "quotes/provider_hub.h"
 
 namespace velmora {
 
@@ -31,20 +28,6 @@ bool isMkstempText(std::string_view text) {
     if (!letterOrDigit) return false;
   }
   return true;
-}
-
-bool endsWith(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-// A name the program writes through a temporary file in its folder.
-bool isWrittenName(std::string_view name) {
-  for (const char* fixed : {kStatusReportFile, kBuyReportFile, kSellReportFile, kTrendUpReportFile,
-                            kTrendDownReportFile, kConfigFileName, kProviderStateFileName, kAlertStateFile})
-    if (name == fixed) return true;
-  if (!endsWith(name, ".csv") && !endsWith(name, ".txt")) return false;
-  const std::string symbol(name.substr(0, name.size() - 4));
-  return IsFileSafeSymbol(symbol.c_str());
 }
 
 // Removes `path` when it is a regular file nobody holds locked.
@@ -64,9 +47,10 @@ bool removeUnlessHeld(const std::string& path) {
 bool IsStaleTemporaryName(std::string_view name) {
   const std::string_view probe = kWriteCheckPrefix;
   if (name.substr(0, probe.size()) == probe) return isMkstempText(name.substr(probe.size()));
-  if (name.size() < kRandomLength + 2) return false;
-  const std::size_t dot = name.size() - kRandomLength - 1;
-  return name[dot] == '.' && isMkstempText(name.substr(dot + 1)) && isWrittenName(name.substr(0, dot));
+  const std::string_view infix = kTemporaryInfix;
+  if (name.size() < 2 + infix.size() + kRandomLength || name[0] != '.') return false;
+  const std::size_t at = name.size() - kRandomLength - infix.size();
+  return name.substr(at, infix.size()) == infix && isMkstempText(name.substr(at + infix.size()));
 }
 
 int RemoveStaleTemporaryFiles(const std::string& folder) {
@@ -75,10 +59,14 @@ int RemoveStaleTemporaryFiles(const std::string& folder) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
     if (IsStaleTemporaryName(it->path().filename().string())) stale.push_back(it->path());
-  int removed = 0;
-  for (const fs::path& path : stale) removed += removeUnlessHeld(path.string()) ? 1 : 0;
-  if (removed > 0) LogFormat("Removed %d stale temporary file%s.", removed, removed == 1 ? "" : "s");
-  return removed;
+  std::sort(stale.begin(), stale.end());
+  std::vector<std::string> removed;
+  for (const fs::path& path : stale)
+    if (removeUnlessHeld(path.string())) removed.push_back(path.filename().string());
+  if (removed.empty()) return 0;
+  LogFormat("Removed %zu stale temporary file%s.", removed.size(), removed.size() == 1 ? "" : "s");
+  for (const std::string& name : removed) LogMessage("Removed the stale temporary file " + name + ".");
+  return static_cast<int>(removed.size());
 }
 
 }  // namespace velmora

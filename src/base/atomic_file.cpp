@@ -14,7 +14,7 @@ namespace {
 enum class Outcome { kWritten, kFailed, kTemporaryGone };
 
 Outcome writeOnce(const std::string& path, std::string_view content, bool durable) {
-  std::string tmp = path + kTemporarySuffixTemplate;
+  std::string tmp = TemporaryTemplateFor(path);
   const int fd = ::mkstemp(tmp.data());
   if (fd < 0) return Outcome::kFailed;
   // Locked until it has its final name: the start-up clean-up of stale
@@ -47,6 +47,12 @@ Outcome writeOnce(const std::string& path, std::string_view content, bool durabl
 }
 
 }  // namespace
+
+std::string TemporaryTemplateFor(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, nameAt) + "." + path.substr(nameAt) + kTemporaryInfix + "XXXXXX";
+}
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, bool durable) {
   // A temporary removed between its creation and its lock (a clean-up racing

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -193,7 +195,43 @@ void setDefault(SystemConfig& c, const Key& key) {
   }
 }
 
-void store(SystemConfig& c, const Key& key, const std::string& v) {
+std::string lowerTrimmed(const std::string& v) {
+  const std::size_t first = v.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  const std::size_t last = v.find_last_not_of(" \t");
+  std::string out = v.substr(first, last - first + 1);
+  for (char& ch : out)
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  return out;
+}
+
+// A switch reads "Yes" or "No" as the program writes it, and also 1/0,
+// true/false and on/off in any case; any other value containing "Yes" is on
+// (older files wrote words after it). -1: none of these.
+int readSwitch(const std::string& v) {
+  const std::string word = lowerTrimmed(v);
+  for (const char* on : {"yes", "1", "true", "on"})
+    if (word == on) return 1;
+  for (const char* off : {"no", "0", "false", "off"})
+    if (word == off) return 0;
+  return has(v, "Yes") ? 1 : -1;
+}
+
+bool startsWithInteger(const std::string& v) {
+  std::size_t i = v.find_first_not_of(" \t");
+  if (i != std::string::npos && (v[i] == '+' || v[i] == '-')) ++i;
+  return i != std::string::npos && i < v.size() && v[i] >= '0' && v[i] <= '9';
+}
+
+bool startsWithNumber(const std::string& v) {
+  char* end = nullptr;
+  (void)std::strtod(v.c_str(), &end);
+  return end != v.c_str();
+}
+
+// Stores the value of `key`; false when it could not be read (the value
+// then reads as 0, or as off, as the program always read such values).
+bool store(SystemConfig& c, const Key& key, const std::string& v) {
   switch (key.kind) {
     case Kind::kText:
     case Kind::kUrl:
@@ -202,13 +240,15 @@ void store(SystemConfig& c, const Key& key, const std::string& v) {
       break;
     case Kind::kInt:
       c.*key.integer = std::atoi(v.c_str());
-      break;
+      return startsWithInteger(v);
     case Kind::kDouble:
       c.*key.number = std::atof(v.c_str());
-      break;
-    case Kind::kFlag:
-      c.*key.integer = has(v, "Yes") ? 1 : 0;
-      break;
+      return startsWithNumber(v);
+    case Kind::kFlag: {
+      const int on = readSwitch(v);
+      c.*key.integer = on == 1 ? 1 : 0;
+      return on >= 0;
+    }
     case Kind::kRealTimeServer:
       if (has(v, "MyTrack"))
         c.*key.integer = kRealTimeMyTrack;
@@ -224,6 +264,7 @@ void store(SystemConfig& c, const Key& key, const std::string& v) {
         c.*key.integer = kHistoryEdreyfus;
       break;
   }
+  return true;
 }
 
 // "Key=value" with the current value, as the writer puts it.
@@ -256,18 +297,29 @@ bool atDefault(const SystemConfig& c, const Key& key) {
                              : formatLine(c, key) == formatLine(defaults, key);
 }
 
-// Editors on many systems start a UTF-8 file with a byte-order mark; it is
-// not part of the first key.
-void skipByteOrderMark(std::FILE* f) {
-  unsigned char head[3] = {};
-  const std::size_t n = std::fread(head, 1, sizeof head, f);
-  if (n == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) return;
-  std::rewind(f);
+// What a line that could not be used says in the log, or "" for a line
+// that is fine (or blank, or a comment starting with '#' or ';').
+std::string applyLine(SystemConfig& config, const std::string& line) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos || line[first] == '#' || line[first] == ';') return std::string();
+  const Key* key = keyOf(line);
+  if (key == nullptr) return "\"" + line + "\" names no setting; the line is ignored.";
+  if (store(config, *key, line.substr(std::strlen(key->name)))) return std::string();
+  switch (key->kind) {
+    case Kind::kFlag:
+      return "\"" + line + "\" is not Yes or No; read as No.";
+    default:
+      return "\"" + line + "\" is not a number; read as 0.";
+  }
 }
 
-void applyLine(SystemConfig& config, const std::string& line) {
-  if (line.empty()) return;
-  if (const Key* key = keyOf(line)) store(config, *key, line.substr(std::strlen(key->name)));
+// Each problem of a file is logged once however often the file is read
+// (start-up reads it more than once).
+void logOnce(const std::string& text) {
+  static std::mutex lock;
+  static std::set<std::string> logged;
+  std::lock_guard<std::mutex> hold(lock);
+  if (logged.insert(text).second) LogMessage(text);
 }
 
 // The lines of an existing file: ended by CR, LF or CR LF (a file edited on
@@ -290,6 +342,29 @@ std::vector<std::string> splitLines(std::string_view text) {
   return lines;
 }
 
+// The line end most lines of `text` have (CR LF, LF or CR), so a save keeps
+// the file as its editor wrote it; CR LF for a file of one line without one.
+const char* lineEndOf(std::string_view text) {
+  int crlf = 0;
+  int lf = 0;
+  int cr = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++lf;
+    } else if (text[i] == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') {
+        ++crlf;
+        ++i;
+      } else {
+        ++cr;
+      }
+    }
+  }
+  if (lf > crlf && lf >= cr) return "\n";
+  if (cr > crlf && cr > lf) return "\r";
+  return "\r\n";
+}
+
 int loadShared(const int& field) {
   return std::atomic_ref<int>(const_cast<int&>(field)).load(std::memory_order_relaxed);
 }
@@ -298,6 +373,29 @@ int loadShared(const int& field) {
 int effective(const SystemConfig& config, int SystemConfig::*field) {
   const Key& key = keyOfField(field);
   return std::clamp(loadShared(config.*field), key.low, key.high);
+}
+
+// Defaults, then every line of the file, whatever ends its lines (CR LF, LF
+// or CR; the last line counts without an end). A line longer than 255
+// characters is cut there. `report` logs, once each, the lines that name
+// no setting or hold a value that cannot be read, with their numbers.
+bool readConfig(SystemConfig& config, const std::string& path, bool report) {
+  SetConfigDefaults(config);
+  std::string text;
+  if (!ReadWholeFile(path, text)) {
+    // A file that exists but cannot be read is no missing file: say so.
+    if (report && !text.empty()) logOnce(path + ": can not be read to its end; the rest keeps its defaults.");
+    if (text.empty()) return false;
+  }
+  int number = 0;
+  for (std::string line : splitLines(text)) {
+    ++number;
+    if (line.size() > kLineCapacity) line.resize(kLineCapacity);
+    const std::string problem = applyLine(config, line);
+    if (report && !problem.empty()) logOnce(path + " line " + std::to_string(number) + ": " + problem);
+  }
+  applyEditorDefault(config);
+  return true;
 }
 
 }  // namespace
@@ -319,29 +417,7 @@ void SetConfigDefaults(SystemConfig& config) {
   applyEditorDefault(config);
 }
 
-bool ReadConfig(SystemConfig& config, const std::string& path) {
-  SetConfigDefaults(config);
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  skipByteOrderMark(f);
-  // LF is dropped wherever it stands; CR ends a line; text after the last CR
-  // is never used. The line buffer holds 255 characters: longer lines are cut.
-  std::string line;
-  line.reserve(kLineCapacity);
-  int ch;
-  while ((ch = std::fgetc(f)) != EOF) {
-    if (ch == '\n') continue;
-    if (ch == '\r') {
-      applyLine(config, line);
-      line.clear();
-      continue;
-    }
-    if (line.size() < kLineCapacity) line.push_back(static_cast<char>(ch));
-  }
-  std::fclose(f);
-  applyEditorDefault(config);
-  return true;
-}
+bool ReadConfig(SystemConfig& config, const std::string& path) { return readConfig(config, path, true); }
 
 std::string FormatConfig(const SystemConfig& config) {
   std::string text;
@@ -355,6 +431,7 @@ std::string FormatConfig(const SystemConfig& config) {
 }
 
 std::string MergeConfig(std::string_view existing, const SystemConfig& config) {
+  const char* const end = lineEndOf(existing);
   std::vector<const Key*> written;
   std::string text;
   for (const std::string& line : splitLines(existing)) {
@@ -365,13 +442,13 @@ std::string MergeConfig(std::string_view existing, const SystemConfig& config) {
     } else {
       text += line;
     }
-    text += "\r\n";
+    text += end;
   }
   for (const Key& key : kKeys) {
     if (key.written == Written::kNever || std::find(written.begin(), written.end(), &key) != written.end())
       continue;
     if (key.written == Written::kIfChanged && atDefault(config, key)) continue;
-    text += formatLine(config, key) + "\r\n";
+    text += formatLine(config, key) + end;
   }
   return text;
 }
@@ -419,7 +496,7 @@ void ApplyLogSizeSetting(const SystemConfig& config) {
 
 void ApplyConfiguredLogSize() {
   SystemConfig settings;
-  (void)ReadConfig(settings);  // no file: the default limit
+  (void)readConfig(settings, kConfigFileName, false);  // no file: the default limit; the start-up reports
   ApplyLogSizeSetting(settings);
 }
 

@@ -79,12 +79,17 @@ inline constexpr const char* kConfigFileName = "Config.ini";
 void SetConfigDefaults(SystemConfig& config);
 
 // Defaults, then the file; false when it cannot be opened (defaults stay).
+// Lines end at CR LF, LF or CR. Switches read Yes/No, 1/0, true/false or
+// on/off in any case (and are written Yes/No). A line that names no setting,
+// or a value that cannot be read, is logged once with its line number;
+// blank lines and comments ('#' or ';' first) are not.
 [[nodiscard]] bool ReadConfig(SystemConfig& config, const std::string& path = kConfigFileName);
 
 // Saves the settings through a temporary file in the same folder renamed
 // over the old one, so a failed save never loses it. A new file gets the
 // 23-line CRLF text; an existing one keeps every line the writer does not
-// own, in place, and gets the current value on each line it owns.
+// own, in place, and gets the current value on each line it owns, every
+// line ended as most of its lines were (LF for a file from a Linux editor).
 [[nodiscard]] bool WriteConfig(const SystemConfig& config, const std::string& path = kConfigFileName);
 
 // The text of a new file.

@@ -6,6 +6,7 @@
 namespace velmora {
 
 std::string QuoteFailureReason(int code) {
+  if (code == kQuoteFailed) return "its answer held no quote record that could be read (Failed)";
   const char* text = QuoteResultText(code);
   if (text[0] != '\0') return text;
   if (code == kQuoteLocalFailure) return "could not reach the quote service";

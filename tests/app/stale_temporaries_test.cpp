@@ -34,30 +34,22 @@ std::vector<std::string> logTexts() {
   return texts;
 }
 
-TEST(StaleTemporaryName, OnlyTheProgramsOwnMkstempNames) {
+TEST(StaleTemporaryName, OnlyTheProgramsOwnTemporaryNames) {
   for (const char* name :
-       {"Status.txt.Ab3xYz", "SecurityWithBuySignal.txt.000000", "SecurityWithSellSignal.txt.zzzzzz",
-        "SecurityWithTrendChangedUp.txt.a1B2c3", "SecurityWithTrendChangedDown.txt.QWERTY",
-        "Config.ini.x9Y8z7", "MSFT.csv.k2LmN0", "MSFT.txt.k2LmN0", "^DJI.csv.abcdef", "0001.HK.txt.Zz09aA",
-        ".velmora-write-check-a1b2C3"})
+       {".Status.txt.velmora-tmp-Ab3xYz", ".Config.ini.velmora-tmp-x9Y8z7", ".MSFT.csv.velmora-tmp-k2LmN0",
+        ".^DJI.csv.velmora-tmp-abcdef", ".Velmora.state.velmora-tmp-000000", ".velmora-write-check-a1b2C3"})
     EXPECT_TRUE(IsStaleTemporaryName(name)) << name;
 
-  for (const char* name : {"Status.txt",             // the report itself
-                           "MSFT.csv",               // a local history file
-                           "Status.txt.Ab3xY",       // five characters
-                           "Status.txt.Ab3xYzz",     // seven
-                           "Status.txt.Ab-xYz",      // not mkstemp's alphabet
-                           "Status.txt_Ab3xYz",      // no dot
-                           "Status.txt.Ab3xYz.bak",  // something after it
-                           "List.dat.Ab3xYz",        // never written by the program
-                           "Trevanta Software.log.Ab3xYz",
-                           "MSFT.xls.Ab3xYz",             // not a file it writes
-                           "a..b.csv.Ab3xYz",             // a symbol it refuses to write
-                           ".csv.Ab3xYz",                 // no symbol
-                           "config.ini.Ab3xYz",           // letter case counts
-                           "aaa1B2c3.tmp",                // the HTTP client's files are not these
-                           ".velmora-write-check-a1b2C",  // five characters
-                           "velmora-write-check-a1b2C3", "Ab3xYz", ""})
+  for (const char* name : {"Status.txt",         // the report itself
+                           "Status.txt.Ab3xYz",  // a name a person gives a backup
+                           "Config.ini.backup", "Status.txt.201226", "MSFT.csv.backup",
+                           "Status.txt.velmora-tmp-Ab3xYz",         // no leading dot
+                           ".Status.txt.velmora-tmp-Ab3xY",         // five characters
+                           ".Status.txt.velmora-tmp-Ab3xYzz",       // seven
+                           ".Status.txt.velmora-tmp-Ab-xYz",        // not mkstemp's alphabet
+                           ".Status.txt.velmora-tmp-Ab3xYz~",       // something after it
+                           "..velmora-tmp-Ab3xYz", "aaa1B2c3.tmp",  // the HTTP client's files are not these
+                           ".velmora-write-check-a1b2C", "velmora-write-check-a1b2C3", ""})
     EXPECT_FALSE(IsStaleTemporaryName(name)) << name;
 }
 
@@ -68,24 +60,26 @@ class StaleTemporaries : public ::testing::Test {
 };
 
 TEST_F(StaleTemporaries, StartRemovesLeftoversLogsThemAndKeepsEverythingElse) {
-  const std::vector<std::string> stale = {"Status.txt.Ab3xYz", "MSFT.csv.k2LmN0", "MSFT.txt.P0o9I8",
-                                          "Config.ini.x9Y8z7"};
-  const std::vector<std::string> kept = {
-      "Status.txt",       "MSFT.csv",        "List.dat", "notes.txt",          "MSFT.csv.bak.1",
-      "Status.txt.Ab3xY", "List.dat.Ab3xYz", "aab1.tmp", "Config.ini.x9Y8z7~", "SP500.csv.abc-de"};
+  const std::vector<std::string> stale = {".Status.txt.velmora-tmp-Ab3xYz", ".MSFT.csv.velmora-tmp-k2LmN0"};
+  // The user's own copies, whatever they look like, and files of the old
+  // temporary pattern, which can not be told from them.
+  const std::vector<std::string> kept = {"Status.txt",        "MSFT.csv",        "List.dat",
+                                         "notes.txt",         "MSFT.csv.bak.1",  "Config.ini.backup",
+                                         "Status.txt.201226", "MSFT.csv.backup", "notes.txt.backup",
+                                         "Status.txt.Ab3xYz", "aab1.tmp"};
   for (const auto& name : stale) WriteFile(name, "half-written");
   for (const auto& name : kept) WriteFile(name, "mine");
-  std::filesystem::create_directory("IBM.csv.Qw3rTy");  // never a folder of ours
+  std::filesystem::create_directory(".IBM.csv.velmora-tmp-Qw3rTy");  // never a folder of ours
 
   StartProcess();
 
   for (const auto& name : stale) EXPECT_FALSE(FileExists(name)) << name;
   for (const auto& name : kept) EXPECT_EQ(ReadFile(name), "mine") << name;
-  EXPECT_TRUE(std::filesystem::is_directory("IBM.csv.Qw3rTy"));
-  const auto log = logTexts();
-  ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(log[0], "Trevanta Software started.");
-  EXPECT_EQ(log[1], "Removed 4 stale temporary files.");
+  EXPECT_TRUE(std::filesystem::is_directory(".IBM.csv.velmora-tmp-Qw3rTy"));
+  EXPECT_EQ(logTexts(),
+            (std::vector<std::string>{"Trevanta Software started.", "Removed 2 stale temporary files.",
+                                      "Removed the stale temporary file .MSFT.csv.velmora-tmp-k2LmN0.",
+                                      "Removed the stale temporary file .Status.txt.velmora-tmp-Ab3xYz."}));
 
   // A clean folder: nothing removed, nothing more logged than the start.
   std::filesystem::remove("Trevanta Software.log");
@@ -95,26 +89,29 @@ TEST_F(StaleTemporaries, StartRemovesLeftoversLogsThemAndKeepsEverythingElse) {
 
 TEST_F(StaleTemporaries, OneIsCountedAloneAndASymlinkIsLeftAlone) {
   WriteFile("target", "keep");
-  std::filesystem::create_symlink("target", "IBM.txt.Zx81Qa");
-  WriteFile("Status.txt.Ab3xYz", "");
+  std::filesystem::create_symlink("target", ".IBM.txt.velmora-tmp-Zx81Qa");
+  WriteFile(".Status.txt.velmora-tmp-Ab3xYz", "");
   EXPECT_EQ(RemoveStaleTemporaryFiles(), 1);
-  EXPECT_TRUE(std::filesystem::is_symlink("IBM.txt.Zx81Qa"));
+  EXPECT_TRUE(std::filesystem::is_symlink(".IBM.txt.velmora-tmp-Zx81Qa"));
   EXPECT_EQ(ReadFile("target"), "keep");
-  EXPECT_EQ(logTexts(), std::vector<std::string>{"Removed 1 stale temporary file."});
+  EXPECT_EQ(logTexts(),
+            (std::vector<std::string>{"Removed 1 stale temporary file.",
+                                      "Removed the stale temporary file .Status.txt.velmora-tmp-Ab3xYz."}));
 }
 
 // Another program writing in the same folder holds its temporary file locked
 // until the rename; the clean-up must not take it away from under it.
 TEST_F(StaleTemporaries, AFileBeingWrittenIsLeftAlone) {
-  WriteFile("Status.txt.Ab3xYz", "in progress");
-  const int fd = ::open("Status.txt.Ab3xYz", O_RDONLY | O_CLOEXEC);
+  const char* name = ".Status.txt.velmora-tmp-Ab3xYz";
+  WriteFile(name, "in progress");
+  const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::flock(fd, LOCK_EX), 0);
   EXPECT_EQ(RemoveStaleTemporaryFiles(), 0);
-  EXPECT_TRUE(FileExists("Status.txt.Ab3xYz"));
+  EXPECT_TRUE(FileExists(name));
   ::close(fd);
   EXPECT_EQ(RemoveStaleTemporaryFiles(), 1);
-  EXPECT_FALSE(FileExists("Status.txt.Ab3xYz"));
+  EXPECT_FALSE(FileExists(name));
 }
 
 TEST_F(StaleTemporaries, AnAtomicWriteLeavesNothingToCleanUp) {

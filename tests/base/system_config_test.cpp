@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/log_lines.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -30,6 +31,7 @@ class ConfigTest : public ::testing::Test {
     return c;
   }
   TempFolder folder;
+  test::ScopedCurrentDir here{folder.path()};  // the log of the reads
 };
 
 TEST_F(ConfigTest, DefaultsPointAtTheStandinService) {
@@ -55,19 +57,51 @@ TEST_F(ConfigTest, MissingFileKeepsDefaults) {
   EXPECT_EQ(c.ShowMA, 1);
 }
 
-TEST_F(ConfigTest, OnlyLinesEndedByCarriageReturnCount) {
-  EXPECT_EQ(readText("ShowVolume=No\r").ShowVolume, 0);
-  SystemConfig c = readText("ShowVolume=No");
-  EXPECT_EQ(c.ShowVolume, 1);
-  EXPECT_EQ(c.ShowMA, 1);
-  EXPECT_EQ(readText("ShowVolume=No\n").ShowVolume, 1);  // LF alone ends nothing
+TEST_F(ConfigTest, LinesEndAtAnyLineEndAndSwitchesReadTheUsualWords) {
+  for (const char* text : {"ShowVolume=No\r", "ShowVolume=No", "ShowVolume=No\n", "ShowVolume=No\r\n",
+                           "ShowMA=Yes\r\nShowVolume=No", "ShowMA=Yes\nShowVolume=No\n"}) {
+    SystemConfig c = readText(text);
+    EXPECT_EQ(c.ShowVolume, 0) << text;
+    EXPECT_EQ(c.ShowMA, 1) << text;
+  }
   EXPECT_EQ(readText("ThreadLoadQuoteNum=4\n\r").ThreadLoadQuoteNum, 4);
-  EXPECT_EQ(readText("Thread\nLoadQuoteNum=5\r").ThreadLoadQuoteNum, 5);  // LF dropped anywhere
+  EXPECT_EQ(readText("QuoteInterval=7\rThreadLoadQuoteNum=3\n").QuoteInterval, 7);
+  struct Case {
+    const char* value;
+    int on;
+  };
+  for (const Case& k : {Case{"Yes", 1}, Case{"yes", 1}, Case{"1", 1}, Case{"TRUE", 1}, Case{" on ", 1},
+                        Case{"No", 0}, Case{"0", 0}, Case{"false", 0}, Case{"Off", 0}}) {
+    EXPECT_EQ(readText(std::string("ShowVolume=") + (k.on ? "No" : "Yes") + "\nShowVolume=" + k.value + "\n")
+                  .ShowVolume,
+              k.on)
+        << k.value;
+  }
+}
+
+TEST_F(ConfigTest, LinesThatCanNotBeUsedAreLoggedOnceWithTheirNumbers) {
+  const std::string text =
+      "# my settings\n"
+      "\n"
+      "ShowVolume=perhaps\n"
+      "ThreadLoadQuoteNum=four\n"
+      "Colour=blue\n"
+      "ShowMA=No\n";
+  SystemConfig c = readText(text);
+  EXPECT_EQ(c.ShowVolume, 0);
+  EXPECT_EQ(c.ThreadLoadQuoteNum, 0);
+  EXPECT_EQ(c.ShowMA, 0);
+  (void)readText(text);  // start-up reads the file more than once
+  const std::string path = folder.file("Config.ini");
+  EXPECT_EQ(test::LogCountOf(path + " line 3: \"ShowVolume=perhaps\" is not Yes or No; read as No."), 1);
+  EXPECT_EQ(test::LogCountOf(path + " line 4: \"ThreadLoadQuoteNum=four\" is not a number; read as 0."), 1);
+  EXPECT_EQ(test::LogCountOf(path + " line 5: \"Colour=blue\" names no setting; the line is ignored."), 1);
+  EXPECT_EQ(test::LogTexts().size(), 3u);  // comments and blank lines are no problem
 }
 
 TEST_F(ConfigTest, FlagsAndEnumerationsByContainedWords) {
   SystemConfig c = readText(
-      "StartRealTimeQuoteLoader=yes\r"
+      "StartRealTimeQuoteLoader=maybe\r"
       "ShowMA=Yes and more\r"
       "ShowBS=No Yes\r"
       "RealTimeQuoteServer=MyTrack\r"
@@ -202,7 +236,7 @@ TEST_F(ConfigTest, SaveKeepsLinesItDoesNotOwnAndUpdatesItsOwnInPlace) {
 
 TEST_F(ConfigTest, AddressesChangedInMemoryAreSavedAndOtherLineEndsAreKept) {
   // Lines ended by LF alone (an editor on this system) or by nothing at the
-  // very end are kept as lines, not merged or dropped.
+  // very end are kept as lines, not merged or dropped, and keep LF.
   WriteFile(folder.file("Config.ini"), "ShowMA=No\nKeepMe=1\nShowRSI=No");
   SystemConfig c;
   SetConfigDefaults(c);
@@ -210,9 +244,10 @@ TEST_F(ConfigTest, AddressesChangedInMemoryAreSavedAndOtherLineEndsAreKept) {
   c.YahooRealTimeQuoteSpreadSheetURL = "http://quotes.example:9000/d/quotes.csv";
   ASSERT_TRUE(WriteConfig(c, folder.file("Config.ini")));
   const std::string text = ReadFile(folder.file("Config.ini"));
-  EXPECT_EQ(text.substr(0, 34), "ShowMA=No\r\nKeepMe=1\r\nShowRSI=Yes\r\n");
-  EXPECT_NE(text.find("\r\nYahooRealTimeQuoteSpreadSheetURL=http://quotes.example:9000/d/quotes.csv\r\n"),
+  EXPECT_EQ(text.substr(0, 31), "ShowMA=No\nKeepMe=1\nShowRSI=Yes\n");
+  EXPECT_NE(text.find("\nYahooRealTimeQuoteSpreadSheetURL=http://quotes.example:9000/d/quotes.csv\n"),
             std::string::npos);
+  EXPECT_EQ(text.find('\r'), std::string::npos);
   // Addresses still at their defaults are not added to a file that never had them.
   EXPECT_EQ(text.find("YahooHistoryQuoteURL="), std::string::npos);
   SystemConfig back;
@@ -317,7 +352,7 @@ TEST_F(ConfigTest, BacktestSwitchIsWrittenOnlyWhenOn) {
   EXPECT_EQ(std::count(fresh.begin(), fresh.end(), '\n'), 23);
 
   EXPECT_EQ(readText("bCheckBacktest=Yes\r").bCheckBacktest, 1);
-  EXPECT_EQ(readText("bCheckBacktest=yes\r").bCheckBacktest, 0);
+  EXPECT_EQ(readText("bCheckBacktest=maybe\r").bCheckBacktest, 0);
 
   std::filesystem::remove(folder.file("Config.ini"));
   c.bCheckBacktest = 1;

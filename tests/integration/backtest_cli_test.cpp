@@ -173,9 +173,20 @@ TEST_F(LoadedListThreads, BacktestOfListDatMatchesAnalyzeFileByFile) {
     EXPECT_FALSE(fromList.empty()) << symbol;
   }
 
-  // One thread gives the same table.
+  // One thread gives the same table, and so does the folder of files, which
+  // knows DJIA.csv for an index from the list beside it, and without one
+  // from its name.
   const std::string first = ReadFile(folder_->file("Backtest.txt"));
   ASSERT_EQ(run("velmora-backtest", {"--short", "--threads", "1"}, folder_->path()).status, 0);
+  EXPECT_EQ(ReadFile(folder_->file("Backtest.txt")), first);
+  TempFolder elsewhere;
+  const std::vector<std::string> folderMode{"--short", "--csv", csv, folder_->path()};
+  ASSERT_EQ(run("velmora-backtest", folderMode, elsewhere.path()).status, 0);
+  EXPECT_EQ(ReadFile(elsewhere.file("Backtest.txt")), first);
+  for (const char* symbol : {"MSFT", "IBM", "DJIA", "ORCL"})
+    WriteFile(elsewhere.file(std::string(symbol) + ".csv"),
+              ReadFile(folder_->file(std::string(symbol) + ".csv")));
+  ASSERT_EQ(run("velmora-backtest", {"--short", elsewhere.path()}, folder_->path()).status, 0);
   EXPECT_EQ(ReadFile(folder_->file("Backtest.txt")), first);
 }
 

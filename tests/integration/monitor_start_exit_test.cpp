@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -38,9 +40,13 @@ TEST_P(MonitorStartExit, LogsStartAndFinishAndDeletesOnlyTemporaryFiles) {
   WriteFile(folder.file("Config.ini"), "StartRealTimeQuoteLoader=No\r");
   for (const char* name : {"aaa1.tmp", "aaaB2.tmp", "aab1.tmp", "aaa1.txt", "xaaa1.tmp"})
     WriteFile(folder.file(name), "x");
-  // What writes killed before their rename leave behind goes at start.
-  for (const char* name : {"Status.txt.Ab3xYz", "IBM.csv.k2LmN0", "Status.txt.bak", "notes"})
-    WriteFile(folder.file(name), "x");
+  // What writes killed before their rename leave behind goes at start; the
+  // user's own copies stay, whatever their names.
+  const std::vector<std::string> stale = {".Status.txt.velmora-tmp-Ab3xYz", ".IBM.csv.velmora-tmp-k2LmN0"};
+  const std::vector<std::string> kept = {"Config.ini.backup", "Status.txt.201226", "MSFT.csv.backup",
+                                         "notes.txt.backup",  "Status.txt.Ab3xYz", "notes"};
+  for (const auto& name : stale) WriteFile(folder.file(name), "x");
+  for (const auto& name : kept) WriteFile(folder.file(name), "x");
 
   ChildProcess monitor({BinPath("velmora-monitor")}, folder.path());
   ASSERT_TRUE(monitor.started());
@@ -53,15 +59,15 @@ TEST_P(MonitorStartExit, LogsStartAndFinishAndDeletesOnlyTemporaryFiles) {
   EXPECT_TRUE(FileExists(folder.file("aab1.tmp")));
   EXPECT_TRUE(FileExists(folder.file("aaa1.txt")));
   EXPECT_TRUE(FileExists(folder.file("xaaa1.tmp")));
-  EXPECT_FALSE(FileExists(folder.file("Status.txt.Ab3xYz")));
-  EXPECT_FALSE(FileExists(folder.file("IBM.csv.k2LmN0")));
-  EXPECT_TRUE(FileExists(folder.file("Status.txt.bak")));
-  EXPECT_TRUE(FileExists(folder.file("notes")));
+  for (const auto& name : stale) EXPECT_FALSE(FileExists(folder.file(name))) << name;
+  for (const auto& name : kept) EXPECT_EQ(ReadFile(folder.file(name)), "x") << name;
 
   const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
-  ASSERT_GE(lines.size(), 2u);
+  ASSERT_GE(lines.size(), 4u);
   EXPECT_NE(lines.front().find(": Trevanta Software started."), std::string::npos);
   EXPECT_NE(lines[1].find(": Removed 2 stale temporary files."), std::string::npos);
+  EXPECT_NE(lines[2].find(": Removed the stale temporary file .IBM.csv.velmora-tmp-k2LmN0."),
+            std::string::npos);
   EXPECT_NE(lines.back().find(": Trevanta Software finished."), std::string::npos);
 }
 

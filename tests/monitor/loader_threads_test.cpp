@@ -147,6 +147,9 @@ TEST_F(LoaderThreads, ThreeFailedSecuritiesEndTheirThreadWhileTheOthersGoOn) {
   EXPECT_EQ(service_.historyCalls("S08"), 0);   // the rest of its share is given up
   EXPECT_EQ(service_.realTimeCalls("S00"), 1);  // only its history quote
   EXPECT_EQ(LogIndexOf("Thread 2 ceased."), -1);
+  HistoryFailure firstFailure;
+  ASSERT_TRUE(pool.FirstHistoryFailure(firstFailure));
+  EXPECT_EQ(firstFailure.reason, "its answer held no quote record that could be read (Failed)");
 
   LoaderStatistics s = CollectLoaderStatistics(pool, 20);
   EXPECT_EQ(s.activeCount, 1);
@@ -369,9 +372,12 @@ TEST(LoaderReadersThreads, ReportsAndReadersSeeEachEntryWholeWhileThreadsWrite) 
 
   int torn = 0;
   int checked = 0;
-  const auto until = std::chrono::steady_clock::now() + 400ms;
+  // Reads for 400 ms at least, and on until some history is in (a busy
+  // machine may take longer to load the first).
+  const auto start = std::chrono::steady_clock::now();
   SecurityData copy;
-  while (std::chrono::steady_clock::now() < until) {
+  while (std::chrono::steady_clock::now() < start + 400ms ||
+         (checked == 0 && std::chrono::steady_clock::now() < start + 60s)) {
     for (int i = 0; i < store.count(); ++i) {
       ASSERT_TRUE(store.Read(i, copy));
       if (!copy.historyLoaded) continue;
