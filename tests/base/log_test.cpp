@@ -37,6 +37,23 @@ TEST(Log, LineFormatAndFileName) {
   EXPECT_EQ(m.suffix().str(), "Symbol XYZ not found.");
 }
 
+// Secrets stay for the process's life: these are unlike any other test's.
+TEST(Log, EverySecretIsMaskedWhereverItStands) {
+  TempFolder folder;
+  ScopedCurrentDir here(folder.path());
+  AddLogSecret("abc");  // too short to mask without masking words
+  AddLogSecret("sekret-123");
+  AddLogSecret("sekret-123-long");
+  AddLogSecret("sekret-123");
+  EXPECT_EQ(MaskLogSecrets("the key sekret-123 may not; abc"), "the key *** may not; abc");
+  EXPECT_EQ(MaskLogSecrets("token=sekret-123-long&x=sekret-123sekret-123"), "token=***&x=******");
+  LogFormat("Tiingo ECHO: bad data (detail: Error: the key %s may not ask for this).", "sekret-123");
+  const auto lines = SplitLines(ReadFile(folder.file("Trevanta Software.log")));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].find("sekret"), std::string::npos);
+  EXPECT_NE(lines[0].find("the key *** may not"), std::string::npos);
+}
+
 TEST(Log, UnwritableLogLosesTheLineAndGoesOn) {
   TempFolder folder;
   ScopedCurrentDir here(folder.path());
