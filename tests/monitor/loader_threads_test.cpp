@@ -253,7 +253,7 @@ TEST_F(LoaderThreads, StopWakesASleepingThreadAtOnce) {
   ASSERT_TRUE(WaitUntil([&] { return LogIndexOf("Thread 1 is sleeping 600 seconds......") >= 0; }));
   const auto before = std::chrono::steady_clock::now();
   pool.StopLoaderThreads();
-  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 10s);  // not the 600 s sleep
 }
 
 // A symbol whose service never answers holds its own thread only: the other
@@ -276,7 +276,7 @@ TEST_F(LoaderThreads, HungSymbolHoldsOnlyItsOwnThreadAndAStopAbortsIt) {
 
   const auto before = std::chrono::steady_clock::now();
   pool.StopLoaderThreads();
-  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 10s);  // the hung transfer is cut, not waited out
   EXPECT_EQ(pool.LoaderTurn(), 0);
   EXPECT_EQ(pool.HistoryPassesRunning(), 0);
   EXPECT_GE(LogIndexOf("Thread 1 ceased."), 0);

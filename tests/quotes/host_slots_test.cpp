@@ -82,7 +82,7 @@ TEST(HostSlotsThreads, StopEndsTheWaitSoon) {
   EXPECT_EQ(slots.Acquire("q:80", 1, &stop, In(10s), waiter), Wait::kStopped);
   const auto returned = Clock::now();
   stopper.join();
-  EXPECT_LT(returned - stopped, 100ms);
+  EXPECT_LT(returned - stopped, 2s);  // not the 10 s of the wait, even on a busy machine
   EXPECT_FALSE(waiter.held());
   // Once stopped, not even a free place is taken.
   held.Release();
