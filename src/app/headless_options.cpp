@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/log.h"
 #include "monitor/alert_sinks.h"
 
 namespace velmora {
@@ -76,6 +77,19 @@ bool readTokenFile(const std::string& path, std::string& token, std::string& err
   return true;
 }
 
+// The variable's token without the blanks around it (a shell's quoting or
+// a unit file's line can leave them, and no browser sends them back).
+void readTokenVariable(HeadlessOptions& options) {
+  const char* value = std::getenv(kWebTokenVariable);
+  const std::string text = value != nullptr ? value : "";
+  const char* blanks = " \t\r\n\f\v";
+  const auto first = text.find_first_not_of(blanks);
+  options.webToken = first == std::string::npos
+                         ? std::string()
+                         : text.substr(first, text.find_last_not_of(blanks) - first + 1);
+  options.webTokenBlank = !text.empty() && options.webToken.empty();
+}
+
 bool parseWeb(const std::string& value, HeadlessOptions& options, std::string& error) {
   options.webGiven = true;
   options.webOff = value == "off";
@@ -105,7 +119,12 @@ WebChoice HeadlessWebChoice(const HeadlessOptions& options, const SystemConfig& 
       return WebChoice::kBad;
     }
   }
+  if (options.webTokenBlank) {
+    error = std::string(kWebTokenVariable) + " holds only blanks, no token";
+    return WebChoice::kBad;
+  }
   out.token = options.webToken;
+  out.allowedHosts = options.webAllowedHosts;
   out.folder = ".";
   return WebChoice::kOn;
 }
@@ -113,7 +132,8 @@ WebChoice HeadlessWebChoice(const HeadlessOptions& options, const SystemConfig& 
 const char* HeadlessUsage() {
   return "Usage: velmora-monitor [--passes N] [--progress] [--quiet] [--alert-command 'CMD ARGS...']\n"
          "                       [--alerts-jsonl FILE] [--web [ADDR:]PORT|off]\n"
-         "                       [--web-token-file FILE] [--help] [--version]\n"
+         "                       [--web-token-file FILE] [--web-allowed-host NAME]...\n"
+         "                       [--help] [--version]\n"
          "\n"
          "Runs the monitor without windows in the current folder: reads Config.ini\n"
          "and List.dat, writes the first reports, starts the loader threads when\n"
@@ -151,7 +171,16 @@ const char* HeadlessUsage() {
          "               off when empty); any address but loopback needs a token\n"
          "  --web-token-file FILE\n"
          "               the web view's token: the first line of FILE, trailing\n"
-         "               blanks removed (else VELMORA_WEB_TOKEN)\n"
+         "               blanks removed (else VELMORA_WEB_TOKEN); at least 16\n"
+         "               characters (make one with: head -c 24 /dev/urandom | base64);\n"
+         "               five wrong tokens from one address within a minute shut it\n"
+         "               out for a minute\n"
+         "  --web-allowed-host NAME\n"
+         "               a host name (or address) the web view answers to besides\n"
+         "               localhost, 127.0.0.1, [::1] and the address it listens on,\n"
+         "               with any port; repeatable. Without a token the view answers\n"
+         "               only requests naming one of these (others get 421); with a\n"
+         "               token any name, unless this option is given\n"
          "  --help       print this text\n"
          "  --version    print the program's name and version\n"
          "\n"
@@ -196,6 +225,15 @@ bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& op
       if (!optionValue(argc, argv, i, path, error) || !readTokenFile(path, options.webToken, error))
         return false;
       tokenFromFile = true;
+    } else if (std::strcmp(arg, "--web-allowed-host") == 0) {
+      std::string value;
+      std::string name;
+      if (!optionValue(argc, argv, i, value, error)) return false;
+      if (!ParseWebAllowedHost(value, name, error)) {
+        error = "--web-allowed-host: " + error;
+        return false;
+      }
+      options.webAllowedHosts.push_back(name);
     } else if (std::strcmp(arg, "--passes") == 0) {
       if (i + 1 >= argc || !parseCount(argv[i + 1], 1, options.passes)) {
         error = "--passes needs a number of passes of 1 or more";
@@ -219,10 +257,10 @@ bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& op
       return false;
     }
   }
-  if (!tokenFromFile) {
-    const char* token = std::getenv(kWebTokenVariable);
-    options.webToken = token != nullptr ? token : "";
-  }
+  if (!tokenFromFile) readTokenVariable(options);
+  // A token refused as too short is no secret worth hiding (and would mask
+  // ordinary words); the web view adds it again once it is accepted.
+  if (options.webToken.size() >= kMinWebTokenLength) AddLogSecret(options.webToken);
   return readPause(kFailurePauseVariable, options.timing.proxyErrorPauseMs, error) &&
          readPause(kRetryPauseVariable, options.timing.retryPauseMs, error) &&
          readCommandLimit(options.alertCommandLimitMs, error);

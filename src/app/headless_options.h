@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/system_config.h"
 #include "monitor/alert_center.h"
@@ -35,11 +36,17 @@ struct HeadlessOptions {
   // --quiet: no line per completed pass on a terminal.
   bool quiet = false;
   // The web view: --web replaces Web= of Config.ini ("off" switches it
-  // off); the token comes from --web-token-file, else VELMORA_WEB_TOKEN.
+  // off); the token comes from --web-token-file, else VELMORA_WEB_TOKEN
+  // (blanks at either end of the variable dropped).
   bool webGiven = false;
   bool webOff = false;
   WebOptions web;
   std::string webToken;
+  // VELMORA_WEB_TOKEN was set to blanks alone: a web view would refuse to
+  // start rather than serve without the token the user meant.
+  bool webTokenBlank = false;
+  // --web-allowed-host NAME, each time given.
+  std::vector<std::string> webAllowedHosts;
 };
 
 // Environment variables that shorten the loader's pauses (tests, demos).
@@ -58,11 +65,12 @@ inline constexpr const char* kWebTokenVariable = "VELMORA_WEB_TOKEN";
 AlertSettings HeadlessAlertSettings(const HeadlessOptions& options, const SystemConfig& config);
 
 // Whether a run serves the web view, and where: --web, else Web= of
-// `config`; the token of `options` in either case.
+// `config`; the token and allowed hosts of `options` in either case.
 enum class WebChoice {
   kOff,  // neither names an address, or either says "off"
   kOn,   // `out` says where
-  kBad,  // Web= of Config.ini is not "[ADDR:]PORT"; the reason in `error`
+  kBad,  // Web= of Config.ini is not "[ADDR:]PORT", or VELMORA_WEB_TOKEN
+         // holds only blanks; the reason in `error`
 };
 WebChoice HeadlessWebChoice(const HeadlessOptions& options, const SystemConfig& config, WebOptions& out,
                             std::string& error);

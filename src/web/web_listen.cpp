@@ -77,6 +77,24 @@ bool ParseWebListen(const std::string& text, WebOptions& out, std::string& error
   return true;
 }
 
+bool ParseWebAllowedHost(const std::string& text, std::string& name, std::string& error) {
+  std::string host = text;
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+    if (!isIpv6(host)) {
+      error = "bad host name '" + text + "': '" + host + "' is no IPv6 address";
+      return false;
+    }
+  } else if (!isIpv4(host) && !isIpv6(host) && !isHostName(host)) {
+    error = "bad host name '" + text + "': expected a name or an address without a port";
+    return false;
+  }
+  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  name = host;
+  error.clear();
+  return true;
+}
+
 bool IsLoopbackAddress(const std::string& address) {
   if (address == "localhost") return true;
   in_addr v4{};

@@ -8,10 +8,12 @@
 #include <thread>
 
 #include "base/atomic_file.h"
+#include "base/log.h"
 #include "base/system_config.h"
 #include "monitor/report_writer.h"
 #include "monitor/symbol_check.h"
 #include "quotes/provider_symbols.h"
+#include "web/request_guard.h"
 #include "web/row_texts.h"
 #include "web/web_assets.h"
 #include "web/web_feed.h"
@@ -132,10 +134,23 @@ class FeedAlertSink : public AlertSink {
   EventFeed* feed_;
 };
 
+// What a request shows of the token.
+enum class Credentials {
+  kNone,         // nothing: no Bearer header and no cookie
+  kRight,        // the token
+  kWrongBearer,  // another text after "Bearer "
+  kWrongCookie,  // another text in the cookie
+};
+
 class WebServiceImpl : public WebService {
  public:
   WebServiceImpl(const WebOptions& options, const SecurityStore& store, AlertCenter* alerts)
-      : options_(options), store_(store), alerts_(alerts), started_(std::chrono::steady_clock::now()) {
+      : options_(options),
+        store_(store),
+        alerts_(alerts),
+        started_(std::chrono::steady_clock::now()),
+        hostNames_(options.address, options.allowedHosts),
+        checkHost_(options.token.empty() || !options.allowedHosts.empty()) {
     pool_ = options.pool;
     if (pool_ == nullptr && &store == &securityStore()) pool_ = &loaderPool();
   }
@@ -148,7 +163,10 @@ class WebServiceImpl : public WebService {
 
  private:
   void addRoutes();
-  bool authorized(const Request& req) const;
+  std::chrono::steady_clock::time_point now() const;
+  bool hostAllowed(const Request& req) const;
+  Credentials credentials(const Request& req) const;
+  void countWrongToken(const Request& req) const;
   httplib::Server::HandlerResponse guard(const Request& req, Response& res) const;
   int findListed(const std::string& symbol) const;
   std::string healthJson() const;
@@ -173,6 +191,13 @@ class WebServiceImpl : public WebService {
   std::thread listener_;
   std::atomic<bool> stopped_{false};
   int port_ = 0;
+  HostNames hostNames_;
+  // Without a token anything that can reach the address may read, so only
+  // requests naming this machine are answered: a page elsewhere whose name
+  // was made to point here arrives with its own name. A token guards a
+  // view on any name, unless the user named the allowed hosts.
+  bool checkHost_;
+  mutable GuessThrottle throttle_;
 };
 
 bool WebServiceImpl::Begin(std::string& error) {
@@ -181,6 +206,13 @@ bool WebServiceImpl::Begin(std::string& error) {
         "the web view on " + options_.address + " needs a token: set VELMORA_WEB_TOKEN or --web-token-file";
     return false;
   }
+  if (!options_.token.empty() && options_.token.size() < kMinWebTokenLength) {
+    error = "the web view's token is too short (" + std::to_string(options_.token.size()) + " of at least " +
+            std::to_string(kMinWebTokenLength) +
+            " characters; make one with: head -c 24 /dev/urandom | base64)";
+    return false;
+  }
+  AddLogSecret(options_.token);
   if (options_.port < 0 || options_.port > 65535) {
     error = "the web view's port must be 0 to 65535";
     return false;
@@ -257,19 +289,61 @@ void WebServiceImpl::Stop() {
   }
 }
 
-bool WebServiceImpl::authorized(const Request& req) const {
+std::chrono::steady_clock::time_point WebServiceImpl::now() const {
+  return options_.clock ? options_.clock() : std::chrono::steady_clock::now();
+}
+
+bool WebServiceImpl::hostAllowed(const Request& req) const {
+  // Browsers always name the host, so a request without one (HTTP/1.0)
+  // comes from a program on a machine that can reach the address anyway.
+  const std::size_t hosts = req.get_header_value_count("Host");
+  if (hosts == 0) return true;
+  return hosts == 1 && hostNames_.Allows(req.get_header_value("Host"));
+}
+
+Credentials WebServiceImpl::credentials(const Request& req) const {
   const std::string& token = options_.token;
   const std::string authorization = req.get_header_value("Authorization");
   if (authorization.rfind("Bearer ", 0) == 0)
-    return SameSecret(std::string_view(authorization).substr(7), token);
+    return SameSecret(std::string_view(authorization).substr(7), token) ? Credentials::kRight
+                                                                        : Credentials::kWrongBearer;
   std::string value;
   const std::string cookies = req.get_header_value("Cookie");
-  return findPair(cookies, ';', kCookieName, false, value) && SameSecret(value, token);
+  if (!findPair(cookies, ';', kCookieName, false, value)) return Credentials::kNone;
+  return SameSecret(value, token) ? Credentials::kRight : Credentials::kWrongCookie;
+}
+
+void WebServiceImpl::countWrongToken(const Request& req) const {
+  if (throttle_.Wrong(req.remote_addr, now()))
+    LogFormat("The web view refuses %s for a minute: %d wrong tokens within a minute.",
+              req.remote_addr.c_str(), GuessThrottle::kTries);
 }
 
 httplib::Server::HandlerResponse WebServiceImpl::guard(const Request& req, Response& res) const {
-  if (options_.token.empty() || req.path == "/login" || authorized(req))
-    return httplib::Server::HandlerResponse::Unhandled;
+  if (checkHost_ && !hostAllowed(req)) {
+    sendError(req, res, 421,
+              "this web view does not answer to that host name (velmora-monitor --web-allowed-host NAME "
+              "allows one)");
+    return httplib::Server::HandlerResponse::Handled;
+  }
+  if (options_.token.empty()) return httplib::Server::HandlerResponse::Unhandled;
+  // A shut-out address is not heard at all, so the right token can not be
+  // told from a wrong one meanwhile.
+  if (const int wait = throttle_.SecondsShut(req.remote_addr, now()); wait > 0) {
+    res.set_header("Retry-After", std::to_string(wait));
+    sendError(req, res, 429,
+              "too many wrong tokens from this address: try again in " + std::to_string(wait) + " s");
+    return httplib::Server::HandlerResponse::Handled;
+  }
+  if (req.path == "/login") return httplib::Server::HandlerResponse::Unhandled;
+  const Credentials given = credentials(req);
+  if (given == Credentials::kRight) return httplib::Server::HandlerResponse::Unhandled;
+  if (given != Credentials::kNone) countWrongToken(req);
+  // A browser holding the cookie of an earlier token forgets it, so its
+  // page's requests do not go on counting as wrong tries.
+  if (given == Credentials::kWrongCookie)
+    res.set_header("Set-Cookie",
+                   std::string(kCookieName) + "=; Max-Age=0; HttpOnly; SameSite=Strict; Path=/");
   if (isApiPath(req.path)) {
     sendJson(res, 401, ErrorJson("a token is needed: sign in at /login or send Authorization: Bearer TOKEN"));
   } else if (req.method == "GET" || req.method == "HEAD") {
@@ -454,6 +528,7 @@ void WebServiceImpl::login(const Request& req, Response& res) const {
     res.set_header("Location", "/");
     return;
   }
+  countWrongToken(req);
   res.status = 401;
   res.set_content(loginPage("That token is not the right one."), "text/html; charset=utf-8");
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "monitor/alert_center.h"
 #include "monitor/loader_pool.h"
@@ -10,22 +13,38 @@
 
 namespace velmora {
 
+// The shortest token the web view accepts.
+inline constexpr std::size_t kMinWebTokenLength = 16;
+
 // Where the web view listens and who may use it.
 struct WebOptions {
   std::string address = "127.0.0.1";  // loopback unless the user names another address
   int port = 0;                       // 0: a free port (tests); the bound one is port()
   std::string token;                  // required on any address but loopback; empty: none
-  std::string folder = ".";           // where the reports and the local history files are
+  // Host names (as ParseWebAllowedHost gives them) requests may name
+  // besides this machine's loopback names and the bound address. Without a
+  // token, or when any is given, a request naming another host is refused.
+  std::vector<std::string> allowedHosts;
+  std::string folder = ".";  // where the reports and the local history files are
   // The loader pool whose passes /api/health tells; null: the process's
   // pool when the store is the process's, else no loader figures.
   const LoaderPool* pool = nullptr;
   int eventIntervalMs = 200;  // how often the event stream looks for changed rows
   int pingSeconds = 15;       // a comment line on every event stream this often
+  // The clock of the wrong-token throttle; null: the steady clock (tests
+  // pass their own).
+  std::function<std::chrono::steady_clock::time_point()> clock;
 };
 
 // Whether `address` (as ParseWebListen gives it) is on this machine only:
 // 127.0.0.0/8, ::1, ::ffff:127.x.y.z or "localhost".
 bool IsLoopbackAddress(const std::string& address);
+
+// Reads a host name given for WebOptions::allowedHosts ("monitor.example",
+// "192.168.1.20", "[fe80::1]", without a port: any port goes with it) into
+// `name`, in lower case and an IPv6 address without its brackets; false
+// with a message in `error` for anything else.
+[[nodiscard]] bool ParseWebAllowedHost(const std::string& text, std::string& name, std::string& error);
 
 // Whether two secrets are equal, in a time that depends on their lengths
 // only, never on where they first differ.
@@ -57,7 +76,8 @@ class WebService {
 };
 
 // Binds and starts serving; null with a message in `error` (a port in use,
-// an address that is not loopback without a token, ...). `alerts` may be
+// an address that is not loopback without a token, a token shorter than
+// kMinWebTokenLength, ...). The token is added to the log's secrets. `alerts` may be
 // null (no alerts list).
 std::unique_ptr<WebService> StartWebService(const WebOptions& options, const SecurityStore& store,
                                             AlertCenter* alerts, std::string& error);

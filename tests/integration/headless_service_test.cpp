@@ -110,14 +110,14 @@ TEST(HeadlessServiceWeb, AnyAddressButLoopbackNeedsTheToken) {
   // With the token of a file (the environment's is not the one used), the
   // view serves only requests that carry it.
   ScopedVariable otherToken("VELMORA_WEB_TOKEN", "not-this-one");
-  WriteFile(folder.file("token"), "s3cret-Token\n");
+  WriteFile(folder.file("token"), "s3cret-Token-0123\n");
   ChildProcess monitor({BinPath("velmora-monitor"), "--web", everywhere, "--web-token-file", "token"},
                        folder.path());
   ASSERT_TRUE(test::ReadUntil(monitor, "velmora-monitor: web view at http://" + everywhere + "/"))
       << monitor.DrainStderr();
   EXPECT_EQ(httpStatus(port, "/api/health"), 401);
   EXPECT_EQ(httpStatus(port, "/api/health", "Authorization: Bearer not-this-one"), 401);
-  EXPECT_EQ(httpStatus(port, "/api/health", "Authorization: Bearer s3cret-Token"), 200);
+  EXPECT_EQ(httpStatus(port, "/api/health", "Authorization: Bearer s3cret-Token-0123"), 200);
   monitor.Signal(SIGTERM);
   EXPECT_EQ(monitor.Wait(20s), 0);
 }

@@ -22,6 +22,7 @@ using namespace std::chrono_literals;
 using nlohmann::json;
 using test::BinPath;
 using test::ChildProcess;
+using test::ScopedVariable;
 using test::StandinServer;
 using test::TempFolder;
 
@@ -124,6 +125,40 @@ TEST(WebApi, TheMonitorServesItsLoadingTableAndHistoryOnLoopback) {
   monitor.Signal(SIGTERM);
   EXPECT_EQ(monitor.Wait(10s), 0);
   EXPECT_FALSE(client.Get("/api/health"));
+}
+
+// A page elsewhere whose name was pointed at 127.0.0.1 reads nothing from
+// the monitor; a token short enough to guess stops it before it serves.
+TEST(WebApi, TheMonitorAnswersOnlyItsOwnNamesAndRefusesAShortToken) {
+  StandinServer standin;
+  ASSERT_TRUE(standin.ok());
+  TempFolder folder;
+  test::WriteMonitorConfig(folder, standin.port(), "StartRealTimeQuoteLoader=No");
+  {
+    ScopedVariable noToken("VELMORA_WEB_TOKEN", "");
+    ChildProcess monitor(
+        {BinPath("velmora-monitor"), "--web", "127.0.0.1:0", "--web-allowed-host", "Monitor.Example"},
+        folder.path());
+    const int port = ReadAnnouncedPort(monitor);
+    ASSERT_GT(port, 0) << monitor.DrainStderr();
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(10, 0);
+    const std::string at = ":" + std::to_string(port);
+    for (const auto& [host, status] : std::vector<std::pair<std::string, int>>{
+             {"127.0.0.1" + at, 200}, {"monitor.example" + at, 200}, {"evil.example" + at, 421}}) {
+      const auto res = client.Get("/api/securities", {{"Host", host}});
+      ASSERT_TRUE(res) << host;
+      EXPECT_EQ(res->status, status) << host;
+    }
+    monitor.Signal(SIGTERM);
+    EXPECT_EQ(monitor.Wait(10s), 0);
+  }
+  for (const char* token : {"a", " ", " fifteen-chars!! "}) {
+    ScopedVariable guessable("VELMORA_WEB_TOKEN", token);
+    const auto r = test::RunProgram("velmora-monitor", {"--web", "0.0.0.0:0"}, folder.path(), 30s);
+    EXPECT_EQ(r.status, 6) << "'" << token << "'";
+    EXPECT_EQ(r.err.rfind("velmora-monitor: the web view could not start: ", 0), 0u) << r.err;
+  }
 }
 
 }  // namespace

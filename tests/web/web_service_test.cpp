@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "base/log.h"
 #include "monitor/local_history_writer.h"
+#include "support/log_lines.h"
 #include "support/test_support.h"
 #include "web_test_helpers.h"
 
@@ -85,11 +88,13 @@ class WebServiceTest : public ::testing::Test {
     WriteFile(folder.file("List.dat"), "MSFT\n");
   }
 
-  void Start(const std::string& token = "") {
+  void Start(const std::string& token = "", std::vector<std::string> allowedHosts = {}) {
     WebOptions options;
     options.folder = folder.path();
     options.token = token;
+    options.allowedHosts = std::move(allowedHosts);
     options.eventIntervalMs = 50;
+    options.clock = [this] { return clockStart + std::chrono::seconds(clockSeconds.load()); };
     std::string error;
     service = StartWebService(options, store, &alerts, error);
     ASSERT_NE(service, nullptr) << error;
@@ -110,6 +115,9 @@ class WebServiceTest : public ::testing::Test {
   TempFolder folder;
   SecurityStore store;
   FakeAlertCenter alerts;
+  // The wrong-token throttle's clock: seconds past the start, moved by the test.
+  const std::chrono::steady_clock::time_point clockStart = std::chrono::steady_clock::now();
+  std::atomic<int> clockSeconds{0};
   std::unique_ptr<WebService> service;
   std::unique_ptr<httplib::Client> client;
 };
@@ -320,7 +328,7 @@ TEST_F(WebServiceTest, WithoutAnAlertCenterTheListIsEmpty) {
 }
 
 TEST_F(WebServiceTest, TokenIsNeededEverywhereButTheSignIn) {
-  Start("s3cret token");
+  Start("s3cret token 0123456789");
   // Without it: the API says 401 in JSON, the page sends the browser to sign in.
   EXPECT_TRUE(GetJson("/api/securities", 401).contains("error"));
   auto page = client->Get("/");
@@ -336,13 +344,15 @@ TEST_F(WebServiceTest, TokenIsNeededEverywhereButTheSignIn) {
   EXPECT_NE(form->body.find("name=\"token\""), std::string::npos);
 
   // Wrong tokens, of any length, are refused.
-  for (const char* wrong : {"Bearer s3cret", "Bearer s3cret token!", "Bearer S3cret token", "Bearer ",
-                            "s3cret token", "Basic czNjcmV0IHRva2Vu"}) {
+  for (const char* wrong :
+       {"Bearer s3cret token 012345678", "Bearer s3cret token 0123456789!", "Bearer S3cret token 0123456789",
+        "Bearer ", "s3cret token 0123456789", "Basic czNjcmV0IHRva2Vu"}) {
     auto res = client->Get("/api/health", {{"Authorization", wrong}});
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 401) << wrong;
   }
-  auto bearer = client->Get("/api/health", {{"Authorization", "Bearer s3cret token"}});
+  clockSeconds += 61;  // those wrong tries are forgotten
+  auto bearer = client->Get("/api/health", {{"Authorization", "Bearer s3cret token 0123456789"}});
   ASSERT_TRUE(bearer);
   EXPECT_EQ(bearer->status, 200);
 
@@ -352,7 +362,8 @@ TEST_F(WebServiceTest, TokenIsNeededEverywhereButTheSignIn) {
   EXPECT_EQ(refused->status, 401);
   EXPECT_NE(refused->body.find("<form"), std::string::npos);
   EXPECT_FALSE(refused->has_header("Set-Cookie"));
-  auto signedIn = client->Post("/login", "token=s3cret+token", "application/x-www-form-urlencoded");
+  auto signedIn =
+      client->Post("/login", "token=s3cret+token+0123456789", "application/x-www-form-urlencoded");
   ASSERT_TRUE(signedIn);
   EXPECT_EQ(signedIn->status, 303);
   EXPECT_EQ(signedIn->get_header_value("Location"), "/");
@@ -372,6 +383,8 @@ TEST_F(WebServiceTest, TokenIsNeededEverywhereButTheSignIn) {
   auto badCookie = client->Get("/api/securities", {{"Cookie", "velmora_token=s3cret"}});
   ASSERT_TRUE(badCookie);
   EXPECT_EQ(badCookie->status, 401);
+  // The browser forgets a cookie of another token rather than sending it on.
+  EXPECT_EQ(badCookie->get_header_value("Set-Cookie").rfind("velmora_token=; Max-Age=0;", 0), 0u);
 
   // The event stream needs it too.
   test::RawEventClient stranger(service->port());
@@ -379,7 +392,7 @@ TEST_F(WebServiceTest, TokenIsNeededEverywhereButTheSignIn) {
   EXPECT_EQ(stranger.text().rfind("HTTP/1.1 401", 0), 0u);
 }
 
-TEST_F(WebServiceTest, AnAddressBeyondThisMachineNeedsAToken) {
+TEST_F(WebServiceTest, AnAddressBeyondThisMachineNeedsALongEnoughToken) {
   WebOptions options;
   options.address = "0.0.0.0";
   options.folder = folder.path();
@@ -387,13 +400,99 @@ TEST_F(WebServiceTest, AnAddressBeyondThisMachineNeedsAToken) {
   EXPECT_EQ(StartWebService(options, store, nullptr, error), nullptr);
   EXPECT_EQ(error, "the web view on 0.0.0.0 needs a token: set VELMORA_WEB_TOKEN or --web-token-file");
 
-  options.token = "t";
+  for (const char* guessable : {"t", "fifteen-chars!!"}) {
+    options.token = guessable;
+    EXPECT_EQ(StartWebService(options, store, nullptr, error), nullptr) << guessable;
+    EXPECT_NE(error.find("too short"), std::string::npos) << error;
+  }
+  options.token = "sixteen-chars!!!";
   auto open = StartWebService(options, store, nullptr, error);
   ASSERT_NE(open, nullptr) << error;
   httplib::Client c("127.0.0.1", open->port());
   auto res = c.Get("/api/health");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 401);
+}
+
+// Who is heard at all. Without a token only requests naming this machine
+// (or an allowed name) are answered, so a page elsewhere whose name was
+// pointed at 127.0.0.1 reads nothing; a token guards any name unless names
+// are given. Five wrong tokens from an address within a minute shut it out
+// for a minute, the right token included, and the log says so once.
+TEST_F(WebServiceTest, RequestChecksHostNamesAndWrongTokens) {
+  test::ScopedCurrentDir here(folder.path());
+  const std::string token = "s3cret token 0123456789";
+  const httplib::Headers right = {{"Authorization", "Bearer " + token}};
+  const auto status = [&](const std::string& host, httplib::Headers headers = {},
+                          const char* path = "/api/health") {
+    if (!host.empty()) headers.emplace("Host", host);
+    const auto res = client->Get(path, headers);
+    return res ? res->status : -1;
+  };
+  const auto raw = [&](const std::string& request) {
+    test::RawEventClient c(service->port(), "", 0, request);
+    EXPECT_TRUE(c.ReadUntil("\r\n\r\n", std::chrono::seconds(10))) << request;
+    return c.text().substr(0, 12);
+  };
+  const struct {
+    const char* allowed;  // "": none
+    const char* host;
+    int status;
+  } cases[] = {{"", "127.0.0.1:8421", 200},
+               {"", "LocalHost", 200},
+               {"", "[::1]:80", 200},
+               {"", "127.0.0.2", 200},
+               {"", "evil.example", 421},
+               {"", "evil.example:8421", 421},
+               {"", "localhost.evil.example", 421},
+               {"", "127.0.0.1.evil.example", 421},
+               {"", "[::1", 421},
+               {"", "localhost:80x", 421},
+               {"monitor.example", "Monitor.Example:8421", 200},
+               {"fe80::1", "[FE80:0::1]:80", 200},
+               {"monitor.example", "evil.example", 421}};
+  for (const auto& c : cases) {
+    Start("", *c.allowed != '\0' ? std::vector<std::string>{c.allowed} : std::vector<std::string>{});
+    EXPECT_EQ(status(c.host), c.status) << c.host;
+    EXPECT_EQ(status(c.host, {}, "/"), c.status) << c.host;
+  }
+  EXPECT_EQ(raw("GET /api/health HTTP/1.0\r\n\r\n"), "HTTP/1.1 200");  // no browser leaves it out
+  EXPECT_EQ(raw("GET /api/health HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: evil.example\r\n\r\n"), "HTTP/1.1 421");
+  Start(token);
+  EXPECT_EQ(status("evil.example", right), 200);
+  Start(token, {"monitor.example"});
+  EXPECT_EQ(status("evil.example", right), 421);
+  EXPECT_EQ(status("monitor.example", right), 200);
+
+  // Four wrong tries of every kind, then a minute: forgotten. Four more
+  // and the right token still passes; the fifth shuts the address out.
+  const auto wrongTries = [&](int count) {
+    for (int i = 0; i < count; ++i) {
+      const auto res = i % 3 == 0 ? client->Get("/api/health", {{"Authorization", "Bearer guess"}})
+                       : i % 3 == 1
+                           ? client->Get("/", {{"Cookie", "velmora_token=guess"}})
+                           : client->Post("/login", "token=guess", "application/x-www-form-urlencoded");
+      ASSERT_TRUE(res);
+      EXPECT_EQ(res->status, i % 3 == 1 ? 303 : 401) << i;
+    }
+  };
+  wrongTries(4);
+  clockSeconds += 60;
+  wrongTries(4);
+  EXPECT_EQ(status("", right), 200);
+  wrongTries(1);
+  const auto shut = client->Get("/api/health", right);
+  ASSERT_TRUE(shut);
+  EXPECT_EQ(shut->status, 429);
+  EXPECT_EQ(shut->get_header_value("Retry-After"), "60");
+  EXPECT_EQ(status("", {}, "/login"), 429);
+  clockSeconds += 59;
+  EXPECT_EQ(client->Post("/login", "token=" + token, "application/x-www-form-urlencoded")->status, 429);
+  clockSeconds += 1;
+  EXPECT_EQ(status("", right), 200);
+  EXPECT_EQ(test::LogCountOf("The web view refuses 127.0.0.1 for a minute: 5 wrong tokens within a minute."),
+            1);
+  EXPECT_EQ(MaskLogSecrets("token " + token), "token ***");
 }
 
 TEST_F(WebServiceTest, APortInUseIsAnErrorNotAService) {

@@ -57,9 +57,11 @@ inline void AppendListed(SecurityStore& store, const char* symbol) {
 
 // A plain TCP client of the event stream: it sends the request at once
 // and reads only when asked, so a test can be a client that never reads.
+// `request`, when given, is sent instead of the event stream's.
 class RawEventClient {
  public:
-  RawEventClient(int port, const std::string& extraHeaders = "", int receiveBuffer = 0) {
+  RawEventClient(int port, const std::string& extraHeaders = "", int receiveBuffer = 0,
+                 const std::string& request = "") {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd_ < 0) return;
     if (receiveBuffer > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -72,10 +74,11 @@ class RawEventClient {
       fd_ = -1;
       return;
     }
-    const std::string request =
-        "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n" + extraHeaders +
-        "\r\n";
-    if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+    const std::string sent =
+        !request.empty() ? request
+                         : "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n" +
+                               extraHeaders + "\r\n";
+    if (::send(fd_, sent.data(), sent.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(sent.size())) {
       ::close(fd_);
       fd_ = -1;
     }
