@@ -57,7 +57,7 @@ TEST(EventFeedThreads, RowsAreCoalescedPerClientAndRenderedOncePerChange) {
   ASSERT_TRUE(a && b);
 
   std::string text;
-  ASSERT_TRUE(feed.Next(*a, text, 1s));
+  ASSERT_TRUE(feed.Next(*a, text, 30s));
   EXPECT_EQ(text, "event: hello\ndata: {}\n\n");
 
   // Many publishes of one row while the clients do not read: each holds
@@ -75,13 +75,13 @@ TEST(EventFeedThreads, RowsAreCoalescedPerClientAndRenderedOncePerChange) {
                    }(),
                    "MSFT") == store.entry(0).version();
       },
-      2s));
+      30s));
   {
     std::lock_guard<std::mutex> hold(a->lock);
     EXPECT_EQ(a->rows.size(), 1u);
   }
   EXPECT_LE(feed.rowsRendered(), 50u);  // one per change seen, not per client
-  ASSERT_TRUE(feed.Next(*b, text, 1s));
+  ASSERT_TRUE(feed.Next(*b, text, 30s));
   EXPECT_NE(text.find("event: hello"), std::string::npos);
   EXPECT_EQ(LastRowVersion(text, "MSFT"), store.entry(0).version());
   EXPECT_NE(text.find("\"close\":89"), std::string::npos);
@@ -104,7 +104,7 @@ TEST(EventFeedThreads, AClientThatNeverTakesItsAlertsIsDroppedNotGrown) {
   for (std::size_t i = 0; i < EventFeed::kMaxQueued + 10; ++i) {
     feed.Broadcast("alert", "{\"n\":" + std::to_string(i) + "}");
     if (i % 100 == 0) {
-      ASSERT_TRUE(feed.Next(*quick, text, 1s));
+      ASSERT_TRUE(feed.Next(*quick, text, 30s));
     }
   }
   {
@@ -112,7 +112,7 @@ TEST(EventFeedThreads, AClientThatNeverTakesItsAlertsIsDroppedNotGrown) {
     EXPECT_LE(slow->others.size(), EventFeed::kMaxQueued);
   }
   EXPECT_FALSE(feed.Next(*slow, text, 100ms));
-  ASSERT_TRUE(feed.Next(*quick, text, 1s));
+  ASSERT_TRUE(feed.Next(*quick, text, 30s));
   EXPECT_NE(text.find("{\"n\":" + std::to_string(EventFeed::kMaxQueued + 9) + "}"), std::string::npos);
   feed.Disconnect(slow);
   EXPECT_EQ(feed.clientCount(), 1);
@@ -137,14 +137,14 @@ class WebEventThreads : public ::testing::Test {
 
 TEST_F(WebEventThreads, APublishedRowAndAnAlertArriveOnTheStream) {
   RawEventClient client(service->port());
-  ASSERT_TRUE(client.ReadUntil("event: hello\ndata: {\"time\":\"", 3s));
+  ASSERT_TRUE(client.ReadUntil("event: hello\ndata: {\"time\":\"", 30s));
   EXPECT_NE(client.text().find("Content-Type: text/event-stream"), std::string::npos);
   EXPECT_NE(client.text().find("Cache-Control: no-store"), std::string::npos);
   EXPECT_EQ(service->eventClientCount(), 1);
 
   store.entry(1).PublishHistory(test::LoadedSecurity("IBM", 3, 150, 1));
   ASSERT_TRUE(client.ReadUntil(
-      "event: row\ndata: {\"index\":1,\"symbol\":\"IBM\",\"isIndex\":false,\"loaded\":true", 3s));
+      "event: row\ndata: {\"index\":1,\"symbol\":\"IBM\",\"isIndex\":false,\"loaded\":true", 30s));
   EXPECT_EQ(LastRowVersion(client.text(), "IBM"), store.entry(1).version());
 
   ASSERT_EQ(alerts.sinks.size(), 1u);
@@ -153,15 +153,15 @@ TEST_F(WebEventThreads, APublishedRowAndAnAlertArriveOnTheStream) {
   alert.kind = AlertKind::kSell;
   alert.event = "sell signal";
   alerts.sinks[0]->Deliver(alert);
-  ASSERT_TRUE(client.ReadUntil("event: alert\ndata: {\"symbol\":\"IBM\",\"kind\":\"sell signal\"", 3s));
+  ASSERT_TRUE(client.ReadUntil("event: alert\ndata: {\"symbol\":\"IBM\",\"kind\":\"sell signal\"", 30s));
 }
 
 TEST_F(WebEventThreads, AClientThatNeverReadsHoldsUpNeitherTheFeedNorTheOthers) {
   // A small receive buffer, never read: its socket fills at once.
   RawEventClient stuck(service->port(), "", 4096);
   RawEventClient reader(service->port());
-  ASSERT_TRUE(reader.ReadUntil("event: hello", 3s));
-  ASSERT_TRUE(WaitUntil([&] { return service->eventClientCount() == 2; }, 3s));
+  ASSERT_TRUE(reader.ReadUntil("event: hello", 30s));
+  ASSERT_TRUE(WaitUntil([&] { return service->eventClientCount() == 2; }, 30s));
 
   // A long stream of changes: the reader sees the newest of each row soon
   // after it is published, whatever the stuck client does.
@@ -177,14 +177,14 @@ TEST_F(WebEventThreads, AClientThatNeverReadsHoldsUpNeitherTheFeedNorTheOthers) 
         (void)reader.ReadUntil("\n\n", 20ms, reader.text().size());
         return LastRowVersion(reader.text(), "MSFT") == last;
       },
-      3s));
+      3s));  // within the 5 s after which the stuck client is dropped
   EXPECT_FALSE(stuck.closed());
 }
 
 TEST_F(WebEventThreads, StopEndsEveryStreamPromptly) {
   std::vector<std::unique_ptr<RawEventClient>> clients;
   for (int i = 0; i < 5; ++i) clients.push_back(std::make_unique<RawEventClient>(service->port()));
-  for (auto& c : clients) ASSERT_TRUE(c->ReadUntil("event: hello", 3s));
+  for (auto& c : clients) ASSERT_TRUE(c->ReadUntil("event: hello", 30s));
   // And a page's connection left open between two requests.
   httplib::Client page("127.0.0.1", service->port());
   page.set_keep_alive(true);
@@ -193,7 +193,7 @@ TEST_F(WebEventThreads, StopEndsEveryStreamPromptly) {
   const auto start = std::chrono::steady_clock::now();
   service->Stop();
   const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_LT(took, 2500ms);  // an idle connection is let go within a second
+  EXPECT_LT(took, 4500ms);  // an idle connection is let go within a second, not after its 5 s read limit
   for (auto& c : clients) {
     EXPECT_TRUE(c->ReadToClose(2s));
     EXPECT_NE(c->text().find("\r\n0\r\n\r\n"), std::string::npos);  // the stream's proper end
