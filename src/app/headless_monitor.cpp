@@ -17,6 +17,7 @@
 #include "monitor/alert_center.h"
 #include "monitor/console_loader_listener.h"
 #include "monitor/loader_pool.h"
+#include "monitor/provider_access.h"
 #include "monitor/security_list.h"
 #include "monitor/security_store.h"
 #include "monitor/symbol_check.h"
@@ -128,6 +129,8 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
   }
 
   StartProcess();
+  // The providers' keys are read now, so the log masks them from here on.
+  (void)CurrentProviderKeys();
   // No file is no error: the defaults stand.
   (void)ReadConfig(systemConfig());
   WebOptions web;
@@ -178,6 +181,9 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
   // The web view reads the store and the alerts: it goes before them.
   if (webService != nullptr) webService->Stop();
   webService.reset();
+  // A run of --passes (the daily timer) gives the alerts time to go out; a
+  // stop signal keeps the short grace.
+  if (end != WaitEnd::kSignal) alerts->SetStopGrace(std::chrono::seconds(options.alertWaitSeconds));
   shutDown(listener, alerts);
   if (end == WaitEnd::kLoadersCeased) {
     std::fprintf(stderr, "velmora-monitor: every loader thread gave up after %d of %d passes.\n",

@@ -32,6 +32,9 @@ bool readPause(const char* variable, int& out, std::string& error) {
   return false;
 }
 
+// --alert-wait at most a day: the seconds become milliseconds.
+constexpr int kMaxAlertWaitSeconds = 86400;
+
 // The value after an option; false (with the message) when there is none.
 bool optionValue(int argc, const char* const* argv, int& i, std::string& value, std::string& error) {
   if (i + 1 >= argc) {
@@ -131,7 +134,7 @@ WebChoice HeadlessWebChoice(const HeadlessOptions& options, const SystemConfig& 
 
 const char* HeadlessUsage() {
   return "Usage: velmora-monitor [--passes N] [--progress] [--quiet] [--alert-command 'CMD ARGS...']\n"
-         "                       [--alerts-jsonl FILE] [--web [ADDR:]PORT|off]\n"
+         "                       [--alerts-jsonl FILE] [--alert-wait SECONDS] [--web [ADDR:]PORT|off]\n"
          "                       [--web-token-file FILE] [--web-allowed-host NAME]...\n"
          "                       [--help] [--version]\n"
          "\n"
@@ -163,6 +166,10 @@ const char* HeadlessUsage() {
          "  --alerts-jsonl FILE\n"
          "               append one JSON object per alert to FILE (Config.ini:\n"
          "               AlertsJsonl=)\n"
+         "  --alert-wait SECONDS\n"
+         "               at the end of --passes, wait up to SECONDS (default 30)\n"
+         "               for the alert command and the JSON lines to deliver every\n"
+         "               alert; what is left goes out at the next start\n"
          "  --web [ADDR:]PORT\n"
          "               serve the web view (the table, the charts and the alerts in\n"
          "               a browser) on PORT of ADDR (default 127.0.0.1; \"[::1]:PORT\"\n"
@@ -252,6 +259,13 @@ bool ParseHeadlessOptions(int argc, const char* const* argv, HeadlessOptions& op
     } else if (std::strcmp(arg, "--alerts-jsonl") == 0) {
       if (!optionValue(argc, argv, i, options.alertsJsonl, error)) return false;
       options.alertsJsonlGiven = true;
+    } else if (std::strcmp(arg, "--alert-wait") == 0) {
+      if (i + 1 >= argc || !parseCount(argv[i + 1], 0, options.alertWaitSeconds) ||
+          options.alertWaitSeconds > kMaxAlertWaitSeconds) {
+        error = "--alert-wait needs a number of seconds from 0 to " + std::to_string(kMaxAlertWaitSeconds);
+        return false;
+      }
+      ++i;
     } else {
       error = std::string("unknown option '") + arg + "'";
       return false;

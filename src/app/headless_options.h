@@ -33,6 +33,9 @@ struct HeadlessOptions {
   bool alertsJsonlGiven = false;
   std::string alertsJsonl;
   int alertCommandLimitMs = kAlertCommandLimitMs;
+  // --alert-wait: at the end of --passes, how long the alerts still queued
+  // may take to go out before the rest waits for the next start.
+  int alertWaitSeconds = kAlertPassesWaitSeconds;
   // --quiet: no line per completed pass on a terminal.
   bool quiet = false;
   // The web view: --web replaces Web= of Config.ini ("off" switches it

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -18,8 +19,11 @@ class SecurityStore;
 
 // The alerts of one process: finds the events of each loaded or refreshed
 // security, raises each once (remembered across restarts), and hands them
-// to the sinks on a delivery thread of its own, so a slow sink never holds
-// a loader thread.
+// to each output (the JSON lines, the command, every sink added) on a
+// delivery thread of that output's own, so a slow sink never holds a loader
+// thread or another output. What the JSON lines and the command have not
+// delivered when the center goes is kept in Alerts.pending and goes to
+// them, and only to them, at the next start.
 class AlertCenter {
  public:
   virtual ~AlertCenter() = default;
@@ -43,6 +47,10 @@ class AlertCenter {
   }
   // A real-time update, after it was published.
   virtual void SecurityRefreshed(const SecurityData& data) { (void)data; }
+
+  // How long the outputs may take, when the center goes, to deliver what
+  // they still hold (the settings' stopGraceMs until this is called).
+  virtual void SetStopGrace(std::chrono::milliseconds grace) { (void)grace; }
 };
 
 // The process's alert center; null before the program made one.
@@ -55,15 +63,22 @@ void SetProcessAlertCenter(AlertCenter* center);
 inline constexpr int kAlertCommandLimitMs = 10000;
 inline constexpr const char* kAlertCommandLimitVariable = "VELMORA_ALERT_COMMAND_LIMIT_MS";
 
+// How long the outputs may take to deliver what they hold at a stop
+// (SIGINT, SIGTERM, the desktop program's exit), and at the end of
+// velmora-monitor's --passes unless --alert-wait says otherwise.
+inline constexpr int kAlertStopGraceMs = 3000;
+inline constexpr int kAlertPassesWaitSeconds = 30;
+
 // How a center is made.
 struct AlertSettings {
   std::string folder = ".";  // where Alerts.dat, Alerts.state and Alerts.txt are
   std::string command;       // run for each alert (split into arguments once); empty: none
   std::string jsonLines;     // appended one JSON object per alert; empty: none
   int commandLimitMs = kAlertCommandLimitMs;
-  std::size_t queueCapacity = 256;
-  // At shutdown, how long the queued alerts may take to go out.
-  int stopGraceMs = 3000;
+  std::size_t queueCapacity = 256;  // of each output
+  // At shutdown, how long the queued alerts may take to go out; what is
+  // left then waits in Alerts.pending for the next start.
+  int stopGraceMs = kAlertStopGraceMs;
   // The wall clock of the alerts' times; null: the system clock.
   std::function<std::time_t()> clock;
 };
@@ -73,10 +88,11 @@ struct AlertSettings {
 // milliseconds is logged and the default stands).
 AlertSettings AlertSettingsFrom(const SystemConfig& config);
 
-// A center with the memory of earlier runs; its delivery thread runs until
-// it is destroyed, which delivers what is queued first (for at most the
-// grace of the settings). A command line that does not split is logged and
-// no command runs.
+// A center with the memory of earlier runs and the alerts they still owe;
+// its delivery threads run until it is destroyed, which delivers what is
+// queued first (for at most the grace), then cuts a running command short
+// and keeps what is left in Alerts.pending. A command line that does not
+// split is logged and no command runs.
 std::unique_ptr<AlertCenter> MakeAlertCenter(const AlertSettings& settings);
 
 }  // namespace velmora

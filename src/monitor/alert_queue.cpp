@@ -1,7 +1,5 @@
 #include "monitor/alert_queue.h"
 
-#include <optional>
-
 #include "base/log.h"
 
 namespace velmora {
@@ -13,14 +11,16 @@ AlertQueue::AlertQueue(std::size_t capacity, Deliver deliver, Tidy tidy)
 
 AlertQueue::~AlertQueue() { Stop(std::chrono::milliseconds(0)); }
 
-void AlertQueue::Push(QueuedAlert item) {
+std::optional<QueuedAlert> AlertQueue::Push(QueuedAlert item) {
+  std::optional<QueuedAlert> dropped;
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (stopped_) {
       ++dropped_;
-      return;
+      return item;
     }
     if (queue_.size() >= capacity_) {
+      dropped = std::move(queue_.front());
       queue_.pop_front();
       ++droppedUnlogged_;
       ++dropped_;
@@ -28,6 +28,7 @@ void AlertQueue::Push(QueuedAlert item) {
     queue_.push_back(std::move(item));
   }
   wake_.notify_one();
+  return dropped;
 }
 
 void AlertQueue::Wake() {
@@ -38,9 +39,9 @@ void AlertQueue::Wake() {
   wake_.notify_one();
 }
 
-void AlertQueue::Stop(std::chrono::milliseconds grace, const std::function<void()>& abort) {
+std::size_t AlertQueue::Stop(std::chrono::milliseconds grace, const std::function<void()>& abort) {
   std::unique_lock<std::mutex> hold(lock_);
-  if (!thread_.joinable()) return;
+  if (!thread_.joinable()) return 0;
   stopping_ = true;
   wake_.notify_one();
   const bool drained = drained_.wait_for(hold, grace, [this] { return queue_.empty() && !busy_; });
@@ -52,9 +53,9 @@ void AlertQueue::Stop(std::chrono::milliseconds grace, const std::function<void(
   stopped_ = true;
   hold.unlock();
   if (!drained && abort) abort();
-  if (left > 0) LogFormat("%zu alert%s not delivered at shutdown.", left, left == 1 ? " was" : "s were");
   wake_.notify_one();
   thread_.join();
+  return left;
 }
 
 std::size_t AlertQueue::Dropped() const {
@@ -82,7 +83,7 @@ void AlertQueue::run() {
     if (dropped > 0)
       LogFormat("Alert delivery fell behind: the %zu oldest waiting alert%s dropped (at most %zu wait).",
                 dropped, dropped == 1 ? " was" : "s were", capacity_);
-    if (tidy || last) tidy_();
+    if ((tidy || last) && tidy_) tidy_();
     if (last) return;
     if (item) deliver_(*item);
 

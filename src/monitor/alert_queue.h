@@ -3,28 +3,29 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "monitor/alert.h"
 
 namespace velmora {
 
-// An alert waiting for delivery, with the number of sinks it goes to: those
-// added before it was raised.
+// An alert waiting for delivery, with the number its center knows it by.
 struct QueuedAlert {
   Alert alert;
-  std::size_t sinks = 0;
+  std::uint64_t id = 0;
 };
 
-// The delivery thread and its queue of bounded length. Any thread queues an
-// alert without ever waiting for a delivery; when the queue is full the
-// oldest waiting alert is dropped, and the thread logs one line for each run
-// of drops. Besides delivering, the thread runs `tidy` whenever asked (file
-// writes that must not hold a loader thread), before the next delivery, and
-// once more at the end.
+// A delivery thread and its queue of bounded length (one for each output).
+// Any thread queues an alert without ever waiting for a delivery; when the
+// queue is full the oldest waiting alert is dropped, and the thread logs one
+// line for each run of drops. Besides delivering, the thread runs `tidy`
+// (when given) whenever asked (file writes that must not hold a loader
+// thread), before the next delivery, and once more at the end.
 class AlertQueue {
  public:
   using Deliver = std::function<void(const QueuedAlert&)>;
@@ -35,13 +36,17 @@ class AlertQueue {
   AlertQueue(const AlertQueue&) = delete;
   AlertQueue& operator=(const AlertQueue&) = delete;
 
-  void Push(QueuedAlert item);
+  // The alert dropped: the oldest waiting one when the queue is full, this
+  // one after a stop; none when it simply waits its turn.
+  std::optional<QueuedAlert> Push(QueuedAlert item);
   // Asks for a run of `tidy`.
   void Wake();
   // Delivers what is queued for at most `grace`; then `abort` (when given)
-  // cuts a delivery in progress short, what is left is dropped with a log
-  // line, and the thread ends after its last tidy. Later pushes are dropped.
-  void Stop(std::chrono::milliseconds grace, const std::function<void()>& abort = {});
+  // cuts a delivery in progress short, what is left is dropped, and the
+  // thread ends after its last tidy. Later pushes are dropped. Returns the
+  // number of alerts left undelivered in the queue (a delivery cut short
+  // is not counted: its owner knows).
+  std::size_t Stop(std::chrono::milliseconds grace, const std::function<void()>& abort = {});
 
   // Alerts dropped so far, by overflow or at the stop.
   std::size_t Dropped() const;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -158,11 +159,29 @@ bool SplitCommandLine(std::string_view text, std::vector<std::string>& args, std
   return true;
 }
 
+bool IsSecretVariable(std::string_view name) {
+  for (const char* exact : {"VELMORA_TIINGO_KEY", "VELMORA_FINNHUB_KEY", "VELMORA_WEB_TOKEN"})
+    if (name == exact) return true;
+  const auto endsWith = [&](std::string_view tail) {
+    if (name.size() < tail.size()) return false;
+    const std::string_view end = name.substr(name.size() - tail.size());
+    return std::equal(end.begin(), end.end(), tail.begin(), [](char a, char b) {
+      return std::toupper(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+    });
+  };
+  for (const char* tail : {"_KEY", "_TOKEN", "_SECRET", "_PASSWORD"})
+    if (endsWith(tail)) return true;
+  return false;
+}
+
 CommandSink::CommandSink(std::vector<std::string> args, std::chrono::milliseconds limit)
     : args_(std::move(args)), shown_(shownCommand(args_)), limit_(limit) {
-  for (char** e = environ; e != nullptr && *e != nullptr; ++e)
-    if (std::strncmp(*e, kAlertVariablePrefix, std::strlen(kAlertVariablePrefix)) != 0)
-      environment_.emplace_back(*e);
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+    const std::string_view entry(*e);
+    if (entry.rfind(kAlertVariablePrefix, 0) == 0 || IsSecretVariable(entry.substr(0, entry.find('='))))
+      continue;
+    environment_.emplace_back(entry);
+  }
 }
 
 namespace {
@@ -268,8 +287,9 @@ CommandEnd waitForCommand(pid_t pid, int output, std::chrono::steady_clock::time
 
 }  // namespace
 
-void CommandSink::Deliver(const Alert& alert) {
-  if (args_.empty() || aborted_.load()) return;
+bool CommandSink::Run(const Alert& alert) {
+  if (aborted_.load()) return false;
+  if (args_.empty()) return true;
   std::vector<std::string> environment = environment_;
   environment.push_back(std::string(kAlertVariablePrefix) + "SYMBOL=" + alert.symbol);
   environment.push_back(std::string(kAlertVariablePrefix) + "EVENT=" + alert.event);
@@ -281,12 +301,14 @@ void CommandSink::Deliver(const Alert& alert) {
   const int error = spawnCommand(args_, std::move(environment), pid, output);
   if (error != 0) {
     LogFormat("Alert command '%s' could not start: %s.", shown_.c_str(), std::strerror(error));
-    return;
+    return true;
   }
   const CommandEnd end = waitForCommand(pid, output, std::chrono::steady_clock::now() + limit_, aborted_);
   if (end.killed && aborted_.load()) {
     LogFormat("Alert command '%s' was stopped at shutdown.", shown_.c_str());
-  } else if (end.killed) {
+    return false;
+  }
+  if (end.killed) {
     LogFormat("Alert command '%s' did not end within %lld ms and was killed.", shown_.c_str(),
               static_cast<long long>(limit_.count()));
   } else if (WIFEXITED(end.status) && WEXITSTATUS(end.status) != 0) {
@@ -294,6 +316,7 @@ void CommandSink::Deliver(const Alert& alert) {
   } else if (WIFSIGNALED(end.status)) {
     LogFormat("Alert command '%s' ended by signal %d.", shown_.c_str(), WTERMSIG(end.status));
   }
+  return true;
 }
 
 }  // namespace velmora

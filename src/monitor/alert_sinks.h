@@ -50,17 +50,28 @@ class JsonLinesSink : public AlertSink {
 [[nodiscard]] bool SplitCommandLine(std::string_view text, std::vector<std::string>& args,
                                     std::string& error);
 
+// Whether the command's environment leaves out a variable of this name:
+// the providers' keys and the web view's token (VELMORA_TIINGO_KEY,
+// VELMORA_FINNHUB_KEY, VELMORA_WEB_TOKEN) and any name that ends in _KEY,
+// _TOKEN, _SECRET or _PASSWORD (in any letter case), so a command that
+// prints its environment puts no secret in the log.
+bool IsSecretVariable(std::string_view name);
+
 // Runs a command for each alert: the program (looked up in PATH when the
 // name has no '/') with its arguments, the alert in VELMORA_ALERT_SYMBOL,
 // _EVENT, _PRICE, _CHANGE and _TIME, standard input empty, standard output
 // and error to the log, in a process group of its own. A command still
 // running after `limit` is killed with its group (logged); one that cannot
 // start or ends with a failure status is logged. The environment is the
-// one the process had when the sink was made.
+// one the process had when the sink was made, without its secrets.
 class CommandSink : public AlertSink {
  public:
   CommandSink(std::vector<std::string> args, std::chrono::milliseconds limit);
-  void Deliver(const Alert& alert) override;
+  void Deliver(const Alert& alert) override { (void)Run(alert); }
+  // Runs the command for one alert; false when it was stopped at shutdown
+  // (or not started because of one), so the alert is still owed. A command
+  // that failed or ran out of time was delivered to: it is not run again.
+  bool Run(const Alert& alert);
   // Kills a command running now and runs none any more (shutdown).
   void Abort() { aborted_.store(true); }
 

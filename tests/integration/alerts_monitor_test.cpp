@@ -1,7 +1,9 @@
 // Alerts of the real velmora-monitor against the real quote-standin: the
 // marks a new trading day brings go once to a command and to JSON lines,
 // and never again after a restart; a command that hangs or cannot start
-// leaves the monitor running.
+// leaves the monitor running; a slow command holds up no other output and
+// what it still owes at the end of a run goes to it at the next; it never
+// sees a secret.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -238,6 +240,65 @@ TEST(AlertsMonitor, ACommandThatHangsOrCanNotStartIsLoggedAndTheMonitorCarriesOn
     EXPECT_EQ(test::SplitLines(test::ReadFile(folder.file("from-config.jsonl"))).size(), 2u);
     EXPECT_EQ(test::SplitLines(test::ReadFile(folder.file("Status.txt"))).size(), 4u);
   }
+}
+
+// "SYMBOL|EVENT" of each JSON line.
+std::vector<std::string> jsonSymbolEvents(const TempFolder& folder) {
+  std::vector<std::string> out;
+  for (const std::string& line : test::SplitLines(test::ReadFile(folder.file("alerts.jsonl")))) {
+    const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    out.push_back(j.is_discarded() ? line : j.value("symbol", "") + "|" + j.value("event", ""));
+  }
+  return sorted(out);
+}
+
+// Every alert reaches the JSON lines at once; what the command has not done
+// when --alert-wait runs out goes to it, and only to it, at the next run.
+// Neither it nor the log ever sees a key, a token or a password.
+TEST(AlertsMonitor, ASlowCommandHoldsNoOtherOutputGetsWhatItOwesOnceAtTheNextRunAndSeesNoSecret) {
+  const std::pair<const char*, const char*> secrets[] = {{"VELMORA_TIINGO_KEY", "SECRETKEY123"},
+                                                         {"VELMORA_WEB_TOKEN", "web-token-0123456789abcdef"},
+                                                         {"MAIL_PASSWORD", "hunter2hunter2"}};
+  std::vector<std::unique_ptr<test::ScopedVariable>> set;
+  for (const auto& [name, value] : secrets)
+    set.push_back(std::make_unique<test::ScopedVariable>(name, value));
+  TempFolder folder;
+  test::WriteFile(folder.file("List.dat"), "^DJI\n^GSPC\n^IXIC\n^FTSE\n");
+  test::WriteFile(folder.file(kAlertRulesFile),
+                  "^DJI above 1\n^GSPC above 1\n^IXIC above 1\n^FTSE above 1\n");
+  // It shows the environment's lines that matter, and records an alert only
+  // when it is done, as a real notifier would.
+  test::WriteFile(folder.file("slow.sh"),
+                  "#!/bin/sh\nenv | grep -e VELMORA -e PASSWORD\nsleep 2\n"
+                  "echo \"$VELMORA_ALERT_SYMBOL|$VELMORA_ALERT_EVENT\" >> commands.txt\n");
+  ASSERT_EQ(::chmod(folder.file("slow.sh").c_str(), 0755), 0);
+  StandinServer standin;
+  ASSERT_TRUE(standin.ok());
+  test::WriteMonitorConfig(folder, standin.port(), "QuoteInterval=0");
+  std::vector<std::string> args{"--passes",        "1",        "--alerts-jsonl", "alerts.jsonl",
+                                "--alert-command", "./slow.sh"};
+  args.insert(args.end(), {"--alert-wait", "1"});
+  test::ProgramOutcome run = test::RunProgram("velmora-monitor", args, folder.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> raised = jsonSymbolEvents(folder);
+  ASSERT_EQ(static_cast<int>(raised.size()), alertLines(folder));
+  ASSERT_GE(raised.size(), 4u);
+  EXPECT_LT(test::SplitLines(test::ReadFile(folder.file("commands.txt"))).size(), raised.size());
+  EXPECT_TRUE(test::FileExists(folder.file("Alerts.pending")));
+
+  // The next run raises nothing new and, waiting as long as it needs, gives the command the rest.
+  args.resize(args.size() - 2);
+  run = test::RunProgram("velmora-monitor", args, folder.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(alertLines(folder), static_cast<int>(raised.size()));
+  EXPECT_EQ(jsonSymbolEvents(folder), raised);
+  EXPECT_EQ(sorted(test::SplitLines(test::ReadFile(folder.file("commands.txt")))), raised);
+  EXPECT_FALSE(test::FileExists(folder.file("Alerts.pending")));
+  const auto log = test::MonitorLog(folder);
+  EXPECT_GE(test::CountIn(log, "Alert command: VELMORA_ALERT_SYMBOL=DJIA"), 1);
+  for (const std::string& line : log)
+    for (const auto& [name, value] : secrets)
+      EXPECT_TRUE(line.find(name) == std::string::npos && line.find(value) == std::string::npos) << line;
 }
 
 }  // namespace
