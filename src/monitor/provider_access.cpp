@@ -44,6 +44,9 @@ std::shared_ptr<ProviderHub> ProcessProviderHub() {
 }
 
 void SetProviderKeys(const ProviderKeys& keys) {
+  // From here on no log line shows them, whoever writes it.
+  AddLogSecret(keys.tiingo);
+  AddLogSecret(keys.finnhub);
   Access& a = access();
   std::lock_guard<std::mutex> lock(a.mutex);
   a.keyringKeys = keys;

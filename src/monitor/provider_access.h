@@ -15,6 +15,7 @@ std::shared_ptr<ProviderHub> ProcessProviderHub();
 
 // Keys the desktop program found in the keyring; a key set in the
 // environment (VELMORA_TIINGO_KEY, VELMORA_FINNHUB_KEY) wins over these.
+// Every key given here or read from the environment is masked in the log.
 void SetProviderKeys(const ProviderKeys& keys);
 // The keys in use: the environment's, else those set above.
 ProviderKeys CurrentProviderKeys();

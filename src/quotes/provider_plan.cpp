@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/log.h"
 #include "quotes/provider_hub.h"
 
 namespace velmora {
@@ -67,7 +68,10 @@ ProviderKeys ProviderKeysFromEnvironment() {
   ProviderKeys keys;
   for (const KeyedProvider& k : kKeyed) {
     const char* value = std::getenv(k.variable);
-    if (value != nullptr) keys.*k.key = trimmed(value);
+    if (value == nullptr) continue;
+    keys.*k.key = trimmed(value);
+    // Whatever echoes it (a provider's error text, a URL), the log never shows it.
+    AddLogSecret(keys.*k.key);
   }
   return keys;
 }

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "quotes/raw_http_server.h"
 #include "support/monitor_process_helpers.h"
 #include "support/test_support.h"
 
@@ -244,6 +246,41 @@ TEST(ProvidersMonitor, TiingoQuotaAndRefusedKeyGoToTheNextProvider) {
   EXPECT_EQ(linesWith(log, "Finnhub"), 1);
   for (const std::string& line : log) EXPECT_EQ(line.find("wrong-key"), std::string::npos) << line;
   expectKeyNowhere(folder);
+}
+
+// Providers that echo the key in their error text: the log shows the
+// reason with the key masked.
+TEST(ProvidersMonitor, AKeyEchoedInAnErrorTextIsMaskedInTheLog) {
+  test::RawHttpServer echo([](const std::string& head) {
+    std::smatch key;
+    std::regex_search(head, key, std::regex("(Token |token=)([^\\r& ]+)"));
+    const std::string field = head.find("/api/v1/quote") != std::string::npos ? "error" : "detail";
+    return test::RawHttpServer::Answer(
+        200, "{\"" + field + "\":\"Error: the key " + key.str(2) + " may not ask for this\"}");
+  });
+  StandinServer standin({"--now", kNow});
+  ASSERT_TRUE(standin.ok());
+  ScopedVariable tiingo("VELMORA_TIINGO_KEY", "sekret-123");
+  ScopedVariable finnhub("VELMORA_FINNHUB_KEY", "fh-sekret-456");
+  ScopedVariable pause("VELMORA_RETRY_PAUSE_MS", "0");
+  const struct {
+    std::string history;  // Finnhub serves the quotes
+    std::string logLine;
+  } cases[] = {{"Tiingo", "Tiingo ECHO: bad data (detail: Error: the key *** may not ask for this)."},
+               {"YahooChart", "Finnhub ECHO: bad data (error: Error: the key *** may not ask for this)."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.history);
+    TempFolder folder;
+    WriteFile(folder.file("List.dat"), "ECHO\n");
+    test::WriteMonitorConfig(folder, standin.port(),
+                             "YahooChartURL=" + base(standin) + "\nTiingoURL=" + echo.base() +
+                                 "\nFinnhubURL=" + echo.base() + "\nHistoryProvider=" + c.history +
+                                 "\nQuoteProvider=Finnhub");
+    ASSERT_NE(runMonitor(folder).status, -1);
+    const std::vector<std::string> log = test::MonitorLog(folder);
+    EXPECT_GE(test::CountIn(log, c.logLine), 1);
+    for (const std::string& line : log) EXPECT_EQ(line.find("sekret-"), std::string::npos) << line;
+  }
 }
 
 // Sixteen threads share Finnhub's sixty requests a minute: the provider is
