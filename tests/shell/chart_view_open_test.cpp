@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -98,6 +99,17 @@ class ChartWindowOpen : public ::testing::Test {
       }
     }
     return false;
+  }
+
+  // The menu bar's Chart command, its sheet answered with `symbol` typed.
+  void chartTyped(const char* symbol) {
+    test::WhenModalShown([symbol](QWidget* sheet) {
+      QLineEdit* edit = ProgramChartSettingPages()->symbolPage().symbolBox()->lineEdit();
+      edit->selectAll();
+      QTest::keyClicks(edit, symbol);
+      qobject_cast<QDialog*>(sheet)->accept();
+    });
+    frame().commands().chart();
   }
 
   void selectRow(int row) {
@@ -272,20 +284,28 @@ TEST_F(ChartWindowOpen, UnknownSymbolIsReportedAndItsWindowCloses) {
 }
 
 // The renamed indices: the row DJIA is the index ^DJI, and its chart must be
-// the same security, not the stock a service knows as "DJIA".
+// the same security, not the stock a service knows as "DJIA". SP500 is a
+// stock here, though ^GSPC is shown by that name.
 class MonitoredIndexChart : public ChartWindowOpen {
  protected:
-  void SetUp() override { start("^DJI\nMSFT\n", true); }
+  void SetUp() override { start("^DJI\nMSFT\nSP500\n", true); }
 };
 
 TEST_F(MonitoredIndexChart, SpaceOnTheDjiaRowChartsTheIndexItShows) {
   SecurityStore& store = securityStore();
   ASSERT_EQ(std::string(store.entry(0).displaySymbol()), "DJIA");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!store.entry(0).historyLoaded() && std::chrono::steady_clock::now() < deadline)
+  while (!(store.entry(0).historyLoaded() && store.entry(2).historyLoaded()) &&
+         std::chrono::steady_clock::now() < deadline)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
-  ASSERT_TRUE(store.entry(0).historyLoaded());
+  ASSERT_TRUE(store.entry(0).historyLoaded() && store.entry(2).historyLoaded());
   const double rowClose = store.entry(0).Snapshot().bars[0].close;
+  // The text file's name line and column header, wider for an index.
+  auto textHead = [this] {
+    const std::string text = test::ReadFile(folder_.file("DJIA.txt"));
+    return text.substr(0, text.find('\n', text.find("Date")));
+  };
+  const std::string indexHead = textHead();
 
   QTest::keyClick(monitor_, Qt::Key_Space);  // row 0: DJIA
   QStringList notices;
@@ -301,11 +321,15 @@ TEST_F(MonitoredIndexChart, SpaceOnTheDjiaRowChartsTheIndexItShows) {
   // The quote service's clock stands still: chart and row show one close.
   EXPECT_DOUBLE_EQ(chart->chart.data.bars[0].close, rowClose);
   // The chart rewrote the row's own history file with the same security.
-  const std::string csv = test::ReadFile(folder_.file("DJIA.csv"));
-  ASSERT_FALSE(csv.empty());
-  double fileClose = 0;
-  ASSERT_EQ(std::sscanf(csv.c_str(), "%*[^,],%*f,%*f,%*f,%lf", &fileClose), 1) << csv.substr(0, 80);
-  EXPECT_DOUBLE_EQ(fileClose, rowClose);
+  auto fileClose = [this] {
+    double close = 0;
+    return std::sscanf(test::ReadFile(folder_.file("DJIA.csv")).c_str(), "%*[^,],%*f,%*f,%*f,%lf", &close) ==
+                   1
+               ? close
+               : 0;
+  };
+  EXPECT_DOUBLE_EQ(fileClose(), rowClose);
+  EXPECT_EQ(textHead(), indexHead);
 
   // C hands the sheet the same security (the page shows ^DJI by its index
   // name), and its chart is named alike.
@@ -317,6 +341,20 @@ TEST_F(MonitoredIndexChart, SpaceOnTheDjiaRowChartsTheIndexItShows) {
   QTest::keyClick(monitor_, Qt::Key_C);
   EXPECT_EQ(shownSymbol, "Dow Jones Ind Avg");
   expectChart(newestChart(), "DJIA - 6 months daily chart");
+
+  // Its shown name typed in the sheet, in either case, is the same index.
+  for (const char* typed : {"DJIA", "djia"}) {
+    chartTyped(typed);
+    expectChart(newestChart(), "DJIA - 6 months daily chart");
+    EXPECT_DOUBLE_EQ(newestChart()->chart.data.bars[0].close, rowClose) << typed;
+    EXPECT_DOUBLE_EQ(fileClose(), rowClose) << typed;
+  }
+  // A symbol the list lacks leaves a listed security's files alone (^GSPC's
+  // would be the stock SP500's).
+  const std::string stockFile = test::ReadFile(folder_.file("SP500.csv"));
+  chartTyped("^GSPC");
+  expectChart(newestChart(), "^GSPC - 6 months daily chart");
+  EXPECT_TRUE(test::ReadFile(folder_.file("SP500.csv")) == stockFile) << "SP500.csv replaced";
 }
 
 }  // namespace

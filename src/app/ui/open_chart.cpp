@@ -16,17 +16,25 @@ namespace velmora {
 
 namespace {
 
-// A symbol that a monitored security is requested by takes that security's
-// name and index flag, whichever way the chart was opened.
+// The listed security a chart's symbol names, in any letter case: the one
+// asked for by that symbol, else the one shown by that name (DJIA for ^DJI).
+const SecurityEntry* listedSecurity(const SecurityStore& store, const std::string& symbol) {
+  for (int i = 0; i < store.count(); ++i)
+    if (strcasecmp(store.entry(i).querySymbol(), symbol.c_str()) == 0) return &store.entry(i);
+  for (int i = 0; i < store.count(); ++i)
+    if (strcasecmp(store.entry(i).displaySymbol(), symbol.c_str()) == 0) return &store.entry(i);
+  return nullptr;
+}
+
+// A chart of a monitored security, whichever way it was opened and by
+// either of its names, asks for that security and takes its name and index
+// flag.
 void nameAfterMonitoredSecurity(const SecurityStore& store, ChartSettings& settings) {
-  for (int i = 0; i < store.count(); ++i) {
-    const SecurityEntry& entry = store.entry(i);
-    if (strcasecmp(entry.querySymbol(), settings.symbol.c_str()) == 0) {
-      settings.displayName = entry.displaySymbol();
-      settings.isIndex = entry.isIndex() ? 1 : 0;
-      return;
-    }
-  }
+  const SecurityEntry* entry = listedSecurity(store, settings.symbol);
+  if (entry == nullptr) return;
+  if (strcasecmp(entry->querySymbol(), settings.symbol.c_str()) != 0) settings.symbol = entry->querySymbol();
+  settings.displayName = entry->displaySymbol();
+  settings.isIndex = entry->isIndex() ? 1 : 0;
 }
 
 }  // namespace

@@ -18,8 +18,10 @@ class ChartSettingPages;
 
 // A new child window of `frame` whose view is in chart mode with
 // `settings`; it loads its data on its first paint. `securityIndex` is the
-// monitored security it was opened for (-1 for none). Null when the window
-// could not be made.
+// monitored security it was opened for (-1 for none). A symbol that is a
+// listed security's query symbol or shown name (DJIA), in any letter case,
+// charts that security under its shown name. Null when the window could not
+// be made.
 CVelmoraView* OpenChartWindow(CMainFrame& frame, const ViewContext& context, int securityIndex,
                               const ChartSettings& settings);
 

@@ -47,6 +47,9 @@ void CVelmoraView::loadChart() {
   request.config = config();
   request.processProviders = &config() == &systemConfig();
   request.plotWidth = clientWidth - chart.axisWidth - chart.leftMargin;
+  // A listed security's files are the loader's; no chart of another symbol
+  // may replace them.
+  request.historyFiles = ChartHistoryFilesFor(settings, store(), config().RealTimeQuoteServer);
   request.credentials = context_.credentials;
   // The news comes from the loading thread; the view takes the result on
   // its own thread (and never, once it is gone: the job stops first).

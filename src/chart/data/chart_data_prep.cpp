@@ -1,5 +1,7 @@
 #include "chart/data/chart_data_prep.h"
 
+#include <strings.h>
+
 #include <memory>
 
 #include "base/log.h"
@@ -7,6 +9,7 @@
 #include "monitor/local_history_writer.h"
 #include "monitor/provider_access.h"
 #include "monitor/security_entry.h"
+#include "monitor/security_store.h"
 #include "quotes/local_history_reader.h"
 #include "quotes/quote_services.h"
 
@@ -50,6 +53,31 @@ int ChartQuoteSource::LoadRealTime(const char* symbol, InternetSession& session,
 
 namespace {
 
+// The name (without ".csv"/".txt") of the files a chart of an unlisted
+// symbol writes: the symbol as the monitor would name it (DJIA for ^DJI);
+// empty when it can name no security.
+std::string unlistedFileName(const ChartSettings& settings, int realTimeServer) {
+  auto entry = std::make_unique<SecurityData>();
+  if (!InitSecurityEntry(*entry, settings.symbol.c_str(), realTimeServer)) return {};
+  return entry->displaySymbol;
+}
+
+}  // namespace
+
+ChartHistoryFiles ChartHistoryFilesFor(const ChartSettings& settings, const SecurityStore& store,
+                                       int realTimeServer) {
+  if (!settings.displayName.empty()) return ChartHistoryFiles::kWrite;
+  const std::string name = unlistedFileName(settings, realTimeServer);
+  if (name.empty()) return ChartHistoryFiles::kWrite;  // the writer refuses it anyway
+  // Letter case too: a folder on a file system that ignores it holds one
+  // file for both names.
+  for (int i = 0; i < store.count(); ++i)
+    if (strcasecmp(store.entry(i).displaySymbol(), name.c_str()) == 0) return ChartHistoryFiles::kKeep;
+  return ChartHistoryFiles::kWrite;
+}
+
+namespace {
+
 constexpr int kSourceFile = 1;
 
 // The history fills bars 1 onward and bar 0 starts as a copy of bar 1;
@@ -68,7 +96,8 @@ int loadOnline(const ChartSettings& settings, InternetSession& session, ChartQuo
 
 // The loaded series becomes the security's history files, as the loader
 // threads write them, through an entry of its own that is then dropped.
-void writeHistoryFiles(const ChartSettings& settings, const SystemConfig& config, const QuoteSeries& bars) {
+void writeHistoryFiles(const ChartSettings& settings, const SystemConfig& config, const QuoteSeries& bars,
+                       ChartHistoryFiles files) {
   auto entry = std::make_unique<SecurityData>();
   // A monitored security's files carry the name the loader gives them.
   const std::string& name = settings.displayName.empty() ? settings.symbol : settings.displayName;
@@ -76,6 +105,14 @@ void writeHistoryFiles(const ChartSettings& settings, const SystemConfig& config
     LogFormat("Can not write history files for symbol '%s'.", name.c_str());
     return;
   }
+  if (files == ChartHistoryFiles::kKeep) {
+    LogFormat("The chart of '%s' does not write %s.csv and %s.txt: they belong to a monitored security.",
+              settings.symbol.c_str(), entry->displaySymbol, entry->displaySymbol);
+    return;
+  }
+  // A monitored index keeps the index layout of its text file, although the
+  // name it is shown by (DJIA) is no index symbol.
+  if (settings.isIndex >= 0) entry->isIndex = settings.isIndex != 0 ? 1 : 0;
   // A symbol that cannot name a file is refused (and logged) by the writer,
   // and a file that cannot be written ends the program there: the chart
   // itself does not depend on either.
@@ -85,7 +122,7 @@ void writeHistoryFiles(const ChartSettings& settings, const SystemConfig& config
 }  // namespace
 
 bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth, ChartData& out,
-                      double& barSpacing, ChartQuoteSource& source) {
+                      double& barSpacing, ChartQuoteSource& source, ChartHistoryFiles files) {
   out.bars.ResetAll();
   out.signalState = SignalState{};
   const bool online = settings.source != kSourceFile;
@@ -98,7 +135,7 @@ bool PrepareChartData(const ChartSettings& settings, InternetSession& session, i
   computeIndicators(false, IsIndexChart(settings), settings.rsiPeriod, settings.stochFirst,
                     settings.stochSecond, settings.stochThird, count - 1, 0, BarsOf(out.bars),
                     out.signalState);
-  if (online) writeHistoryFiles(settings, source.config(), out.bars);
+  if (online) writeHistoryFiles(settings, source.config(), out.bars, files);
 
   FixChartWindow(settings, out);
   barSpacing = ChartBarSpacing(plotWidth, out.visibleCount);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "base/system_config.h"
 #include "core/chart_data.h"
 #include "core/chart_settings.h"
@@ -7,6 +9,8 @@
 #include "quotes/internet_session.h"
 
 namespace velmora {
+
+class SecurityStore;
 
 // Where a chart's quotes come from: the configured quote services. Tests
 // put their own in front of the real services (to look at the requests, or
@@ -35,15 +39,28 @@ class ChartQuoteSource {
   bool processProviders_;
 };
 
+// Whether an online chart's load writes the history files it loaded. A
+// chart of a listed security writes that security's own files; a chart of
+// any other symbol writes its files only when no listed security owns their
+// name (a chart of ^GSPC, whose files are "SP500", leaves the files of a
+// listed stock SP500 as the loader wrote them).
+enum class ChartHistoryFiles { kWrite, kKeep };
+
+// What a chart opened against `store` may do with its history files.
+ChartHistoryFiles ChartHistoryFilesFor(const ChartSettings& settings, const SecurityStore& store,
+                                       int realTimeServer);
+
 // A chart's data preparation, run once by the chart view before its first
 // picture: loads the series (online with today's quote in bar 0, or from a
 // local file), computes every indicator and signal with the settings'
 // periods, writes the security's history files after an online load, and
 // fixes the visible window, its extents and `barSpacing` (`plotWidth` is
-// the plot's width between the left and right margins). False when the
+// the plot's width between the left and right margins). With `files`
+// kKeep nothing is written (a line in the log says so). False when the
 // history, the file or today's quote could not be loaded; the failures
 // themselves are logged by the quote layer.
 [[nodiscard]] bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth,
-                                    ChartData& out, double& barSpacing, ChartQuoteSource& source);
+                                    ChartData& out, double& barSpacing, ChartQuoteSource& source,
+                                    ChartHistoryFiles files = ChartHistoryFiles::kWrite);
 
 }  // namespace velmora

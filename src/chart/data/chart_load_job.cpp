@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "chart/data/chart_data_prep.h"
-
 namespace velmora {
 
 ChartLoadJob::ChartLoadJob(ChartLoadRequest request, std::function<void()> finished)
@@ -36,7 +34,7 @@ void ChartLoadJob::run(const ChartLoadRequest& request) {
     if (request.credentials) session.setCredentialPrompt(request.credentials);
     ChartQuoteSource source(request.config, request.processProviders);
     result->ok = PrepareChartData(request.settings, session, request.plotWidth, *result->data,
-                                  result->barSpacing, source);
+                                  result->barSpacing, source, request.historyFiles);
   }
   result->cancelled = stop_.load();
   if (result->cancelled) result->ok = false;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/system_config.h"
+#include "chart/data/chart_data_prep.h"
 #include "core/chart_data.h"
 #include "core/chart_settings.h"
 #include "quotes/internet_session.h"
@@ -22,6 +23,8 @@ struct ChartLoadRequest {
   // own settings) or the classic services alone (a test's settings).
   bool processProviders = true;
   int plotWidth = 0;
+  // Whether the loaded series may become history files (ChartHistoryFilesFor).
+  ChartHistoryFiles historyFiles = ChartHistoryFiles::kWrite;
   // Asked on the loading thread when a service answers 401; none: the 401 stands.
   InternetSession::CredentialPrompt credentials;
 };
