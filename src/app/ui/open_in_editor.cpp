@@ -1,5 +1,10 @@
 #include "app/ui/open_in_editor.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QWidget>
+#include <exception>
+#include <thread>
 #include <vector>
 
 #include "app/program_runner.h"
@@ -8,14 +13,39 @@
 
 namespace velmora {
 
-void OpenInEditor(QWidget* owner, const std::string& file) {
+namespace {
+
+// The desktop's opener, then the editor. Without a desktop it knows,
+// xdg-open runs the editor itself and returns only when the editor closes,
+// so this runs away from the windows; the opener is waited for (and so
+// collected) here, the editor by StartProgram.
+void openFile(const std::string& file, const std::string& editor, const QPointer<QWidget>& owner) {
   if (OpenWithDesktop(file)) return;
-  const std::string editor = systemConfig().Editor;
-  // The file is complete before the editor opens, so nothing waits for it:
-  // the windows keep painting while the user reads.
   if (StartProgram({editor, file})) return;
-  ShowError(owner, QStringLiteral("Can not find text editor '%1'.\nPlease check your system configuration.")
-                       .arg(QString::fromStdString(editor)));
+  // The message belongs to the window thread.
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr) return;
+  QMetaObject::invokeMethod(
+      app,
+      [owner, editor] {
+        ShowError(owner.data(),
+                  QStringLiteral("Can not find text editor '%1'.\nPlease check your system configuration.")
+                      .arg(QString::fromStdString(editor)));
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace
+
+void OpenInEditor(QWidget* owner, const std::string& file) {
+  const std::string editor = systemConfig().Editor;
+  const QPointer<QWidget> guardedOwner(owner);
+  try {
+    std::thread([file, editor, guardedOwner] { openFile(file, editor, guardedOwner); }).detach();
+  } catch (const std::exception&) {
+    // No thread to spare: the windows wait for the opener this once.
+    openFile(file, editor, guardedOwner);
+  }
 }
 
 }  // namespace velmora
