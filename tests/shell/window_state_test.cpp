@@ -7,7 +7,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <thread>
 
 #include "app/ui/main_frame.h"
 #include "app/ui/open_chart.h"
@@ -149,6 +152,26 @@ TEST_F(WindowStateRestart, MissingOrDamagedStateStartsFromTheSettings) {
     EXPECT_EQ(app->monitorView()->topRow, 0);
     EXPECT_TRUE(charts(*app).empty());
     app->ExitInstance();
+  }
+}
+
+// The session ends the real program with SIGTERM at logout (SIGINT at a
+// terminal): its windows are remembered as a confirmed Exit remembers them.
+TEST(WindowStateStopSignal, TheRealProgramRemembersItsWindows) {
+  for (const int signo : {SIGTERM, SIGINT}) {
+    test::TempFolder folder;
+    WriteFile(folder.file("Config.ini"), kConfig);
+    test::ScopedVariable path("PATH", "/nonexistent");  // no opener for the start-up page
+    // The first picture is saved once start-up has put every window in place.
+    test::ScopedVariable shot("VELMORA_SNAPSHOT", folder.file("shown.png"));
+    test::ChildProcess velmora({test::BinPath("velmora")}, folder.path());
+    for (int i = 0; i < 600 && !FileExists(folder.file("shown.png")); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    velmora.Signal(signo);
+    ASSERT_EQ(velmora.Wait(std::chrono::seconds(20)), 0) << signo;
+    WindowState saved;
+    EXPECT_TRUE(ReadWindowState(QString::fromStdString(folder.file("Velmora.state")), saved)) << signo;
+    EXPECT_EQ(saved.geometry.width(), 800) << "ScreenWidth";
   }
 }
 

@@ -1,6 +1,6 @@
-// velmora: the desktop program. SIGINT and SIGTERM end it cleanly (loader
-// threads stopped, temporary files deleted, the final log line), as the
-// confirmed Exit command does.
+// velmora: the desktop program. SIGINT and SIGTERM end it cleanly (the
+// windows remembered in Velmora.state, loader threads stopped, temporary
+// files deleted, the final log line), as the confirmed Exit command does.
 #include <pthread.h>
 #include <sys/signalfd.h>
 #include <unistd.h>

@@ -139,6 +139,7 @@ bool CVelmoraApp::InitInstance() {
   if (systemConfig().StartRealTimeQuoteLoader != 0) view->armLoaderStart(kLoaderStartDelayMs);
   snapshots_ = SnapshotWriter::FromEnvironment(frame_.get(), view);
   notice.reset();
+  started_ = true;
   return true;
 }
 
@@ -221,13 +222,17 @@ void CVelmoraApp::wireCommands() {
   };
   c.activeThreadCount = [] { return loaderPool().RunningThreadCount(); };
   c.stopLoaders = [this] {
-    // The user confirmed the exit and every window is still open: what they
-    // show is remembered for the next start.
-    if (frame_)
-      (void)WriteWindowState(QString::fromLatin1(kWindowStateFileName),
-                             CaptureWindowState(*frame_, monitor_));
+    // The user confirmed the exit and every window is still open.
+    saveWindowState();
     stopLoaders();
   };
+}
+
+void CVelmoraApp::saveWindowState() {
+  // What the windows show is remembered for the next start. A start-up that
+  // has not yet put back the last run's windows leaves that run's file.
+  if (frame_ && started_)
+    (void)WriteWindowState(QString::fromLatin1(kWindowStateFileName), CaptureWindowState(*frame_, monitor_));
 }
 
 void CVelmoraApp::stopLoaders() {
@@ -247,6 +252,8 @@ void CVelmoraApp::stopLoaders() {
 
 void CVelmoraApp::requestShutdown() {
   shutdownRequested_ = true;
+  // As a confirmed Exit: the windows are remembered before anything closes.
+  saveWindowState();
   if (frame_)
     frame_->setStatusText(
         QStringLiteral("Current active thread number: %1").arg(loaderPool().RunningThreadCount()));

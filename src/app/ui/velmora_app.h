@@ -40,8 +40,9 @@ class CVelmoraApp : public QObject {
   // Process exit, once: loaders stopped if still running, windows gone,
   // "aaa*.tmp" deleted, the final log line.
   void ExitInstance();
-  // A stop signal: no question asked; the loader threads stop and the
-  // message loop ends.
+  // A stop signal: no question asked; as a confirmed Exit the windows are
+  // remembered in Velmora.state, the loader threads stop and the message
+  // loop ends.
   void requestShutdown();
   // True once requestShutdown ran: a signal handled while start-up pumped
   // messages must still end the program, before its event loop starts.
@@ -66,6 +67,7 @@ class CVelmoraApp : public QObject {
   ViewContext viewContext();
   CVelmoraView* activeView() const;
   void stopLoaders();
+  void saveWindowState();
 
   AppEnvironment environment_;
   std::unique_ptr<CMainFrame> frame_;
@@ -75,6 +77,7 @@ class CVelmoraApp : public QObject {
   std::unique_ptr<SnapshotWriter> snapshots_;
   bool loadersStopped_ = false;
   bool shutdownRequested_ = false;  // a stop signal arrived (maybe during start-up)
+  bool started_ = false;            // start-up has put every window in place
   bool exited_ = false;
 };
 
