@@ -30,7 +30,7 @@ class SystemParametersDialogTest : public ::testing::Test {
   void SetUp() override {
     SetConfigDefaults(config);
     config.Editor = "vi";
-    WriteFile(path(), "original\r");
+    WriteFile(path(), "original\r\n");
   }
   std::string path() const { return folder.file("Config.ini"); }
   QPushButton* button(CSystemParametersDialog& d, const QString& text) {
@@ -77,7 +77,7 @@ TEST_F(SystemParametersDialogTest, ChecksInOrderAndStoresNothingOnFailure) {
   EXPECT_EQ(dialog.focusWidget(), dialog.threadCountBox());
   EXPECT_EQ(config.TrendChangeConfirmDays, 2);  // checked before, but nothing is stored
   EXPECT_EQ(config.ScreenWidth, 0);
-  EXPECT_EQ(ReadFile(path()), "original\r");
+  EXPECT_EQ(ReadFile(path()), "original\r\n");
 
   // The confirm days come first in the order of checks.
   type(dialog.confirmDaysBox(), "x");
@@ -101,7 +101,7 @@ TEST_F(SystemParametersDialogTest, ChecksInOrderAndStoresNothingOnFailure) {
   EXPECT_TRUE(box.seen);
   EXPECT_EQ(box.text, "Please enter a number between 0 and 100.");
   EXPECT_EQ(config.ThresholdToEMA10, 20.0);
-  EXPECT_EQ(ReadFile(path()), "original\r");
+  EXPECT_EQ(ReadFile(path()), "original\r\n");
 }
 
 TEST_F(SystemParametersDialogTest, SaveStoresAndWritesTheFile) {
@@ -136,7 +136,7 @@ TEST_F(SystemParametersDialogTest, CancelChangesNothing) {
   EXPECT_EQ(config.ScreenWidth, before.ScreenWidth);
   EXPECT_EQ(config.Editor, before.Editor);
   EXPECT_EQ(config.ShowMA, before.ShowMA);
-  EXPECT_EQ(ReadFile(path()), "original\r");
+  EXPECT_EQ(ReadFile(path()), "original\r\n");
 }
 
 TEST_F(SystemParametersDialogTest, BrowseRefillsAndKeepsTheCurrentFolder) {

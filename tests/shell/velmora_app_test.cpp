@@ -150,7 +150,7 @@ TEST_F(VelmoraAppSequence, SettingsRoundTripUnderAGermanLocale) {
   std::snprintf(probe, sizeof probe, "%.2f", 1.5);
   ASSERT_STREQ(probe, "1,50") << "the German locale is in force";
 
-  WriteFile(folder_.file("Config.ini"), "StartRealTimeQuoteLoader=No\rThresholdToEMA10=12.5\r");
+  WriteFile(folder_.file("Config.ini"), "StartRealTimeQuoteLoader=No\r\nThresholdToEMA10=12.5\r\n");
   auto app = makeApp();
   const bool started = app->InitInstance();
   EXPECT_DOUBLE_EQ(systemConfig().ThresholdToEMA10, 12.5);
