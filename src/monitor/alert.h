@@ -38,9 +38,9 @@ struct Alert {
   std::string time;  // when it was raised, local time "2026-12-08 15:31:07"
 };
 
-// Where alerts go. Deliver runs on the alert delivery thread, never on a
-// loader thread; it may take its time (a desktop notification, a command)
-// but not for ever.
+// Where alerts go. Deliver runs on a delivery thread of this sink's own,
+// never on a loader thread; it may take its time (a desktop notification, a
+// command) without holding up any other sink, but not for ever.
 class AlertSink {
  public:
   virtual ~AlertSink() = default;
