@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/log.h"
+#include "base/text_helpers.h"
 #include "monitor/alert_sinks.h"
 
 namespace velmora {
@@ -85,11 +86,7 @@ bool readTokenFile(const std::string& path, std::string& token, std::string& err
 void readTokenVariable(HeadlessOptions& options) {
   const char* value = std::getenv(kWebTokenVariable);
   const std::string text = value != nullptr ? value : "";
-  const char* blanks = " \t\r\n\f\v";
-  const auto first = text.find_first_not_of(blanks);
-  options.webToken = first == std::string::npos
-                         ? std::string()
-                         : text.substr(first, text.find_last_not_of(blanks) - first + 1);
+  options.webToken = std::string(TrimWhiteSpace(text));
   options.webTokenBlank = !text.empty() && options.webToken.empty();
 }
 

@@ -13,6 +13,7 @@
 #include "base/app_identity.h"
 #include "base/atomic_file.h"
 #include "base/log.h"
+#include "base/text_helpers.h"
 
 namespace velmora {
 
@@ -195,21 +196,11 @@ void setDefault(SystemConfig& c, const Key& key) {
   }
 }
 
-std::string lowerTrimmed(const std::string& v) {
-  const std::size_t first = v.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  const std::size_t last = v.find_last_not_of(" \t");
-  std::string out = v.substr(first, last - first + 1);
-  for (char& ch : out)
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  return out;
-}
-
 // A switch reads "Yes" or "No" as the program writes it, and also 1/0,
 // true/false and on/off in any case; any other value containing "Yes" is on
 // (older files wrote words after it). -1: none of these.
 int readSwitch(const std::string& v) {
-  const std::string word = lowerTrimmed(v);
+  const std::string word = AsciiLowerCase(TrimWhiteSpace(v));
   for (const char* on : {"yes", "1", "true", "on"})
     if (word == on) return 1;
   for (const char* off : {"no", "0", "false", "off"})

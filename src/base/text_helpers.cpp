@@ -202,4 +202,18 @@ void CopyBounded(char* dst, std::size_t dstSize, const char* src) {
   dst[i] = '\0';
 }
 
+std::string_view TrimWhiteSpace(std::string_view text) {
+  constexpr std::string_view kWhite = " \t\r\n\f\v";
+  const std::size_t first = text.find_first_not_of(kWhite);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kWhite) - first + 1);
+}
+
+std::string AsciiLowerCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
 }  // namespace velmora

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -72,5 +74,11 @@ void ReplaceText(char* text, const char* find, const char* replacement);
 
 // Copies at most dstSize - 1 characters and always terminates (dstSize > 0).
 void CopyBounded(char* dst, std::size_t dstSize, const char* src);
+
+// `text` without the white space around it (blanks, tabs, line ends, form feeds).
+std::string_view TrimWhiteSpace(std::string_view text);
+
+// `text` with its ASCII capitals made small (whatever the locale).
+std::string AsciiLowerCase(std::string_view text);
 
 }  // namespace velmora

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/log.h"
+#include "base/text_helpers.h"
 #include "quotes/provider_hub.h"
 
 namespace velmora {
@@ -30,12 +31,7 @@ const KeyedProvider* keyedProvider(ProviderId id) {
   return nullptr;
 }
 
-std::string trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return std::string(text);
-}
+std::string trimmed(std::string_view text) { return std::string(TrimWhiteSpace(text)); }
 
 ProviderId providerOr(std::string_view name, ProviderId fallback) {
   ProviderId id = fallback;

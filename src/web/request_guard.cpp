@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/text_helpers.h"
 #include "web/web_service.h"
 
 namespace velmora {
@@ -13,12 +14,6 @@ namespace {
 
 // The key all addresses share once the table is full.
 constexpr const char* kSharedKey = "*";
-
-std::string lowerCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // An IPv6 address in inet_ntop's form ("0:0::1" gives "::1"); false when
 // `text` is none.
@@ -34,7 +29,7 @@ bool shortIpv6(const std::string& text, std::string& out) {
 
 // An address or name as requests are compared with it.
 std::string comparable(const std::string& text) {
-  std::string out = lowerCase(text);
+  std::string out = AsciiLowerCase(text);
   std::string ipv6;
   if (out.size() > 2 && out.front() == '[' && out.back() == ']') out = out.substr(1, out.size() - 2);
   if (shortIpv6(out, ipv6)) return ipv6;
@@ -67,7 +62,7 @@ bool HostOfHeader(std::string_view header, std::string& host) {
   if (bracketed) return shortIpv6(std::string(name), host);
   for (const char c : name)
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') return false;
-  host = lowerCase(name);
+  host = AsciiLowerCase(name);
   return true;
 }
 

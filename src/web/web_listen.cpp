@@ -3,6 +3,7 @@
 #include <cctype>
 #include <string>
 
+#include "base/text_helpers.h"
 #include "web/web_service.h"
 
 namespace velmora {
@@ -89,8 +90,7 @@ bool ParseWebAllowedHost(const std::string& text, std::string& name, std::string
     error = "bad host name '" + text + "': expected a name or an address without a port";
     return false;
   }
-  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  name = host;
+  name = AsciiLowerCase(host);
   error.clear();
   return true;
 }

@@ -209,5 +209,12 @@ TEST(DateKeyFromParts, OrdersDaysAndSaturates) {
   EXPECT_EQ(DateKeyFromParts(-2147483, 1, 1), INT_MIN);
 }
 
+TEST(TextHelpers, TrimWhiteSpaceAndAsciiLowerCase) {
+  EXPECT_EQ(TrimWhiteSpace(" \t Yes \r\n"), "Yes");
+  EXPECT_EQ(TrimWhiteSpace(" \f\v "), "");
+  EXPECT_EQ(TrimWhiteSpace("a b"), "a b");
+  EXPECT_EQ(AsciiLowerCase("LocalHost.EXAMPLE:80 \xC3\x84"), "localhost.example:80 \xC3\x84");
+}
+
 }  // namespace
 }  // namespace velmora
