@@ -12,11 +12,11 @@ namespace {
 using nlohmann::json;
 
 // Finnhub's {"error": "..."} where a quote belongs, by its text.
-ProviderOutcome errorOutcome(const std::string& error) {
+ProviderOutcome errorOutcome(const std::string& error, const std::string& key) {
   if (BodyContains(error, "API limit")) return MakeOutcome(ProviderStatus::kRateLimited, "API limit reached");
   if (BodyContains(error, "access") || BodyContains(error, "API key"))
     return MakeOutcome(ProviderStatus::kBadKey, "the key is refused");
-  return MakeOutcome(ProviderStatus::kBadData, "error: " + ReasonText(error));
+  return MakeOutcome(ProviderStatus::kBadData, "error: " + ReasonText(error, key));
 }
 
 // Unix times before 2100.
@@ -68,7 +68,8 @@ ProviderQuotes FinnhubProvider::ReadQuotes(const ProviderAnswer& answer) const {
       return quotes;
     }
     if (const json* error = JsonMember(&document, "error")) {
-      quotes.outcome = errorOutcome(error->is_string() ? error->get<std::string>() : std::string());
+      quotes.outcome =
+          errorOutcome(error->is_string() ? error->get<std::string>() : std::string(), settings_.key);
       return quotes;
     }
     ProviderQuote q;

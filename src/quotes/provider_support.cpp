@@ -154,7 +154,17 @@ std::string HeaderSafe(std::string_view value) {
   return out;
 }
 
-std::string ReasonText(std::string_view text) { return HeaderSafe(text.substr(0, 80)); }
+std::string ReasonText(std::string_view text, std::string_view key) {
+  // The provider's own words may quote the key it was sent (Tiingo's and
+  // Finnhub's errors do): a reason shown in the log or the status bar never
+  // does. Control characters go first, so none can split the key.
+  std::string shown = HeaderSafe(text.substr(0, 4096));
+  if (!key.empty())
+    for (std::size_t at = shown.find(key); at != std::string::npos; at = shown.find(key, at + 3))
+      shown.replace(at, key.size(), "***");
+  if (shown.size() > 80) shown.resize(80);
+  return shown;
+}
 
 std::string IsoDateText(ProviderDate date) {
   char text[40];

@@ -67,9 +67,9 @@ std::string BaseUrl(const ProviderSettings& settings, ProviderId id);
 // header line of its own.
 std::string HeaderSafe(std::string_view value);
 
-// A provider's own words for the log: control characters dropped, at most
-// 80 bytes.
-std::string ReasonText(std::string_view text);
+// A provider's own words for the log: control characters dropped, `key`
+// (the provider's key, when it has one) shown as "***", at most 80 bytes.
+std::string ReasonText(std::string_view text, std::string_view key = {});
 
 // "YYYY-MM-DD".
 std::string IsoDateText(ProviderDate date);

@@ -39,12 +39,12 @@ bool refusal(const ProviderAnswer& answer, ProviderOutcome& outcome) {
 }
 
 // A JSON object where data belongs: Tiingo's {"detail": "..."}.
-ProviderOutcome detailOutcome(const json& document) {
+ProviderOutcome detailOutcome(const json& document, const std::string& key) {
   const std::string detail = JsonText(JsonMember(&document, "detail"));
   if (BodyContains(detail, "not found")) return MakeOutcome(ProviderStatus::kNotFound, "ticker not found");
   if (BodyContains(detail, "Invalid token")) return MakeOutcome(ProviderStatus::kBadKey, "invalid token");
   return MakeOutcome(ProviderStatus::kBadData,
-                     detail.empty() ? "unexpected JSON" : "detail: " + ReasonText(detail));
+                     detail.empty() ? "unexpected JSON" : "detail: " + ReasonText(detail, key));
 }
 
 ProviderOutcome answerOutcome(const ProviderAnswer& answer) {
@@ -222,8 +222,8 @@ ProviderHistory TiingoProvider::ReadHistory(const ProviderAnswer& answer) const 
     const std::string_view start = BodyStart(answer.body);
     if (!start.empty() && (start.front() == '{' || start.front() == '[')) {
       const json document = json::parse(answer.body, nullptr, false);
-      history.outcome =
-          document.is_discarded() ? MakeOutcome(ProviderStatus::kBadData, "no CSV") : detailOutcome(document);
+      history.outcome = document.is_discarded() ? MakeOutcome(ProviderStatus::kBadData, "no CSV")
+                                                : detailOutcome(document, settings_.key);
       return history;
     }
     history.outcome = readCsv(answer.body, history.bars);
@@ -255,7 +255,7 @@ ProviderQuotes TiingoProvider::ReadQuotes(const ProviderAnswer& answer) const {
       return quotes;
     }
     if (document.is_object()) {
-      quotes.outcome = detailOutcome(document);
+      quotes.outcome = detailOutcome(document, settings_.key);
       return quotes;
     }
     if (!document.is_array()) {

@@ -66,6 +66,10 @@ TEST_F(Finnhub, ZerosErrorsAndRefusals) {
     EXPECT_TRUE(q.quotes.empty());
   }
   EXPECT_EQ(finnhub_->ReadQuotes(cases[3].answer).outcome.reason, "HTTP 403 (the key does not cover it)");
+  // An error that quotes the key, even split by control characters, shows it masked.
+  EXPECT_EQ(
+      finnhub_->ReadQuotes(Answer(200, R"({"error":"the key s3\u0001cr&t may not ask"})")).outcome.reason,
+      "error: the key *** may not ask");
 
   // The log line of a failed transfer never shows the token of the URL.
   const ProviderQuotes cut = finnhub_->ReadQuotes(FailedTransfer(
