@@ -55,6 +55,14 @@ class TallyingSource : public QuoteSource {
   CThreadLoadQuote::RequestTally& tally_;
 };
 
+// Why a real-time try brought no quote, for the monitor's stale rows.
+std::string missReason(int result, bool answered) {
+  if (result == kQuoteRateLimited) return "the quote providers are out of their request budgets";
+  // A service that answered and then broke off is reachable.
+  if (result == kQuoteLocalFailure && answered) return "the transfer failed";
+  return QuoteFailureReason(result);
+}
+
 }  // namespace
 
 // A history load waits at most this many pauses for the providers' budgets
@@ -164,6 +172,8 @@ bool CThreadLoadQuote::historyPass() {
 bool CThreadLoadQuote::loadHistory(int security, QuoteSeries& history, int firstAttempt) {
   SecurityEntry& entry = pool_.store().entry(security);
   status("Loading history quote for symbol %s ......", entry.displaySymbol());
+  // A history already in place is not loaded again, and brings no quote.
+  const bool hadHistory = entry.historyLoaded();
   int result = kQuoteFailed;
   int budgetWaits = 0;
   for (int attempt = firstAttempt; attempt < kHistoryTries; ++attempt) {
@@ -191,6 +201,7 @@ bool CThreadLoadQuote::loadHistory(int security, QuoteSeries& history, int first
     if (stop_.IsSet()) return true;
   }
   if (result == kQuoteOk) {
+    if (!hadHistory) entry.NoteQuoteRefreshed(pool_.clock().Now());
     listener_->SecurityUpdated(security);
     return true;
   }
@@ -269,6 +280,16 @@ bool CThreadLoadQuote::refresh(int security, bool& news) {
   const int result = ProcessSecurityRealTime(entry, *source_, EffectiveConfirmDays(pool_.config()), &changed,
                                              pool_.alerts());
   if (result != kQuoteRateLimited) rateLimited_ = false;
+  // Each try is one pass of this security. A stop aborts the transfer, and
+  // its answer says nothing about the quote.
+  if (result == kQuoteOk) {
+    entry.NoteQuoteRefreshed(pool_.clock().Now());
+  } else if (!stop_.IsSet()) {
+    const int missed =
+        entry.NoteQuoteMissed(pool_.clock().Now(), missReason(result, source_->ServiceAnswered(result)));
+    // Its row turns stale now: the monitor draws it again.
+    if (missed == kStaleQuotePasses) listener_->SecurityUpdated(security);
+  }
   if (result == kQuoteOk) {
     if (changed) news = true;
     listener_->SecurityUpdated(security);

@@ -71,9 +71,13 @@ void SecurityEntry::Snapshot(SecurityData& out, std::uint64_t& version) const {
 }
 
 void SecurityEntry::Assign(const SecurityData& data) {
-  std::lock_guard<std::mutex> hold(lock_);
-  data_ = data;
-  version_.fetch_add(1, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    data_ = data;
+    version_.fetch_add(1, std::memory_order_release);
+  }
+  std::lock_guard<std::mutex> hold(freshnessLock_);
+  freshness_ = QuoteFreshness{};
 }
 
 void SecurityEntry::PublishHistory(const SecurityData& data) {
@@ -101,9 +105,34 @@ bool SecurityEntry::historyLoaded() const {
 }
 
 void SecurityEntry::Clear() {
-  std::lock_guard<std::mutex> hold(lock_);
-  data_ = SecurityData{};
-  version_.fetch_add(1, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    data_ = SecurityData{};
+    version_.fetch_add(1, std::memory_order_release);
+  }
+  std::lock_guard<std::mutex> hold(freshnessLock_);
+  freshness_ = QuoteFreshness{};
+}
+
+QuoteFreshness SecurityEntry::freshness() const {
+  std::lock_guard<std::mutex> hold(freshnessLock_);
+  return freshness_;
+}
+
+void SecurityEntry::NoteQuoteRefreshed(std::time_t now) {
+  std::lock_guard<std::mutex> hold(freshnessLock_);
+  freshness_.lastRefreshed = now;
+  freshness_.failingSince = 0;
+  freshness_.missedPasses = 0;
+  freshness_.reason.clear();
+}
+
+int SecurityEntry::NoteQuoteMissed(std::time_t now, const std::string& reason) {
+  std::lock_guard<std::mutex> hold(freshnessLock_);
+  if (freshness_.missedPasses == 0) freshness_.failingSince = now;
+  ++freshness_.missedPasses;
+  freshness_.reason = reason;
+  return freshness_.missedPasses;
 }
 
 }  // namespace velmora

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <mutex>
+#include <string>
 
 #include "base/system_config.h"
 #include "core/quote_bar.h"
@@ -27,6 +29,21 @@ struct SecurityData {
   MonitoredSeries bars;                      // newest 32 bars, index 0 newest
   SignalState signalState;                   // trend and signal state of the whole loaded history
 };
+
+// How current a security's quote is: kept beside its record rather than in
+// it, so the record's layout (copied by readers and writers alike) stays as
+// it is. Times are the loader clock's.
+struct QuoteFreshness {
+  std::time_t lastRefreshed = 0;  // the last quote that came (its history load counts); 0: none yet
+  std::time_t failingSince = 0;   // the first try of the present run of misses; 0: none
+  // Consecutive real-time passes without a refresh (each pass tries a
+  // security once, so each failed try is one pass).
+  int missedPasses = 0;
+  std::string reason;  // why the latest try failed, in words; empty after a refresh
+};
+
+// A quote missed for this many passes in a row is called stale.
+inline constexpr int kStaleQuotePasses = 3;
 
 // Fills the symbols and the index flag of `data` from a symbol as listed,
 // mapping the well-known indices to the names the quote services expect.
@@ -55,7 +72,8 @@ class SecurityEntry {
   std::uint64_t version() const { return version_.load(std::memory_order_acquire); }
 
   // Replaces the whole record, symbols included: list loading only, before
-  // any loader thread runs.
+  // any loader thread runs. The freshness record starts afresh (the slot
+  // may now hold another security).
   void Assign(const SecurityData& data);
   // Replaces what a history load changes: everything but the symbols.
   void PublishHistory(const SecurityData& data);
@@ -67,13 +85,25 @@ class SecurityEntry {
   const char* querySymbol() const { return data_.querySymbol; }
   bool isIndex() const { return data_.isIndex != 0; }
 
-  // Back to a constructed entry: no symbols, fresh bars and state.
+  // Back to a constructed entry: no symbols, fresh bars and state, no
+  // freshness record.
   void Clear();
+
+  // The freshness record, written by the loader thread of the entry's range
+  // on each real-time try (and when its history arrives), read by anyone.
+  QuoteFreshness freshness() const;
+  // A quote came at `now`: the run of misses ends.
+  void NoteQuoteRefreshed(std::time_t now);
+  // A try at `now` brought no quote, for `reason`; returns the misses in a row.
+  int NoteQuoteMissed(std::time_t now, const std::string& reason);
 
  private:
   mutable std::mutex lock_;
   SecurityData data_;
   std::atomic<std::uint64_t> version_{0};  // changed under lock_, after data_
+  // Its own lock: a reader of the record never waits for it, nor it for them.
+  mutable std::mutex freshnessLock_;
+  QuoteFreshness freshness_;
 };
 
 }  // namespace velmora
