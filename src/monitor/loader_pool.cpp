@@ -82,6 +82,7 @@ void LoaderPool::StopLoaderThreads() {
   for (int i = 0; i < kPoolSize && thread(i).endSecurity() > thread(i).firstSecurity(); ++i)
     if (!thread(i).inactive()) thread(i).RequestStop();
   for (auto& t : threads_) t->join();
+  skipLoadedHistory_.store(false);
 }
 
 int LoaderPool::ThreadsInUse() const {

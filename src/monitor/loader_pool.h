@@ -83,6 +83,10 @@ class LoaderPool {
   int StartLoaderThreads(LoaderListener* listener);
   // Asks every running thread to stop and waits until all have ended.
   void StopLoaderThreads();
+  // The next start's history passes leave the securities whose history is
+  // loaded (the list was read again while the threads ran); a stop ends it.
+  void SkipLoadedHistory() { skipLoadedHistory_.store(true); }
+  bool SkipsLoadedHistory() const { return skipLoadedHistory_.load(); }
 
   // Leading threads with a range (the statistics' thread count).
   int ThreadsInUse() const;
@@ -153,6 +157,7 @@ class LoaderPool {
   std::atomic<int> reportPasses_{0};
   std::atomic<int> completeReportPasses_{0};
   std::atomic<int> historyFailures_{0};
+  std::atomic<bool> skipLoadedHistory_{false};
   std::atomic<std::int64_t> lastReportTime_{0};
   std::atomic<std::int64_t> lastPassMicros_{0};
   std::chrono::steady_clock::time_point lastReportStart_{};  // under reportGate_

@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/atomic_file.h"
 #include "base/log.h"
+#include "monitor/list_file.h"
 #include "monitor/loader_pool.h"
-#include "monitor/symbol_check.h"
 
 namespace velmora {
 
@@ -38,9 +39,6 @@ const char* const kDefaultSecurityList[24] = {
 
 namespace {
 
-constexpr int kLineCapacity = 512;  // 511 characters and the end
-constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
-
 bool writeDefaultList(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "w");
   if (f == nullptr) return false;
@@ -49,53 +47,32 @@ bool writeDefaultList(const std::string& path) {
   return std::fclose(f) == 0 && ok;
 }
 
-// The list file for reading; a missing one is created with the default list
-// first. Tried once: a folder where it can be neither read nor created
-// would otherwise hold start-up for ever.
-std::FILE* openList(const std::string& path) {
-  if (std::FILE* f = std::fopen(path.c_str(), "r")) return f;
-  if (writeDefaultList(path))
-    if (std::FILE* f = std::fopen(path.c_str(), "r")) return f;
-  LogFormat("Can not open or create the security list '%s'; no security is monitored.", path.c_str());
-  return nullptr;
-}
-
-void addSymbol(SecurityStore& store, const char* symbol, int realTimeServer) {
-  if (std::strlen(symbol) > static_cast<std::size_t>(kMaxSymbolLength)) {
-    LogFormat("Symbol '%s' is longer than %d characters and is not monitored.",
-              PrintableSymbol(symbol).c_str(), kMaxSymbolLength);
-    return;
-  }
-  if (!IsFileSafeSymbol(symbol)) {
-    LogFormat("Symbol '%s' can not name a file in this folder and is not monitored.",
-              PrintableSymbol(symbol).c_str());
-    return;
-  }
-  SecurityData data;
-  // The store keeps the first 512 securities; the reader stops at that count.
-  if (InitSecurityEntry(data, symbol, realTimeServer)) (void)store.Append(data);
-}
-
 }  // namespace
+
+bool ReadSecurityListText(const std::string& path, std::string& text) {
+  text.clear();
+  if (ReadWholeFile(path, text)) return true;
+  // A missing list is created with the default list first. Tried once: a
+  // folder where it can be neither read nor created would otherwise hold
+  // start-up for ever.
+  text.clear();
+  if (writeDefaultList(path) && ReadWholeFile(path, text)) return true;
+  LogFormat("Can not open or create the security list '%s'; no security is monitored.", path.c_str());
+  text.clear();
+  return false;
+}
 
 int ReadSecurityList(SecurityStore& store, const std::string& path, int realTimeServer) {
   store.Clear();
-  std::FILE* f = openList(path);
-  if (f == nullptr) return 0;
-  char line[kLineCapacity];
-  char symbol[kLineCapacity];
-  bool firstRead = true;
-  while (!std::feof(f) && store.count() < kMaxSecurities) {
-    if (std::fgets(line, sizeof line, f) == nullptr || std::feof(f)) break;
-    // Editors on many systems start a UTF-8 file with a byte-order mark; it
-    // is not part of the first symbol.
-    const char* text = line;
-    if (firstRead && std::strncmp(line, kByteOrderMark, 3) == 0) text += 3;
-    firstRead = false;
-    if (std::sscanf(text, "%511s", symbol) != 1) continue;
-    addSymbol(store, symbol, realTimeServer);
+  std::string text;
+  if (!ReadSecurityListText(path, text)) return 0;
+  for (const ListedLine& line : ListedLines(text)) {
+    // The store keeps the first 512 securities.
+    if (store.count() >= kMaxSecurities) break;
+    if (!AcceptableListSymbol(line.symbol, true)) continue;
+    SecurityData data;
+    if (InitSecurityEntry(data, line.symbol.c_str(), realTimeServer)) (void)store.Append(data);
   }
-  std::fclose(f);
   return store.count();
 }
 

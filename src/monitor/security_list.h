@@ -24,6 +24,11 @@ extern const char* const kDefaultSecurityList[24];
 // Returns the count.
 int ReadSecurityList(SecurityStore& store, const std::string& path, int realTimeServer);
 
+// The text of the list file; a missing file is created with the default
+// list first. False (logged, `text` empty) when it can be neither read nor
+// created.
+bool ReadSecurityListText(const std::string& path, std::string& text);
+
 // Start-up: reads the list, then divides it among the loader threads (which
 // also writes the first reports). Returns the count.
 int LoadSecurityList(SecurityStore& store, LoaderPool& pool, const SystemConfig& config);
