@@ -39,7 +39,11 @@ ListReload RebuildStore(SecurityStore& store, std::string_view text, int realTim
   std::map<std::string, std::vector<int>> oldBySymbol;
   for (int i = oldCount - 1; i >= 0; --i) oldBySymbol[store.entry(i).displaySymbol()].push_back(i);
   std::vector<SecurityData> kept(static_cast<std::size_t>(oldCount));
-  for (int i = 0; i < oldCount; ++i) store.entry(i).Snapshot(kept[static_cast<std::size_t>(i)]);
+  std::vector<QuoteFreshness> freshness(static_cast<std::size_t>(oldCount));
+  for (int i = 0; i < oldCount; ++i) {
+    store.entry(i).Snapshot(kept[static_cast<std::size_t>(i)]);
+    freshness[static_cast<std::size_t>(i)] = store.entry(i).freshness();
+  }
 
   std::vector<SecurityData> next;
   std::vector<int> source;  // the old index of each new entry, -1 for a new one
@@ -66,6 +70,7 @@ ListReload RebuildStore(SecurityStore& store, std::string_view text, int realTim
       reload.added.emplace_back(next[i].displaySymbol);
       continue;
     }
+    store.entry(static_cast<int>(i)).RestoreFreshness(freshness[static_cast<std::size_t>(from)]);
     reload.newIndexOfOld[static_cast<std::size_t>(from)] = static_cast<int>(i);
     if (from != static_cast<int>(i)) reload.reordered = true;
   }

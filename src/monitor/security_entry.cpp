@@ -114,6 +114,11 @@ void SecurityEntry::Clear() {
   freshness_ = QuoteFreshness{};
 }
 
+void SecurityEntry::RestoreFreshness(const QuoteFreshness& freshness) {
+  std::lock_guard<std::mutex> hold(freshnessLock_);
+  freshness_ = freshness;
+}
+
 QuoteFreshness SecurityEntry::freshness() const {
   std::lock_guard<std::mutex> hold(freshnessLock_);
   return freshness_;

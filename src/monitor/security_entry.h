@@ -96,6 +96,8 @@ class SecurityEntry {
   void NoteQuoteRefreshed(std::time_t now);
   // A try at `now` brought no quote, for `reason`; returns the misses in a row.
   int NoteQuoteMissed(std::time_t now, const std::string& reason);
+  // Puts back the record of a security kept when the list was read again.
+  void RestoreFreshness(const QuoteFreshness& freshness);
 
  private:
   mutable std::mutex lock_;

@@ -119,10 +119,12 @@ TEST(ListReload, DuplicatesPairInOrderAndAMoveIsANewOrder) {
   SecurityData marked = store.entry(2).Snapshot();
   marked.historyLoaded = 1;
   store.entry(2).PublishHistory(marked);
+  (void)store.entry(2).NoteQuoteMissed(100, "Not Found");
   const ListReload reload = RebuildStore(store, "B\nA\nA\n", kRealTimeYahoo);
   EXPECT_EQ(reload.newIndexOfOld, (std::vector<int>{1, 0, 2}));
   EXPECT_TRUE(reload.reordered);
   EXPECT_TRUE(store.entry(2).historyLoaded());
+  EXPECT_EQ(store.entry(2).freshness().reason, "Not Found");
   EXPECT_EQ(ListReloadText(reload), "List.dat reloaded: new order; 3 securities.");
   EXPECT_EQ(ListReloadText(RebuildStore(store, "B\nA\nA\n", kRealTimeYahoo)),
             "List.dat reloaded: no change; 3 securities.");
