@@ -148,8 +148,11 @@ bool CThreadLoadQuote::historyPass() {
     // is loaded, then has its further tries: a service that hangs on one
     // symbol costs the others of the share one stall, not three.
     std::vector<int> putOff;
+    const bool skipLoaded = pool_.SkipsLoadedHistory();
     for (int i = first_; i < end_; ++i) {
       if (StopRequested()) break;
+      // After the list was read again, the securities kept keep their history.
+      if (skipLoaded && pool_.store().entry(i).historyLoaded()) continue;
       if (!loadHistory(i, *history, 0)) putOff.push_back(i);
     }
     for (const int i : putOff) {
@@ -338,6 +341,13 @@ void CThreadLoadQuote::reportReachability(bool history) {
                                                : "Can not connect to the quote service at " + address + ".";
       if (!unreachable_ || text != unreachableText_) LogMessage(text);
       unreachableText_ = text;
+    } else if (unreachable_) {
+      // The status bar keeps the problem until it is said to be over.
+      const std::string address = source_->ServiceAddress(history);
+      const std::string text = address.empty() ? "The quote service answers again."
+                                               : "The quote service at " + address + " answers again.";
+      LogMessage(text);
+      listener_->StatusText(index_, text);
     }
     unreachable_ = unreachable;
   }
