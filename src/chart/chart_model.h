@@ -22,6 +22,9 @@
 namespace velmora {
 
 inline constexpr int kLegendCapacity = 10;
+// The chart frame's distance from the top of the view while the legend and
+// the open-high-low-close box share the top row.
+inline constexpr int kChartTopMargin = 20;
 inline constexpr int kPanelHeight = 80;  // every indicator panel
 
 // The back-test of a chart's marks, made once when its data is prepared
@@ -41,7 +44,7 @@ struct ChartViewModel {
   int clientHeight = -1;
   int leftMargin = 0;
   int axisWidth = 24;
-  int topMargin = 20;
+  int topMargin = kChartTopMargin;  // a row more while the box has a row of its own
   int bottomMargin = 20;
   int priceBottom = 0;
   int priceTop = 20;
@@ -66,6 +69,12 @@ struct ChartViewModel {
   std::array<QRgb, kLegendCapacity> emaColours{};
   std::array<std::string, kLegendCapacity> emaLabels{};
   int emaCount = 6;
+
+  // The open-high-low-close box: the top of its row (2, the legend's row,
+  // or the row under it), and on a row of its own the width it is cleared
+  // to, that of the widest box the visible bars give (PlaceBarInfoLine).
+  int infoLineTop = 2;
+  int infoLineWidth = 0;
 
   unsigned repainted = 1;
   int lastPointerX = -1;

@@ -3,6 +3,7 @@
 #include "chart/chart_backtest.h"
 #include "chart/chart_layout.h"
 #include "chart/indicator_panel_painter.h"
+#include "chart/pointer_overlays.h"
 #include "chart/price_panel_painter.h"
 
 namespace velmora {
@@ -21,6 +22,8 @@ void PaintChart(Surface& surface, ChartViewModel& m, const ChartOverlayHook& ove
   // paint's bar spacing: after loading, the spacing the model holds was
   // worked out before any price label had been measured.
   MeasureAxisColumn(surface, m);
+  // The frame's top depends on whether the legend and the box share a row.
+  PlaceBarInfoLine(surface, m);
   DrawMonthAxis(surface, m);
   LayoutChart(surface, m);
   const ChartSettings& s = m.settings;

@@ -89,15 +89,23 @@ void restoreLabel(Surface& surface, const ChartViewModel& m, PointerOverlayState
                          state.labelTop + m.savedLabelHeight});
 }
 
+// The box's rectangle for a text of `extent`: right-aligned at the plot's
+// right edge, 24 pixels wider than the text; on a row of its own as wide as
+// the widest box, so that a narrower one leaves nothing of the one before.
+Rect boxRect(const ChartViewModel& m, const TextExtent& extent) {
+  const int right = m.plotRight();
+  const int width = m.infoLineTop > 2 ? std::max(extent.width, m.infoLineWidth) : extent.width;
+  return {right - width - 24, m.infoLineTop, right, m.infoLineTop + extent.height + 2};
+}
+
 void openHighLowCloseBox(Surface& surface, const ChartViewModel& m, const QuoteBar& bar) {
   const std::string text = BarInfoText(bar);
   // The axis font stays selected for the headers that follow.
   surface.selectFont(m.axisFont);
   const TextExtent extent = surface.textExtent(text);
-  const int right = m.plotRight();
-  surface.fillRect({right - extent.width - 24, 2, right, extent.height + 4}, m.backgroundColour);
+  surface.fillRect(boxRect(m, extent), m.backgroundColour);
   surface.setBackgroundColour(m.backgroundColour);
-  surface.textOut(right - extent.width - 8, 2, text);
+  surface.textOut(m.plotRight() - extent.width - 8, m.infoLineTop, text);
 }
 
 void barInfo(Surface& surface, const ChartViewModel& m, int x, OverlayDamage* damage) {
@@ -196,6 +204,39 @@ void RestorePriceLabel(Surface& surface, const ChartViewModel& model, PointerOve
 
 void DrawBarInfo(Surface& surface, const ChartViewModel& model, int x) {
   barInfo(surface, model, x, nullptr);
+}
+
+void PlaceBarInfoLine(Surface& surface, ChartViewModel& m) {
+  // A bar's legend and box are shown together: they meet when, for some
+  // visible bar, the legend reaches into the box's cleared area, which
+  // starts 24 pixels left of its text's width.
+  int widest = 0;
+  bool meet = false;
+  for (int i = m.oldestIndex(); i >= m.newestIndex(); --i) {
+    const int width = BarInfoWidth(surface, m, m.bar(i));
+    widest = std::max(widest, width);
+    meet = meet || LegendRight(surface, m, i) > m.plotRight() - width - 24;
+  }
+  const FontSpec oldFont = surface.selectFont(m.axisFont);
+  const int rowHeight = surface.textExtent("0123456789").height + 2;
+  surface.selectFont(oldFont);
+  m.infoLineWidth = widest;
+  m.infoLineTop = meet ? 2 + rowHeight : 2;
+  m.topMargin = meet ? kChartTopMargin + rowHeight : kChartTopMargin;
+}
+
+int BarInfoWidth(Surface& surface, const ChartViewModel& m, const QuoteBar& bar) {
+  const FontSpec oldFont = surface.selectFont(m.axisFont);
+  const int width = surface.textExtent(BarInfoText(bar)).width;
+  surface.selectFont(oldFont);
+  return width;
+}
+
+Rect BarInfoRect(Surface& surface, const ChartViewModel& m, const QuoteBar& bar) {
+  const FontSpec oldFont = surface.selectFont(m.axisFont);
+  const TextExtent extent = surface.textExtent(BarInfoText(bar));
+  surface.selectFont(oldFont);
+  return boxRect(m, extent);
 }
 
 std::string BarInfoText(const QuoteBar& bar) {

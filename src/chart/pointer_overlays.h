@@ -107,4 +107,18 @@ void DrawBarInfo(Surface& surface, const ChartViewModel& model, int x);
 // "Date: 6-Dec-05 O: 12.00 H: 12.50 L: 11.75 C: 12.25"
 std::string BarInfoText(const QuoteBar& bar);
 
+// Where this paint puts the open-high-low-close box, before anything is
+// drawn: at the right end of the legend's row, or, when for some visible
+// bar its box would run into its legend, on a row of its own under the
+// legend, with the chart frame (topMargin) one row lower so that the box
+// never covers the chart. The decision holds for the whole paint, so the
+// box does not jump between rows as the pointer moves. Sets infoLineTop,
+// infoLineWidth and topMargin; leaves the surface's selections as they were.
+void PlaceBarInfoLine(Surface& surface, ChartViewModel& model);
+
+// The width of the box's text for `bar`, and the rectangle the box is
+// cleared to, as DrawBarInfo draws it.
+int BarInfoWidth(Surface& surface, const ChartViewModel& model, const QuoteBar& bar);
+Rect BarInfoRect(Surface& surface, const ChartViewModel& model, const QuoteBar& bar);
+
 }  // namespace velmora

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace velmora {
@@ -105,6 +106,30 @@ void DrawAverages(Surface& surface, const ChartViewModel& m) {
   surface.selectPen(oldPen);
 }
 
+namespace {
+
+constexpr int kLegendLeft = 4;
+constexpr int kLegendGap = 16;
+
+std::string legendEntry(const ChartViewModel& m, int k, double value) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s %.2lf", m.emaLabels[k].c_str(), value);
+  return text;
+}
+
+}  // namespace
+
+int LegendRight(Surface& surface, const ChartViewModel& m, int barIndex) {
+  const FontSpec oldFont = surface.selectFont(m.axisFont);
+  int right = kLegendLeft;
+  const int count = std::clamp(m.emaCount, 0, kLegendCapacity);
+  for (int k = 0; k < count; ++k)
+    right += (k == 0 ? 0 : kLegendGap) +
+             surface.textExtent(legendEntry(m, k, ChartViewModel::averageOf(m.bar(barIndex), k))).width;
+  surface.selectFont(oldFont);
+  return right;
+}
+
 void DrawLegend(Surface& surface, const ChartViewModel& m, int barIndex) {
   static const QuoteBar kFresh;
   const QuoteBar& bar = barIndex >= 0 && barIndex < m.data.barCount() ? m.bar(barIndex) : kFresh;
@@ -113,15 +138,14 @@ void DrawLegend(Surface& surface, const ChartViewModel& m, int barIndex) {
   const int h = surface.textExtent("0123456789").height;
   surface.fillRect({4, 2, m.clientWidth + 4, h + 2}, m.backgroundColour);
   surface.setBackgroundColour(m.backgroundColour);
-  int x = 4;
+  int x = kLegendLeft;
   const int count = std::clamp(m.emaCount, 0, kLegendCapacity);
   for (int k = 0; k < count; ++k) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%s %.2lf", m.emaLabels[k].c_str(), ChartViewModel::averageOf(bar, k));
+    const std::string text = legendEntry(m, k, ChartViewModel::averageOf(bar, k));
     const int width = surface.textExtent(text).width;
     surface.setTextColour(m.emaColours[k]);
     surface.textOut(x, 2, text);
-    x += width + 16;
+    x += width + kLegendGap;
   }
   surface.setBackgroundMode(oldMode);
   surface.selectFont(oldFont);

@@ -35,6 +35,10 @@ void DrawAverages(Surface& surface, const ChartViewModel& model);
 // colour at its text colour.
 void DrawLegend(Surface& surface, const ChartViewModel& model, int bar);
 
+// Where the legend row of bar `bar` ends: the right edge of its last
+// entry. Leaves the surface's selections as they were.
+int LegendRight(Surface& surface, const ChartViewModel& model, int bar);
+
 // A 24-pixel circle round the lower end of the body: green for "B", red
 // for "S".
 void DrawSignalCircles(Surface& surface, const ChartViewModel& model);

@@ -26,7 +26,8 @@ struct PaintedChart {
   QImage canvas;
   QImage painted;  // the chart as the paint left it, before any overlay
 
-  explicit PaintedChart(int count = 300, int width = 1000, int height = 700) {
+  // `scale` multiplies every price (1000: an index in the tens of thousands).
+  explicit PaintedChart(int count = 300, int width = 1000, int height = 700, double scale = 1) {
     model = makeModel(count, width, height);
     ChartViewModel& m = *model;
     m.settings.showVolume = m.settings.showRsi = m.settings.showStochastics = m.settings.showMacd = 1;
@@ -37,7 +38,8 @@ struct PaintedChart {
       QuoteBar& b = m.data.bars[i];
       setDate(b, day.year(), day.month(), day.day());
       const double open = close + std::sin(i * 0.7) * 0.8;
-      setPrices(b, open, std::max(open, close) + 0.6, std::min(open, close) - 0.6, close);
+      setPrices(b, open * scale, (std::max(open, close) + 0.6) * scale, (std::min(open, close) - 0.6) * scale,
+                close * scale);
       b.volume = 100000 + (i * 7919) % 50000;
       close = std::max(5.0, close + std::sin(i * 0.05) * 0.9 + std::cos(i * 0.31) * 0.5);
     }
@@ -89,12 +91,12 @@ std::string priceText(double price) {
   return text;
 }
 
-// The rows that the information lines rewrite (legend row, panel headers
-// with their top lines); there a header drawn over a longer one may leave
-// its tail, as the chart does until the next paint.
+// The rows that the information lines rewrite (legend row, the box's row,
+// panel headers with their top lines); there a header drawn over a longer
+// one may leave its tail, as the chart does until the next paint.
 bool infoRow(const ChartViewModel& m, int y) {
   const int h = measure(m.axisFont, "0123456789").height;
-  if (y < h + 4) return true;
+  if (y < m.infoLineTop + h + 2) return true;
   for (int top : {m.volumeTop, m.rsiTop, m.stochTop, m.macdTop})
     if (y >= top && y <= top + h) return true;
   return false;
@@ -134,7 +136,8 @@ TEST(PointerOverlays, MoveDrawsOverlaysAndTheNextMoveTakesThemAway) {
 
   const QuoteBar& bar = m.bar(m.barAtX(ax));
   const std::string info = BarInfoText(bar);
-  EXPECT_TRUE(textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, 2, m.axisFont, info));
+  EXPECT_TRUE(
+      textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, m.infoLineTop, m.axisFont, info));
   char legend[64];
   std::snprintf(legend, sizeof legend, "EMA(5) %.2lf", bar.ema5);
   EXPECT_TRUE(textAt(c.canvas, 4, 2, m.axisFont, legend, rgb(255, 255, 0)));
@@ -183,7 +186,8 @@ TEST(PointerOverlays, PaintEndsWithTheOverlaysOfTheLastPosition) {
   for (int y = legendBottom; y < 3 + label.height; ++y) EXPECT_EQ(c.canvas.pixel(12, y), kWhite) << y;
   ASSERT_NE(m.data.newestVisible, m.data.oldestVisible);
   const std::string info = BarInfoText(m.bar(m.data.newestVisible));
-  EXPECT_TRUE(textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, 2, m.axisFont, info));
+  EXPECT_TRUE(
+      textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, m.infoLineTop, m.axisFont, info));
   for (int y = 3 + label.height + 8; y < m.frameBottom(); ++y) {
     if (infoRow(m, y)) continue;
     for (int x = 0; x < c.canvas.width(); ++x) ASSERT_EQ(c.canvas.pixel(x, y), c.painted.pixel(x, y));
@@ -221,7 +225,8 @@ TEST(PointerOverlays, PriceLabelColumnShowsTheNewestBarWithoutVerticalHair) {
     }
   EXPECT_EQ(c.canvas.pixel(m.plotRight() - 1, y), c.painted.pixel(m.plotRight() - 1, y) ^ kCyanXor);
   const std::string info = BarInfoText(m.bar(m.data.newestVisible));
-  EXPECT_TRUE(textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, 2, m.axisFont, info));
+  EXPECT_TRUE(
+      textAt(c.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, m.infoLineTop, m.axisFont, info));
 }
 
 TEST(PointerOverlays, NoLabelOverAnIndicatorPanelOrWhileSelecting) {
@@ -286,6 +291,44 @@ TEST(PointerOverlays, PiecesPutTheCanvasAndTheSurfaceBack) {
   RestorePriceLabel(surface, m, c.overlays);  // a second time changes nothing
   EXPECT_EQ(differencesOutsideInfoRows(c.canvas, c.painted, m), 0);
   EXPECT_EQ(surface.state(), caller);
+}
+
+// An index in the tens of thousands has a wide legend: on a chart 1,200
+// pixels wide the open-high-low-close box would cover its last entries, so
+// the box takes the row under the legend and the frame moves down a row;
+// a wider chart keeps both on the top row.
+TEST(PointerOverlays, InformationLineNeverCoversTheLegend) {
+  const struct {
+    int width;
+    bool ownRow;
+  } cases[] = {{1600, false}, {1200, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.width);
+    PaintedChart chart(300, c.width, 700, 1000);
+    ChartViewModel& m = *chart.model;
+    {
+      Surface surface(chart.canvas);
+      DrawOverlaysAfterPaint(surface, m, chart.overlays);
+    }
+    const int row = measure(m.axisFont, "0123456789").height + 2;
+    EXPECT_EQ(m.infoLineTop, c.ownRow ? 2 + row : 2);
+    EXPECT_EQ(m.topMargin, c.ownRow ? 20 + row : 20);
+    // Before the pointer moves the lines show the newest visible bar.
+    const QuoteBar& bar = m.bar(m.data.newestVisible);
+    int x = 4;
+    for (int k = 0; k < m.emaCount; ++k) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%s %.2lf", m.emaLabels[k].c_str(), ChartViewModel::averageOf(bar, k));
+      EXPECT_TRUE(textAt(chart.canvas, x, 2, m.axisFont, text, m.emaColours[k])) << k;
+      x += measure(m.axisFont, text).width + 16;
+    }
+    const std::string info = BarInfoText(bar);
+    EXPECT_TRUE(textAt(chart.canvas, m.plotRight() - measure(m.axisFont, info).width - 8, m.infoLineTop,
+                       m.axisFont, info));
+    Surface surface(chart.canvas);
+    EXPECT_LE(BarInfoRect(surface, m, bar).left, m.plotRight() - measure(m.axisFont, info).width - 24);
+    EXPECT_TRUE(c.ownRow || BarInfoRect(surface, m, bar).left >= x - 16) << "apart on one row";
+  }
 }
 
 TEST(PointerOverlays, OutsideTheUsualCases) {
