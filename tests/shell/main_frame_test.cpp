@@ -103,17 +103,18 @@ TEST(MainFrameMenus, BothMenuSetsWithTheirTexts) {
   EXPECT_EQ(itemsOf(frame, "&File"), QStringList({"E&xit"}));
   EXPECT_EQ(itemsOf(frame, "&Config"), QStringList({"&Search Symbol", "System &Parameter"}));
   EXPECT_EQ(itemsOf(frame, "&Tools"), QStringList({"Statistics"}));
-  EXPECT_EQ(itemsOf(frame, "&Help"), QStringList({"&About Velmora..."}));
+  EXPECT_EQ(itemsOf(frame, "&Help"), QStringList({"&About Velmora...", "&Keyboard Shortcuts"}));
 
   frame.openChild(new FakeView(0));
   EXPECT_TRUE(frame.showingChildMenus());
   EXPECT_EQ(menuTitles(frame),
-            QStringList({"&File", "&View", "&Config", "&Chart", "&Tools", "&Window", "&Help"}));
+            QStringList({"&File", "&Edit", "&View", "&Config", "&Chart", "&Tools", "&Window", "&Help"}));
   EXPECT_EQ(itemsOf(frame, "&File"), QStringList({"Status Report", "Trend Up List", "Trend Down List",
                                                   "&Buy List", "Sell List", "Log Infomation", "-", "E&xit"}));
   EXPECT_EQ(itemsOf(frame, "&Config"), QStringList({"System &Parameter", "Stock List"}));
   EXPECT_EQ(itemsOf(frame, "&Tools"), QStringList({"&Search Symbol", "Statistics"}));
-  EXPECT_EQ(itemsOf(frame, "&Help"), QStringList({"&About Trevanta..."}));
+  EXPECT_EQ(itemsOf(frame, "&Edit"), QStringList({"&Add Security...", "&Remove Security"}));
+  EXPECT_EQ(itemsOf(frame, "&Help"), QStringList({"&About Trevanta...", "&Keyboard Shortcuts"}));
   EXPECT_EQ(itemsOf(frame, "&View"), QStringList({"&Status Bar", "&Alerts"}));
 }
 

@@ -182,5 +182,47 @@ TEST_F(WindowMenu, CascadeOverlapsAndTileSharesTheArea) {
   }
 }
 
+// Eleven charts that can not be drawn smaller than 420 x 330 in a frame of
+// 1600 x 1000: Tile and Cascade keep to the frame's area and never grow it.
+TEST_F(WindowMenu, ElevenLargeChartsTileAndCascadeWithinTheFrame) {
+  frame_.resize(1600, 1000);
+  QApplication::processEvents();
+  for (int i = 0; i < 8; ++i) {
+    auto* view = new TitledView(1, QStringLiteral("C%1").arg(i));
+    view->setMinimumSize(420, 330);
+    frame_.openChild(view);
+  }
+  for (QMdiSubWindow* w : charts_) w->widget()->setMinimumSize(420, 330);
+  const QSize frameSize = frame_.size();
+  const QSize least = charts_.first()->minimumSizeHint();
+  auto trigger = [this](const QString& text) {
+    for (QAction* a : menuOf(frame_, "&Window")->actions())
+      if (a->text() == text) a->trigger();
+    QApplication::processEvents();
+  };
+  const QList<QMdiSubWindow*> windows = frame_.mdiArea()->subWindowList();
+  ASSERT_EQ(windows.size(), 12);
+
+  trigger("&Tile");
+  const QSize area = frame_.mdiArea()->viewport()->size();
+  EXPECT_EQ(frame_.size(), frameSize);
+  for (int i = 0; i < windows.size(); ++i) {
+    const QRect r = windows[i]->geometry();
+    EXPECT_GE(r.width(), least.width()) << i;
+    EXPECT_GE(r.height(), least.height()) << i;
+    EXPECT_LE(r.right(), area.width()) << i;  // rows may scroll, columns never leave the area
+    for (int j = i + 1; j < windows.size(); ++j) EXPECT_FALSE(r.intersects(windows[j]->geometry())) << i << j;
+  }
+
+  trigger("&Cascade");
+  EXPECT_EQ(frame_.size(), frameSize);
+  for (QMdiSubWindow* w : windows) {
+    EXPECT_GE(w->width(), area.width() / 2);
+    EXPECT_GE(w->height(), area.height() / 2);
+    EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(w->geometry()));
+  }
+  EXPECT_EQ(frame_.mdiArea()->activeSubWindow(), windows.last());
+}
+
 }  // namespace
 }  // namespace velmora

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -21,7 +22,10 @@
 #include "app/ui/alert_notifier.h"
 #include "app/ui/alerts_window.h"
 #include "app/ui/child_frame.h"
+#include "app/ui/key_table.h"
+#include "app/ui/keyboard_shortcuts_dialog.h"
 #include "app/ui/velmora_view.h"
+#include "app/window_arrangement.h"
 #include "app/window_placement.h"
 #include "base/app_identity.h"
 #include "base/system_config.h"
@@ -146,6 +150,12 @@ void CMainFrame::buildMenus() {
   alertsAction->setStatusTip(QStringLiteral("Show the alerts raised since the program started"));
   alertsAction->setToolTip(QStringLiteral("Alerts"));
   connect(alertsAction, &QAction::triggered, this, &CMainFrame::showAlerts);
+  auto keysAction = [this] {
+    auto* action = new QAction(QStringLiteral("&Keyboard Shortcuts"), this);
+    action->setStatusTip(QStringLiteral("List the keys of the monitor, the charts and the windows"));
+    connect(action, &QAction::triggered, this, &CMainFrame::showKeyboardShortcuts);
+    return action;
+  };
 
   const char* chartPrompt = "Draw chart and analyse stock.";
   const char* searchPrompt = "Search a symbol";
@@ -165,16 +175,16 @@ void CMainFrame::buildMenus() {
     return m->menuAction();
   };
   // The commands the monitor also has a key for.
-  std::vector<std::pair<QAction*, Qt::Key>> monitorKeys;
-  auto withKey = [&monitorKeys](QAction* action, Qt::Key key) {
+  std::vector<std::pair<QAction*, KeyCommand>> monitorKeys;
+  auto withKey = [&monitorKeys](QAction* action, KeyCommand key) {
     monitorKeys.emplace_back(action, key);
     return action;
   };
   auto searchSymbol = [&] {
-    return withKey(command("&Search Symbol", searchPrompt, &C::searchSymbol), Qt::Key_F);
+    return withKey(command("&Search Symbol", searchPrompt, &C::searchSymbol), KeyCommand::SearchSymbol);
   };
   auto statistics = [&] {
-    return withKey(command("Statistics", statisticsPrompt, &C::statistics), Qt::Key_S);
+    return withKey(command("Statistics", statisticsPrompt, &C::statistics), KeyCommand::Statistics);
   };
 
   // While no child window is open.
@@ -184,7 +194,7 @@ void CMainFrame::buildMenus() {
       menu("&Config", {searchSymbol(), command("System &Parameter", parameterPrompt, &C::systemParameter)}),
       menu("&View", {statusBarAction, alertsAction}),
       menu("&Tools", {statistics()}),
-      menu("&Help", {command("&About Velmora...", aboutPrompt, &C::about)}),
+      menu("&Help", {command("&About Velmora...", aboutPrompt, &C::about), keysAction()}),
   };
   // While a child window is active.
   childMenuActions_ = {
@@ -194,17 +204,21 @@ void CMainFrame::buildMenus() {
                      command("&Buy List", "Stocks with buy signal", &C::buyList),
                      command("Sell List", "Stocks with sell signal", &C::sellList),
                      command("Log Infomation", "Log information", &C::logInformation), nullptr, exitAction}),
+      menu("&Edit",
+           {command("&Add Security...", "Add a security to the stock list being monitored.", &C::addSecurity),
+            command("&Remove Security", "Remove the selected security from the stock list.",
+                    &C::removeSecurity)}),
       menu("&View", {statusBarAction, alertsAction}),
       menu("&Config", {command("System &Parameter", parameterPrompt, &C::systemParameter),
                        command("Stock List", "Edit stock list being monitored.", &C::stockList)}),
       command("&Chart", chartPrompt, &C::chart),
       menu("&Tools", {searchSymbol(), statistics()}),
       buildWindowMenu(),
-      menu("&Help", {command("&About Trevanta...", aboutPrompt, &C::about)}),
+      menu("&Help", {command("&About Trevanta...", aboutPrompt, &C::about), keysAction()}),
   };
   for (const auto& [action, key] : monitorKeys) {
     for (QObject* owner : action->associatedObjects())
-      if (auto* m = qobject_cast<QMenu*>(owner)) showMonitorKey(m, action, QKeySequence(key));
+      if (auto* m = qobject_cast<QMenu*>(owner)) showMonitorKey(m, action, KeysOf(key).value(0));
   }
   childMenus_ = true;  // forces the first switch
   showMenuSet(false);
@@ -212,29 +226,26 @@ void CMainFrame::buildMenus() {
 
 QAction* CMainFrame::buildWindowMenu() {
   auto* menu = new QMenu(QStringLiteral("&Window"), this);
-  auto add = [this, menu](const char* text, const char* prompt, std::initializer_list<QKeySequence> keys,
-                          void (QMdiArea::*slot)()) {
+  auto add = [this, menu](const char* text, const char* prompt, const QList<QKeySequence>& keys, auto slot,
+                          auto* receiver) {
     QAction* action = menu->addAction(QString::fromLatin1(text));
     action->setStatusTip(QString::fromLatin1(prompt));
-    action->setShortcuts(QList<QKeySequence>(keys));
-    connect(action, &QAction::triggered, mdi_, slot);
+    action->setShortcuts(keys);
+    connect(action, &QAction::triggered, receiver, slot);
     // The keys work whichever menu set the bar shows.
     addAction(action);
     return action;
   };
-  add("&Cascade", "Arrange windows so they overlap", {}, &QMdiArea::cascadeSubWindows);
-  add("&Tile", "Arrange windows as non-overlapping tiles", {}, &QMdiArea::tileSubWindows);
+  add("&Cascade", "Arrange windows so they overlap", {}, &CMainFrame::cascadeWindows, this);
+  add("&Tile", "Arrange windows as non-overlapping tiles", {}, &CMainFrame::tileWindows, this);
   // A monitor window ignores the request and stays.
-  add("C&lose", "Close the active chart window",
-      {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)},
-      &QMdiArea::closeActiveSubWindow);
+  add("C&lose", "Close the active chart window", KeysOf(KeyCommand::CloseWindow),
+      &QMdiArea::closeActiveSubWindow, mdi_);
   menu->addSeparator();
-  add("Ne&xt", "Activate the next window", {QKeySequence(Qt::CTRL | Qt::Key_Tab)},
-      &QMdiArea::activateNextSubWindow);
-  add("Pre&vious", "Activate the previous window",
-      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
-       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)},
-      &QMdiArea::activatePreviousSubWindow);
+  add("Ne&xt", "Activate the next window", KeysOf(KeyCommand::NextWindow), &QMdiArea::activateNextSubWindow,
+      mdi_);
+  add("Pre&vious", "Activate the previous window", KeysOf(KeyCommand::PreviousWindow),
+      &QMdiArea::activatePreviousSubWindow, mdi_);
   connect(menu, &QMenu::aboutToShow, this, [this, menu] { listWindows(menu); });
   return menu->menuAction();
 }
@@ -312,6 +323,64 @@ void CMainFrame::showAlerts() {
   alertsWindow_->show();
   alertsWindow_->raise();
   alertsWindow_->activateWindow();
+}
+
+namespace {
+
+// The windows to arrange: every child window that is not minimised, in the
+// order they were opened; a maximised one is brought back first.
+QList<QMdiSubWindow*> arrangeable(QMdiArea& area, ArrangeArea& size) {
+  QList<QMdiSubWindow*> windows;
+  for (QMdiSubWindow* w : area.subWindowList(QMdiArea::CreationOrder)) {
+    if (w->isMinimized() || !w->isVisible()) continue;
+    if (w->isMaximized()) w->showNormal();
+    size.minWidth = std::max(size.minWidth, w->minimumSizeHint().width());
+    size.minHeight = std::max(size.minHeight, w->minimumSizeHint().height());
+    windows << w;
+  }
+  const QSize client = area.viewport()->size();
+  size.width = client.width();
+  size.height = client.height();
+  return windows;
+}
+
+void place(const QList<QMdiSubWindow*>& windows, const std::vector<WindowRect>& rects) {
+  for (qsizetype i = 0; i < windows.size(); ++i) {
+    const WindowRect& r = rects[static_cast<std::size_t>(i)];
+    windows[i]->setGeometry(r.x, r.y, r.width, r.height);
+  }
+}
+
+}  // namespace
+
+void CMainFrame::tileWindows() {
+  ArrangeArea size;
+  const QList<QMdiSubWindow*> windows = arrangeable(*mdi_, size);
+  // Rows that do not fit at their least height scroll within the area.
+  mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  std::vector<WindowRect> rects = TileRects(static_cast<int>(windows.size()), size);
+  if (!rects.empty() && rects.back().y + rects.back().height > size.height) {
+    // The rows scroll: the vertical bar takes its width from the columns.
+    size.width -= mdi_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    rects = TileRects(static_cast<int>(windows.size()), size);
+  }
+  place(windows, rects);
+}
+
+void CMainFrame::cascadeWindows() {
+  ArrangeArea size;
+  const QList<QMdiSubWindow*> windows = arrangeable(*mdi_, size);
+  const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + kFrameThickness;
+  place(windows, CascadeRects(static_cast<int>(windows.size()), size, step));
+  // The last one opened is on top, its title bar and the others' in view.
+  for (QMdiSubWindow* w : windows) w->raise();
+  if (!windows.isEmpty()) mdi_->setActiveSubWindow(windows.last());
+}
+
+void CMainFrame::showKeyboardShortcuts() {
+  KeyboardShortcutsDialog dialog(this);
+  dialog.exec();
 }
 
 void CMainFrame::openAlertChart(const Alert& alert) {

@@ -66,6 +66,13 @@ class CMainFrame : public QMainWindow {
   AlertsWindow* alertsWindow() const { return alertsWindow_; }
   void showAlerts();
 
+  // Window > Tile and Window > Cascade: the child windows arranged inside
+  // the client area as it is now; the main window never grows for them.
+  void tileWindows();
+  void cascadeWindows();
+  // Help > Keyboard shortcuts.
+  void showKeyboardShortcuts();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 

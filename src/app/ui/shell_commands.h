@@ -12,6 +12,9 @@ struct ShellCommands {
   std::function<void()> statistics;
   std::function<void()> systemParameter;
   std::function<void()> stockList;
+  // Edit: a security added to the watch list, the selected one removed.
+  std::function<void()> addSecurity;
+  std::function<void()> removeSecurity;
   std::function<void()> statusReport;
   std::function<void()> trendUpList;
   std::function<void()> trendDownList;

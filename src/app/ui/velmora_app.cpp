@@ -1,7 +1,10 @@
 #include "app/ui/velmora_app.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -11,6 +14,8 @@
 #include "app/ui/about_dialog.h"
 #include "app/ui/child_frame.h"
 #include "app/ui/credential_prompt.h"
+#include "app/ui/list_commands.h"
+#include "app/ui/list_watcher.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/message_helpers.h"
 #include "app/ui/notice_dialog.h"
@@ -22,9 +27,11 @@
 #include "app/ui/window_state.h"
 #include "app/window_placement.h"
 #include "base/app_identity.h"
+#include "base/atomic_file.h"
 #include "base/c_conventions.h"
 #include "base/log.h"
 #include "chart/chart_setting_sheet.h"
+#include "monitor/list_reload.h"
 #include "monitor/loader_pool.h"
 #include "monitor/report_writer.h"
 #include "monitor/security_list.h"
@@ -80,6 +87,8 @@ void CVelmoraApp::openWebChartPage() {
   // process-wide settings.
   SystemConfig peek;
   (void)ReadConfig(peek);  // no file: the default host
+  // OpenStartPage=No: no page, and no pause after it.
+  if (peek.OpenStartPage == 0) return;
   const std::string url = WebChartPageUrl(peek, "NASDAQ");
   if (!url.empty()) environment_.openWebPage(url);
   std::this_thread::sleep_for(std::chrono::milliseconds(environment_.webPagePauseMs));
@@ -91,6 +100,9 @@ bool CVelmoraApp::InitInstance() {
   // The maker's name keys the framework's per-user settings.
   QCoreApplication::setOrganizationName(QStringLiteral("Trevanta"));
   QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+  // Every window without an icon of its own shows the program's (the
+  // packaging's velmora.svg, built into the program).
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.svg")));
   StartProcess();
   openWebChartPage();
   // No file is no error: the defaults stand.
@@ -123,6 +135,14 @@ bool CVelmoraApp::InitInstance() {
   if (child == nullptr) return false;
   monitor_ = view;
   wireListener();
+  // The list as just loaded; a change on disk from now on is read again.
+  listWatcher_ = new ListWatcher(QString::fromLatin1(kSecurityListFileName), 300, this);
+  {
+    std::string text;
+    if (ReadWholeFile(kSecurityListFileName, text))
+      listWatcher_->setLoadedContent(QByteArray::fromStdString(text));
+  }
+  connect(listWatcher_, &ListWatcher::changed, this, &CVelmoraApp::reloadList);
 
   if (restoring)
     ShowRestoredFrame(*frame_, remembered);
@@ -145,10 +165,13 @@ bool CVelmoraApp::InitInstance() {
 
 void CVelmoraApp::wireListener() {
   listener_.setStatusSink([this](const QString& text) {
-    if (frame_) frame_->setStatusText(text);
+    const QString shown = loaderStatus_.threadText(text);
+    if (frame_ && !shown.isEmpty()) frame_->setStatusText(shown);
   });
   listener_.setRowSink(monitor_, [this](int index) {
     if (monitor_ != nullptr) monitor_->onSecurityUpdated(index);
+    const QString shown = loaderStatus_.requestSucceeded();
+    if (frame_ && !shown.isEmpty()) frame_->setStatusText(shown);
   });
   listener_.setThreadStartFailureSink([this](int) { ReportThreadStartFailure(monitor_); });
   listener_.setCredentialAsker([this](const CredentialRequest& request, Credentials& out) {
@@ -157,6 +180,57 @@ void CVelmoraApp::wireListener() {
 }
 
 CVelmoraView* CVelmoraApp::monitorView() const { return monitor_; }
+
+LoaderStatus::PassSummary CVelmoraApp::passSummary() const {
+  LoaderStatus::PassSummary summary;
+  const LoaderPool& pool = loaderPool();
+  const SecurityStore& store = securityStore();
+  summary.ended = pool.LastReportTime();
+  summary.total = store.count();
+  // Securities whose history could not be had, and those whose last
+  // real-time pass did not refresh them.
+  summary.failed = pool.HistoryFailures();
+  for (int i = 0; i < store.count(); ++i)
+    if (store.entry(i).historyLoaded() && store.entry(i).freshness().missedPasses > 0) ++summary.failed;
+  summary.failed = std::min(summary.failed, summary.total);
+  return summary;
+}
+
+void CVelmoraApp::reloadList() {
+  if (!frame_ || loadersStopped_ || listWatcher_ == nullptr) return;
+  {
+    // A content already loaded (a question answered No, a touch) changes
+    // nothing.
+    std::string text;
+    if (ReadWholeFile(kSecurityListFileName, text) &&
+        QByteArray::fromStdString(text) == listWatcher_->loadedContent())
+      return;
+  }
+  frame_->setStatusText(
+      QStringLiteral("Reading %1 again ......").arg(QString::fromLatin1(kSecurityListFileName)));
+  PumpMessages();
+  const ListReload reload =
+      ReloadSecurityList(securityStore(), loaderPool(), systemConfig(), kSecurityListFileName);
+  if (!reload.read) {
+    frame_->setStatusText(QStringLiteral("Can not read %1; the list stays as it was.")
+                              .arg(QString::fromLatin1(kSecurityListFileName)));
+    return;
+  }
+  std::string text;
+  if (ReadWholeFile(kSecurityListFileName, text))
+    listWatcher_->setLoadedContent(QByteArray::fromStdString(text));
+  for (QMdiSubWindow* w : frame_->mdiArea()->subWindowList())
+    if (auto* view = qobject_cast<CVelmoraView*>(w->widget()))
+      view->securityListChanged(reload.newIndexOfOld);
+  frame_->setStatusText(QString::fromStdString(ListReloadText(reload)));
+}
+
+int CVelmoraApp::securityToRemove() const {
+  if (frame_)
+    if (auto* view = qobject_cast<CVelmoraView*>(frame_->activeView()))
+      if (view->viewMode == CVelmoraView::kChartMode && view->selectedRow >= 0) return view->selectedRow;
+  return monitor_ != nullptr ? monitor_->selectedSecurity() : -1;
+}
 
 ViewContext CVelmoraApp::viewContext() {
   ViewContext context;
@@ -210,6 +284,17 @@ void CVelmoraApp::wireCommands() {
   c.statistics = inView(&CVelmoraView::statistics);
   c.systemParameter = inView(&CVelmoraView::systemParameter);
   c.stockList = report(kSecurityListFileName);
+  c.addSecurity = [this] {
+    if (AskAndAddSecurity(frame_.get(), securityStore(), kSecurityListFileName,
+                          systemConfig().RealTimeQuoteServer))
+      reloadList();
+  };
+  c.removeSecurity = [this] {
+    (void)AskAndRemoveSecurity(frame_.get(), securityStore(), securityToRemove(), kSecurityListFileName,
+                               systemConfig().RealTimeQuoteServer);
+    // Also when the file was found changed: the store follows it now.
+    reloadList();
+  };
   c.statusReport = report(kStatusReportFile);
   c.trendUpList = report(kTrendUpReportFile);
   c.trendDownList = report(kTrendDownReportFile);

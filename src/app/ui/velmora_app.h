@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ui/loader_status.h"
 #include "base/system_config.h"
 #include "monitor/ui/qt_loader_listener.h"
 
@@ -15,6 +16,7 @@ class CMainFrame;
 class CVelmoraView;
 struct ViewContext;
 class CredentialPrompt;
+class ListWatcher;
 class SnapshotWriter;
 
 // What start-up does outside the program; tests replace it.
@@ -59,6 +61,11 @@ class CVelmoraApp : public QObject {
   CVelmoraView* openChart(int index, const std::string& symbol);
   CVelmoraView* openChartSettings(int index, const std::string& symbol);
 
+  // The list file changed (the watcher saw it, or Add or Remove wrote it):
+  // the store follows it, the loader threads start the new securities, every
+  // view keeps its securities, and the status bar says what changed.
+  void reloadList();
+
  private:
   void openWebChartPage();
   void wireCommands();
@@ -68,6 +75,10 @@ class CVelmoraApp : public QObject {
   CVelmoraView* activeView() const;
   void stopLoaders();
   void saveWindowState();
+  LoaderStatus::PassSummary passSummary() const;
+  // The security Edit > Remove takes: the active chart's, else the
+  // monitor's selected one.
+  int securityToRemove() const;
 
   AppEnvironment environment_;
   std::unique_ptr<CMainFrame> frame_;
@@ -75,6 +86,8 @@ class CVelmoraApp : public QObject {
   QtLoaderListener listener_;
   std::unique_ptr<CredentialPrompt> prompt_;
   std::unique_ptr<SnapshotWriter> snapshots_;
+  LoaderStatus loaderStatus_{[this] { return passSummary(); }};
+  ListWatcher* listWatcher_ = nullptr;
   bool loadersStopped_ = false;
   bool shutdownRequested_ = false;  // a stop signal arrived (maybe during start-up)
   bool started_ = false;            // start-up has put every window in place
