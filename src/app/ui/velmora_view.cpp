@@ -246,6 +246,14 @@ void CVelmoraView::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
+void CVelmoraView::wheelEvent(QWheelEvent* event) {
+  if (viewMode == kMonitorMode) {
+    monitorWheel(event);
+    return;
+  }
+  QWidget::wheelEvent(event);
+}
+
 void CVelmoraView::focusInEvent(QFocusEvent* event) {
   if (viewMode == kChartMode) chartFocusIn();
   QWidget::focusInEvent(event);

@@ -133,7 +133,8 @@ class CVelmoraView : public QWidget, public ChildView {
   // Makes security `index` the first row and selects it.
   void showSecurityAtTop(int index);
   // A click on the header of `column`: the list sorts by it, a second
-  // click reverses the order, a third restores the list's own order.
+  // click reverses the order, a third restores the list's own order. The
+  // selection stays on its security.
   void sortByColumn(MonitorColumn column);
   // The security shown at list position `position` (the sort order's).
   int securityAtPosition(int position) const { return SecurityAtPosition(order_, position); }
@@ -145,6 +146,13 @@ class CVelmoraView : public QWidget, public ChildView {
   const MonitorColumns& monitorColumns() const { return columns_; }
   // Shown when the list is wider than the window.
   QScrollBar* horizontalBar() const { return horizontalBar_; }
+  // Shown when the rows do not fit; its value is topRow.
+  QScrollBar* verticalBar() const { return verticalBar_; }
+  // The list was read again: old security index i is now newIndexOfOld[i]
+  // (-1: removed). The monitor keeps the selection on its security (or the
+  // nearest row left), the sort order and topRow fit the new list; a chart
+  // follows its security's index in selectedRow (-1 once removed).
+  void securityListChanged(const std::vector<int>& newIndexOfOld);
 
   // ---- commands (both modes) ----
   void searchSymbol();
@@ -169,6 +177,7 @@ class CVelmoraView : public QWidget, public ChildView {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   bool event(QEvent* event) override;
@@ -189,7 +198,14 @@ class CVelmoraView : public QWidget, public ChildView {
   void drawRowUpdate(int position, const SecurityData& security);
   int positionOfSecurity(int index) const;
   void fitVisibleRows();
-  void placeHorizontalBar(const MonitorSwitches& switches);
+  void placeScrollBars(const MonitorSwitches& switches);
+  int lastTopRow() const;
+  // Makes list position `position` the selected row, scrolling only when
+  // it is not on the page.
+  void selectPosition(int position);
+  void rebuildSortOrder();
+  void monitorWheel(QWheelEvent* event);
+  bool staleQuote(int index) const;
   void moveRowFrame(int row);
   bool monitorHeaderPress(int x, int y);
   bool monitorToolTip(QHelpEvent* event);
@@ -231,6 +247,8 @@ class CVelmoraView : public QWidget, public ChildView {
   MonitorColumn sortColumn_ = MonitorColumn::None;
   bool sortDescending_ = false;
   QScrollBar* horizontalBar_ = nullptr;
+  QScrollBar* verticalBar_ = nullptr;
+  int wheelRemainder_ = 0;  // wheel eighths of a degree not yet scrolled
   PointerOverlayState overlays_;
   bool loadPending_ = false;  // the paint found the chart not loaded
   bool loadFailed_ = false;   // its window is closing: never loaded again

@@ -1,12 +1,15 @@
 // The monitor-mode members of CVelmoraView: the real-time quote list, its
-// row updates, the row frame under the pointer, the list keys, the floating
-// menu and the search result.
+// row updates, the row frame under the pointer, the list keys, the wheel and
+// the scroll bars, sorting, the floating menu and the search result.
 #include <QCursor>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <algorithm>
+#include <ctime>
 #include <memory>
 
 #include "app/ui/shell_commands.h"
@@ -15,12 +18,18 @@
 #include "chart/detail_quote_dialog.h"
 #include "monitor/loader_pool.h"
 #include "monitor/security_store.h"
+#include "monitor/ui/stale_quote.h"
 
 namespace velmora {
 
 namespace {
 
 const QString kMonitorTitle = QStringLiteral("Real time quote monitor");
+
+// A notch of the wheel (120 eighths of a degree) scrolls the desktop's usual
+// three rows; finer wheels and touch pads add up their smaller steps.
+constexpr int kWheelNotch = 120;
+constexpr int kRowsPerNotch = 3;
 
 // The double click's dialog for security `index`: on a copy of its 32 kept
 // bars and its own trend state, recomputed incrementally from bar
@@ -44,8 +53,8 @@ void CVelmoraView::paintMonitorMode(Surface& surface) {
   const ListMetrics metrics{digitWidth, lineHeight};
   const MonitorSwitches switches = MonitorSwitches::fromConfig(config());
   fitVisibleRows();
-  placeHorizontalBar(switches);
-  PaintMonitorHeader(surface, metrics, switches, columns_);
+  placeScrollBars(switches);
+  PaintMonitorHeader(surface, metrics, switches, columns_, sortColumn_, sortDescending_);
   PaintMonitorRows(surface, metrics, switches, store(), topRow, rowCount, textColour, columns_, &order_);
   if (selectedRow >= 0) frameRow(surface, selectedRow, kRowFrameColour);
   surface.selectFont(oldFont);
@@ -58,34 +67,75 @@ void CVelmoraView::fitVisibleRows() {
     if (store().Read(securityAtPosition(topRow + r), *copy)) FitMonitorRow(columns_, *copy);
 }
 
-void CVelmoraView::placeHorizontalBar(const MonitorSwitches& switches) {
+void CVelmoraView::placeScrollBars(const MonitorSwitches& switches) {
   if (horizontalBar_ == nullptr) {
     horizontalBar_ = new QScrollBar(Qt::Horizontal, this);
     horizontalBar_->hide();
     connect(horizontalBar_, &QScrollBar::valueChanged, this, [this] { invalidate(); });
   }
+  if (verticalBar_ == nullptr) {
+    verticalBar_ = new QScrollBar(Qt::Vertical, this);
+    verticalBar_->hide();
+    connect(verticalBar_, &QScrollBar::valueChanged, this, [this](int value) {
+      if (value == topRow) return;
+      topRow = value;
+      invalidate();
+    });
+  }
+  const int count = store().count();
   // The line with a margin of 4 on either side.
   const int lineWidth = columns_.lineWidth(switches) * digitWidth + 8;
-  const int hidden = lineWidth - clientWidth;
-  if (hidden <= 0 || clientWidth <= 0) {
+  const int barWidth = verticalBar_->sizeHint().width();
+  const int barHeight = horizontalBar_->sizeHint().height();
+  // Each bar narrows the room the other looks at. A vertical bar makes a
+  // horizontal one more likely and the other way round, so the second round
+  // settles both.
+  bool horizontal = false;
+  bool vertical = false;
+  for (int round = 0; round < 2; ++round) {
+    horizontal = clientWidth > 0 && lineWidth > clientWidth - (vertical ? barWidth : 0);
+    // The rows end above the horizontal bar: none is drawn under it.
+    rowCount = ListRowCount(clientHeight - (horizontal ? barHeight : 0), lineHeight);
+    // Rows above the first shown one count as not fitting too (a search
+    // may have put the last security at the top).
+    vertical = clientWidth > 0 && rowCount > 0 && (count > rowCount || topRow > 0);
+  }
+  const int listWidth = clientWidth - (vertical ? barWidth : 0);
+  if (!horizontal) {
     horizontalBar_->hide();
     horizontalBar_->setValue(0);
-    rowCount = ListRowCount(clientHeight, lineHeight);
   } else {
-    const int height = horizontalBar_->sizeHint().height();
-    // The rows end above the bar: none is drawn under it.
-    rowCount = ListRowCount(clientHeight - height, lineHeight);
-    horizontalBar_->setGeometry(0, clientHeight - height, clientWidth, height);
-    horizontalBar_->setRange(0, hidden);
-    horizontalBar_->setPageStep(clientWidth);
+    horizontalBar_->setGeometry(0, clientHeight - barHeight, listWidth, barHeight);
+    horizontalBar_->setRange(0, lineWidth - listWidth);
+    horizontalBar_->setPageStep(listWidth);
     horizontalBar_->setSingleStep(std::max(digitWidth, 1));
     horizontalBar_->show();
   }
   columns_.originX = 4 - horizontalBar_->value();
+  if (!vertical) {
+    verticalBar_->hide();
+  } else {
+    // Beside the rows, below the header line.
+    const int top = ListTextTop(lineHeight, 0);
+    verticalBar_->setGeometry(listWidth, top, barWidth,
+                              std::max(clientHeight - (horizontal ? barHeight : 0) - top, 0));
+    // The bar follows topRow; it never moves it here.
+    const QSignalBlocker quiet(verticalBar_);
+    verticalBar_->setRange(0, std::max(lastTopRow(), topRow));
+    verticalBar_->setPageStep(rowCount);
+    verticalBar_->setSingleStep(1);
+    verticalBar_->setValue(topRow);
+    verticalBar_->show();
+  }
 }
 
+// The first row of the last full page.
+int CVelmoraView::lastTopRow() const { return std::max(store().count() - rowCount, 0); }
+
 void CVelmoraView::frameRow(Surface& surface, int row, QRgb colour) {
-  surface.frameRect(ListRowFrame(lineHeight, row, clientWidth), colour);
+  // Up to the vertical bar, when there is one, so the frame shows whole.
+  const int right = verticalBar_ != nullptr && !verticalBar_->isHidden() ? verticalBar_->x() : clientWidth;
+  surface.frameRect(ListRowFrame(lineHeight, row, right), colour);
 }
 
 int CVelmoraView::positionOfSecurity(int index) const {
@@ -125,7 +175,7 @@ void CVelmoraView::drawRowUpdate(int position, const SecurityData& security) {
   surface.fillRect({0, ListTextTop(lineHeight, row), clientWidth, ListTextTop(lineHeight, row + 1)},
                    backgroundColour);
   PaintMonitorRow(surface, {digitWidth, lineHeight}, MonitorSwitches::fromConfig(config()), row, security,
-                  textColour, columns_);
+                  textColour, columns_, staleQuote(securityAtPosition(position)));
   ++rowUpdatesDrawn_;
   showChanged(surface);
 }
@@ -144,6 +194,10 @@ void CVelmoraView::moveRowFrame(int row) {
   showChanged(surface);
 }
 
+bool CVelmoraView::staleQuote(int index) const {
+  return index >= 0 && index < store().count() && IsStaleQuote(store().entry(index).freshness());
+}
+
 void CVelmoraView::sortByColumn(MonitorColumn column) {
   if (column == MonitorColumn::None) return;
   if (column != sortColumn_) {
@@ -155,11 +209,71 @@ void CVelmoraView::sortByColumn(MonitorColumn column) {
     sortColumn_ = MonitorColumn::None;
     sortDescending_ = false;
   }
+  const int selected = selectedSecurity();
+  rebuildSortOrder();
+  // The frame stays on the security it marked, wherever that now sits.
+  if (selected >= 0) selectPosition(positionOfSecurity(selected));
+  invalidate();
+}
+
+void CVelmoraView::rebuildSortOrder() {
   // The order is taken once per click: rows do not jump about under the
   // pointer as the loader brings new values.
   order_ = MonitorSortOrder(store(), sortColumn_, sortDescending_);
   positions_.assign(order_.size(), 0);
   for (size_t p = 0; p < order_.size(); ++p) positions_[static_cast<size_t>(order_[p])] = static_cast<int>(p);
+}
+
+void CVelmoraView::selectPosition(int position) {
+  if (rowCount <= 0) return;
+  if (position < topRow || position >= topRow + rowCount) {
+    // Off the page: it comes on at the frame's screen row, as near as the
+    // list's ends allow.
+    const int row = std::clamp(selectedRow, 0, rowCount - 1);
+    topRow = std::clamp(position - row, 0, lastTopRow());
+  }
+  selectedRow = position - topRow;
+}
+
+void CVelmoraView::securityListChanged(const std::vector<int>& newIndexOfOld) {
+  const int oldCount = static_cast<int>(newIndexOfOld.size());
+  auto mapped = [&](int old) {
+    return old >= 0 && old < oldCount ? newIndexOfOld[static_cast<size_t>(old)] : -1;
+  };
+  if (viewMode != kMonitorMode) {
+    // A chart's security index.
+    selectedRow = mapped(selectedRow);
+    return;
+  }
+  // The selected security by the old list and order.
+  const int oldPosition = topRow + selectedRow;
+  int selected = -1;
+  if (selectedRow >= 0 && oldPosition >= 0 && oldPosition < oldCount) {
+    selected = mapped(securityAtPosition(oldPosition));
+    // Removed: the nearest row left, the one after it first (it moves up
+    // into its place).
+    for (int d = 1; selected < 0 && (oldPosition + d < oldCount || oldPosition - d >= 0); ++d) {
+      if (oldPosition + d < oldCount) selected = mapped(securityAtPosition(oldPosition + d));
+      if (selected < 0 && oldPosition - d >= 0) selected = mapped(securityAtPosition(oldPosition - d));
+    }
+  }
+  if (sortColumn_ != MonitorColumn::None) {
+    rebuildSortOrder();
+  } else {
+    order_.clear();
+    positions_.clear();
+  }
+  // The rows of the new list (a shown view only: before its first resize
+  // the view has no size to fit).
+  const MonitorSwitches switches = MonitorSwitches::fromConfig(config());
+  if (clientWidth > 0) placeScrollBars(switches);
+  topRow = std::clamp(topRow, 0, lastTopRow());
+  const int count = store().count();
+  if (selected >= 0 && selected < count)
+    selectPosition(positionOfSecurity(selected));
+  else if (count == 0)
+    selectedRow = 0;
+  if (clientWidth > 0) placeScrollBars(switches);
   invalidate();
 }
 
@@ -174,18 +288,46 @@ bool CVelmoraView::monitorHeaderPress(int x, int y) {
 
 bool CVelmoraView::monitorToolTip(QHelpEvent* event) {
   const QPoint at = event->pos();
-  MonitorColumn column = MonitorColumn::None;
-  if (at.y() >= 0 && at.y() < ListTextTop(lineHeight, 0))
-    column = MonitorColumnAt(columns_, MonitorSwitches::fromConfig(config()), digitWidth, at.x());
-  const std::string_view tip = MonitorColumnTip(column);
+  const MonitorColumn column =
+      MonitorColumnAt(columns_, MonitorSwitches::fromConfig(config()), digitWidth, at.x());
+  std::string tip;
+  if (at.y() >= 0 && at.y() < ListTextTop(lineHeight, 0)) {
+    tip = MonitorColumnTip(column);
+  } else if (column == MonitorColumn::Time) {
+    // The time of a stale row says since when and why.
+    const int row = ListRowAt(lineHeight, at.y());
+    const int position = topRow + row;
+    if (row >= 0 && row < rowCount && position < store().count()) {
+      const QuoteFreshness freshness = store().entry(securityAtPosition(position)).freshness();
+      if (IsStaleQuote(freshness)) tip = StaleQuoteTip(freshness, std::time(nullptr));
+    }
+  }
   if (tip.empty()) {
     QToolTip::hideText();
     event->ignore();
     return true;
   }
-  QToolTip::showText(event->globalPos(), QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())),
-                     this);
+  QToolTip::showText(event->globalPos(), QString::fromStdString(tip), this);
   return true;
+}
+
+void CVelmoraView::monitorWheel(QWheelEvent* event) {
+  event->accept();
+  const int delta = event->angleDelta().y();
+  // A turn the other way drops what was left of the last one.
+  if (delta == 0 || (wheelRemainder_ > 0) != (delta > 0)) wheelRemainder_ = 0;
+  wheelRemainder_ += delta;
+  constexpr int kPerRow = kWheelNotch / kRowsPerNotch;
+  const int rows = wheelRemainder_ / kPerRow;
+  wheelRemainder_ -= rows * kPerRow;
+  if (rows == 0) return;
+  // Turned away from the user (a positive delta) the list goes back up.
+  int top = std::max(topRow - rows, 0);
+  // Down stops at the last full page, and never goes back up from past it.
+  if (rows < 0) top = std::max(topRow, std::min(top, lastTopRow()));
+  if (top == topRow) return;
+  topRow = top;
+  invalidate();
 }
 
 int CVelmoraView::selectedSecurity() const {
@@ -209,7 +351,9 @@ bool CVelmoraView::monitorKey(int key) {
       topRow -= rowCount;
       break;
     case Qt::Key_PageDown:
-      if (topRow + rowCount < count) topRow += rowCount;
+      // A whole page on, but the last page ends with the list: it shows
+      // full rows rather than a few.
+      if (topRow + rowCount < count) topRow = std::min(topRow + rowCount, lastTopRow());
       break;
     case Qt::Key_End:
       if (topRow + rowCount < count) topRow = count - rowCount;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "monitor/ui/stale_quote.h"
+
 namespace velmora {
 
 namespace {
@@ -106,11 +108,12 @@ int ListRowCount(int clientHeight, int lineHeight) {
   return (clientHeight - 8) / lineHeight - 1;
 }
 
-QSize MonitorMinimumClientSize(const ListMetrics& metrics, const MonitorColumns& columns, int barHeight) {
+QSize MonitorMinimumClientSize(const ListMetrics& metrics, const MonitorColumns& columns, int barExtent) {
   // A margin of 4 on either side of the line, as the list keeps; ListRowCount
   // gives one row from 8 + 2 line heights on.
   const int characters = columns.symbol + columns.time + columns.price[3];
-  return {characters * metrics.digitWidth + 8, 8 + 2 * metrics.lineHeight + std::max(barHeight, 0)};
+  const int bar = std::max(barExtent, 0);
+  return {characters * metrics.digitWidth + 8 + bar, 8 + 2 * metrics.lineHeight + bar};
 }
 
 int ListRowAt(int lineHeight, int y) {
@@ -128,8 +131,41 @@ QRgb CompareColour(double value, double reference) {
   return kListText;
 }
 
+namespace {
+
+// The sort triangle in the character cell whose left edge is `x` on the
+// header line.
+void paintSortMark(Surface& surface, const ListMetrics& metrics, int x, bool descending) {
+  const int half = std::max((metrics.digitWidth - 2) / 2, 2);
+  const int centre = x + metrics.digitWidth / 2;
+  const int top = ListTextTop(metrics.lineHeight, -1) + (metrics.lineHeight - half) / 2;
+  const int apex = descending ? top + half : top;
+  const int base = descending ? top : top + half;
+  const QPoint corners[3] = {{centre - half, base}, {centre + half, base}, {centre, apex}};
+  const QRgb colour = surface.textColour();
+  const Pen oldPen = surface.selectPen(Pen::solid(colour));
+  const Brush oldBrush = surface.selectBrush(Brush::solid(colour));
+  surface.polygon(corners);
+  surface.selectBrush(oldBrush);
+  surface.selectPen(oldPen);
+}
+
+// x where the header word of `column` ends: the left-aligned symbol and
+// time words end within their columns, every other word at its column's end.
+int headerWordEnd(const MonitorColumns& w, const MonitorSwitches& switches, int digitWidth,
+                  MonitorColumn column) {
+  int x = w.originX;
+  for (int c = static_cast<int>(MonitorColumn::Symbol); c < static_cast<int>(column); ++c)
+    x += w.width(static_cast<MonitorColumn>(c), switches) * digitWidth;
+  if (column == MonitorColumn::Symbol) return x + 6 * digitWidth;  // "Symbol"
+  if (column == MonitorColumn::Time) return x + 4 * digitWidth;    // "Time"
+  return x + w.width(column, switches) * digitWidth;
+}
+
+}  // namespace
+
 void PaintMonitorHeader(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,
-                        const MonitorColumns& w) {
+                        const MonitorColumns& w, MonitorColumn sorted, bool descending) {
   static constexpr const char* kAverageWords[4] = {"Above5D", "Above10D", "Above20D", "Above50D"};
   LineWriter line(surface, metrics, w.originX, ListTextTop(metrics.lineHeight, -1));
   line.print("%-*s", w.symbol, "Symbol");
@@ -152,10 +188,14 @@ void PaintMonitorHeader(Surface& surface, const ListMetrics& metrics, const Moni
   }
   if (switches.signalMarks)
     for (int d = 0; d < 5; ++d) line.print("%*s%*d", MonitorColumns::kMarkWidth - 1, "BS", 1, d);
+  // A column switched off has no header to mark.
+  if (sorted != MonitorColumn::None && w.width(sorted, switches) > 0)
+    paintSortMark(surface, metrics, headerWordEnd(w, switches, metrics.digitWidth, sorted), descending);
 }
 
 void PaintMonitorRow(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches, int row,
-                     const SecurityData& security, QRgb textColour, const MonitorColumns& w) {
+                     const SecurityData& security, QRgb textColour, const MonitorColumns& w,
+                     bool staleQuote) {
   const QuoteBar& bar = security.bars[0];
   const QuoteBar& previous = security.bars[1];
   const int dw = metrics.digitWidth;
@@ -165,7 +205,9 @@ void PaintMonitorRow(Surface& surface, const ListMetrics& metrics, const Monitor
   // not zeros.
   if (security.bars.count == 0) return;
   line.moveToColumn(w.originX + w.symbol * dw);
+  if (staleQuote) line.colour(kStaleTimeColour);
   line.put(bar.time, static_cast<int>(strnlen(bar.time, sizeof bar.time)));
+  line.colour(textColour);
   line.moveToColumn(w.originX + (w.symbol + w.time) * dw);
 
   line.colour(CompareColour(bar.open, previous.close));
@@ -203,7 +245,8 @@ void PaintMonitorRows(Surface& surface, const ListMetrics& metrics, const Monito
     if (position >= store.count()) break;
     const int index = order != nullptr ? SecurityAtPosition(*order, position) : position;
     if (!store.Read(index, *copy)) break;
-    PaintMonitorRow(surface, metrics, switches, r, *copy, textColour, columns);
+    PaintMonitorRow(surface, metrics, switches, r, *copy, textColour, columns,
+                    IsStaleQuote(store.entry(index).freshness()));
   }
 }
 

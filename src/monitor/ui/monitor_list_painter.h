@@ -55,9 +55,10 @@ ListMetrics MeasureListMetrics(Surface& surface, const FontSpec& font = kListFon
 int ListRowCount(int clientHeight, int lineHeight);
 
 // The smallest client area that shows the header line and one row of the
-// symbol, time and close columns, with `barHeight` pixels under the row for
-// the horizontal scroll bar that a narrow list shows.
-QSize MonitorMinimumClientSize(const ListMetrics& metrics, const MonitorColumns& columns, int barHeight);
+// symbol, time and close columns, with `barExtent` pixels under the row for
+// the horizontal scroll bar that a narrow list shows and as many beside it
+// for the vertical one of a long list.
+QSize MonitorMinimumClientSize(const ListMetrics& metrics, const MonitorColumns& columns, int barExtent);
 
 // y of the texts of list row `row`; row -1 is the header line.
 inline int ListTextTop(int lineHeight, int row) { return (row + 1) * lineHeight + 4; }
@@ -71,20 +72,26 @@ Rect ListRowFrame(int lineHeight, int row, int clientWidth);
 // Green above, black equal, red below.
 QRgb CompareColour(double value, double reference);
 
-// The header line, in the surface's current font and text colour.
+// The header line, in the surface's current font and text colour. The
+// column the list is sorted by gets a small triangle in that colour in the
+// character cell after its word (pointing up for ascending), a cell every
+// layout leaves blank, so no column moves.
 void PaintMonitorHeader(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,
-                        const MonitorColumns& columns = {});
+                        const MonitorColumns& columns = {}, MonitorColumn sorted = MonitorColumn::None,
+                        bool descending = false);
 
 // One security in list row `row`, from a consistent copy of its entry.
 // Colours go back to `textColour` after each coloured field. A security
-// with no bars yet (its history not loaded) shows its symbol alone.
+// with no bars yet (its history not loaded) shows its symbol alone; one
+// whose quote is stale shows its time in kStaleTimeColour.
 void PaintMonitorRow(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches, int row,
                      const SecurityData& security, QRgb textColour = kListText,
-                     const MonitorColumns& columns = {});
+                     const MonitorColumns& columns = {}, bool staleQuote = false);
 
 // The rows from `topRow`: as many as fit `rowCount`, stopping at the end of
-// the list; each entry is read as one snapshot. Row position p shows
-// security order[p] when `order` holds p, otherwise security p.
+// the list; each entry is read as one snapshot, its freshness beside it.
+// Row position p shows security order[p] when `order` holds p, otherwise
+// security p.
 void PaintMonitorRows(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,
                       const SecurityStore& store, int topRow, int rowCount, QRgb textColour = kListText,
                       const MonitorColumns& columns = {}, const std::vector<int>* order = nullptr);
