@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   clang libclang-rt-14-dev
-  qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev qtkeychain-qt6-dev
+  qt6-base-dev libqt6svg6 libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev qtkeychain-qt6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core tzdata locales
   xvfb xauth wrk clang-format dbus-daemon file

@@ -160,6 +160,7 @@ constexpr Key kKeys[] = {
     choice("AlertsJsonl=", &SystemConfig::AlertsJsonl, ""),
     choice("Web=", &SystemConfig::Web, ""),
     optionalInteger("LogMaxSizeMB=", &SystemConfig::LogMaxSizeMB, kDefaultLogMaxSizeMB, 0, kMaxLogMaxSizeMB),
+    optionalFlag("OpenStartPage=", &SystemConfig::OpenStartPage, 1),
     server("RealTimeQuoteServer=", Kind::kRealTimeServer, &SystemConfig::RealTimeQuoteServer),
     server("HistoryQuoteServer=", Kind::kHistoryServer, &SystemConfig::HistoryQuoteServer),
 };

@@ -56,6 +56,8 @@ struct SystemConfig {
   // velmora-monitor's web view: "[ADDR:]PORT" where it listens; empty: off.
   std::string Web;
   int LogMaxSizeMB = kDefaultLogMaxSizeMB;
+  // The desktop program opens the web chart page in the browser at start.
+  int OpenStartPage = 1;
 };
 
 inline constexpr const char* kClassicProviderName = "Classic";

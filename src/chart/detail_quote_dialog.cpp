@@ -7,12 +7,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QStyle>
 #include <QStyleOptionSpinBox>
 #include <QVBoxLayout>
 
 #include "base/system_config.h"
 #include "chart/chart_backtest.h"
+#include "chart/locale_number.h"
 
 namespace velmora {
 
@@ -24,6 +26,8 @@ QString latin(const char* text) { return QString::fromLatin1(text); }
 QString latin(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
+// A number of the model ("C" text) as the user's locale writes it.
+QString number(const std::string& text) { return LocaleNumberText(latin(text)); }
 
 // Wide enough for a ten-digit volume or a price in the hundred millions.
 int numberWidth(const QWidget* w) {
@@ -48,13 +52,12 @@ QGridLayout* labelledGrid(QWidget* group) {
   return grid;
 }
 
-// The boxes that show one text of the model each.
+// The boxes that show one number of the model each.
 struct Field {
   const char* label;
   std::string DetailQuoteTexts::*text;
 };
 constexpr Field kFields[] = {
-    {dq::kDate, &DetailQuoteTexts::date},
     {dq::kOpen, &DetailQuoteTexts::open},
     {dq::kHigh, &DetailQuoteTexts::high},
     {dq::kLow, &DetailQuoteTexts::low},
@@ -63,7 +66,6 @@ constexpr Field kFields[] = {
     {dq::kVolume, &DetailQuoteTexts::volume},
     {dq::kAvgVolume, &DetailQuoteTexts::avgVolume},
     {dq::kRatio, &DetailQuoteTexts::ratio},
-    {dq::kTrend, &DetailQuoteTexts::trend},
     {dq::kPreClose, &DetailQuoteTexts::preClose},
     {dq::kPrev2High, &DetailQuoteTexts::prev2High},
     {dq::kPrev2Low, &DetailQuoteTexts::prev2Low},
@@ -75,8 +77,9 @@ constexpr Field kFields[] = {
     {dq::kBearishIf, &DetailQuoteTexts::bearishBelow},
 };
 
-// A typed close is plain digits with at most one decimal point; anything
-// else (letters, signs, exponents) is refused at the keystroke.
+// A typed close is plain digits with at most one decimal separator (a point,
+// or the one of the user's locale); anything else (letters, signs,
+// exponents) is refused at the keystroke.
 constexpr int kMaxCloseChars = 15;
 
 // The back-test box, a label and its box a row.
@@ -116,9 +119,10 @@ void CloseSpinBox::stepBy(int steps) {
 
 QValidator::State CloseSpinBox::validate(QString& input, int& /*pos*/) const {
   if (input.size() > kMaxCloseChars) return QValidator::Invalid;
+  const QString localePoint = QLocale().decimalPoint();
   int points = 0;
   for (QChar c : input) {
-    if (c == QLatin1Char('.')) {
+    if (c == QLatin1Char('.') || (localePoint.size() == 1 && c == localePoint.front())) {
       if (++points > 1) return QValidator::Invalid;
     } else if (!c.isDigit() || c.unicode() > 0x7f) {
       return QValidator::Invalid;
@@ -296,15 +300,17 @@ QWidget* CDetailQuoteDialog::backtestGroup() {
 
 void CDetailQuoteDialog::showBacktest(const BacktestSummary& summary) {
   const BacktestFigureTexts t = BacktestFigures(summary);
-  valueBox(latin(kBacktestTrades))->setText(latin(t.trades));
-  valueBox(latin(kBacktestWon))->setText(latin(t.won));
-  valueBox(latin(kBacktestReturn))->setText(latin(t.totalReturn));
-  valueBox(latin(kBacktestDrawdown))->setText(latin(t.maxDrawdown));
-  valueBox(latin(kBacktestBuyAndHold))->setText(latin(t.buyAndHold));
+  valueBox(latin(kBacktestTrades))->setText(number(t.trades));
+  valueBox(latin(kBacktestWon))->setText(number(t.won));
+  valueBox(latin(kBacktestReturn))->setText(number(t.totalReturn));
+  valueBox(latin(kBacktestDrawdown))->setText(number(t.maxDrawdown));
+  valueBox(latin(kBacktestBuyAndHold))->setText(number(t.buyAndHold));
 }
 
 void CDetailQuoteDialog::typed(const QString& text) {
-  model_.typeClose(text.toStdString());
+  // The model reads "C": "13,25" typed under a German locale is 13.25, and
+  // waits after "13," as after "13.".
+  model_.typeClose(CNumberText(text).toStdString());
   showTexts();
 }
 
@@ -321,18 +327,20 @@ void CDetailQuoteDialog::apply() {
 
 void CDetailQuoteDialog::showTexts() {
   const DetailQuoteTexts& t = model_.texts();
-  for (const Field& f : kFields) valueBox(latin(f.label))->setText(latin(t.*f.text));
+  valueBox(latin(dq::kDate))->setText(latin(t.date));
+  valueBox(latin(dq::kTrend))->setText(latin(t.trend));
+  for (const Field& f : kFields) valueBox(latin(f.label))->setText(number(t.*f.text));
   for (std::size_t k = 0; k < 6; ++k) {
-    valueBox(latin(dq::kEma[k]))->setText(latin(t.ema[k]));
+    valueBox(latin(dq::kEma[k]))->setText(number(t.ema[k]));
     above_[k]->setText(latin(t.aboveEma[k]));
     valueBox(latin(dq::kSignals[k]))->setText(latin(t.signalMarks[k]));
   }
   breakState_->setText(latin(t.breakState));
   sentiment_->setText(latin(t.sentiment));
-  // While the user types, the box already holds the model's text; setting
-  // it again would move the cursor.
-  const QString close = latin(t.close);
-  if (close_->text() != close) close_->showText(close);
+  // While the user types, the box already holds the model's text (in
+  // whichever form the user typed it); setting it again would move the
+  // cursor.
+  if (CNumberText(close_->text()) != latin(t.close)) close_->showText(number(t.close));
   close_->setCanStepDown(model_.close() >= 0.01);
 }
 

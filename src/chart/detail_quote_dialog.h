@@ -48,7 +48,8 @@ class CloseSpinBox : public QAbstractSpinBox {
 // break levels and the sentiment, with a what-if close that reruns the
 // engine on the dialog's own copy of the bars. Beside the advice box, the
 // back-test of the bars it was opened with (a what-if close does not
-// change it). Never changes the caller's bars or state.
+// change it). Never changes the caller's bars or state. Numbers show as the
+// user's locale writes them; a close is typed in that form or with a point.
 class CDetailQuoteDialog : public QDialog {
   Q_OBJECT
  public:

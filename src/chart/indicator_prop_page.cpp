@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "base/text_helpers.h"
+#include "chart/locale_number.h"
 #include "chart/number_text.h"
 
 namespace velmora {
@@ -171,12 +172,12 @@ void CIndicatorPropPage::stochasticListRule() {
   showStochasticNumbers();
 }
 
-void CIndicatorPropPage::showRsiPeriod() { rsiPeriod_->setText(QString::number(values_.rsiPeriod)); }
+void CIndicatorPropPage::showRsiPeriod() { rsiPeriod_->setText(LocaleNumber(values_.rsiPeriod)); }
 
 void CIndicatorPropPage::showStochasticNumbers() {
-  stochBoxes_[0]->setText(QString::number(values_.stochFirst));
-  stochBoxes_[1]->setText(QString::number(values_.stochSecond));
-  stochBoxes_[2]->setText(QString::number(values_.stochThird));
+  stochBoxes_[0]->setText(LocaleNumber(values_.stochFirst));
+  stochBoxes_[1]->setText(LocaleNumber(values_.stochSecond));
+  stochBoxes_[2]->setText(LocaleNumber(values_.stochThird));
 }
 
 }  // namespace velmora

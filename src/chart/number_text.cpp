@@ -5,12 +5,13 @@
 #include <QMessageBox>
 
 #include "base/app_identity.h"
+#include "chart/locale_number.h"
 
 namespace velmora {
 
 bool ReadIntegerBox(const QLineEdit& box, int low, int high, int& value, QString& message) {
   bool ok = false;
-  const int v = box.text().trimmed().toInt(&ok);
+  const int v = CNumberText(box.text().trimmed()).toInt(&ok);
   if (!ok) {
     message = QStringLiteral("Please enter an integer.");
     return false;
@@ -25,7 +26,7 @@ bool ReadIntegerBox(const QLineEdit& box, int low, int high, int& value, QString
 
 bool ReadNumberBox(const QLineEdit& box, double low, double high, double& value, QString& message) {
   bool ok = false;
-  const double v = box.text().trimmed().toDouble(&ok);
+  const double v = CNumberText(box.text().trimmed()).toDouble(&ok);
   if (!ok) {
     message = QStringLiteral("Please enter a number.");
     return false;

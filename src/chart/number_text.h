@@ -12,7 +12,8 @@ class QWidget;
 namespace velmora {
 
 // The standard checks of a number box. Each reads the text of `box` (blanks
-// around it ignored): when it holds a number from `low` to `high` that
+// around it ignored; in the user's locale form or "C" alike, as CNumberText
+// takes it): when it holds a number from `low` to `high` that
 // number goes into `value` and the result is true; otherwise `value` is
 // left alone, the result is false and `message` is the message to show:
 // "Please enter an integer.", "Please enter an integer between %1 and %2.",

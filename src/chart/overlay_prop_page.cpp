@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <limits>
 
+#include "chart/locale_number.h"
 #include "chart/number_text.h"
 
 namespace velmora {
@@ -36,9 +37,9 @@ COverlayPropPage::COverlayPropPage(const SystemConfig& config, QWidget* parent) 
 
 void COverlayPropPage::openPage() {
   bollinger_->setChecked(values_.showBollinger != 0);
-  bollingerBox_->setText(QString::number(values_.bollingerParameter));
+  bollingerBox_->setText(LocaleNumber(values_.bollingerParameter));
   ema_->setChecked(values_.showEma != 0);
-  for (int i = 0; i < 5; ++i) emaBoxes_[i]->setText(QString::number(values_.emaPeriods[i]));
+  for (int i = 0; i < 5; ++i) emaBoxes_[i]->setText(LocaleNumber(values_.emaPeriods[i]));
   // The overlay always shows the five averages; nothing here can change it.
   bollinger_->setEnabled(false);
   ema_->setEnabled(false);

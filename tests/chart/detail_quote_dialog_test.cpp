@@ -27,6 +27,7 @@
 #include "core/signal_engine.h"
 #include "support/engine_fixtures.h"
 #include "support/qt/qt_test_environment.h"
+#include "support/qt/scoped_locale.h"
 
 namespace velmora {
 namespace {
@@ -243,6 +244,31 @@ TEST(DetailQuoteDialog, TypingRecomputesOnlyOnAFinishedNumber) {
   QTest::keyClick(box, Qt::Key_Down);
   EXPECT_EQ(box->text(), "2.49");
   EXPECT_EQ(change(), cents(2.49 - p1));
+}
+
+// Under a German locale the numbers show with a comma, and a close typed
+// with a comma or a point is taken alike; a second separator is refused.
+TEST(DetailQuoteDialog, UnderAGermanLocaleACommaShowsAndEitherSeparatorIsTaken) {
+  const test::ScopedLocale german(QLocale(QLocale::German, QLocale::Germany));
+  const Monitored m = monitored(21);
+  auto d = fromList(m);
+  CloseSpinBox* box = d->closeBox();
+  auto comma = [](std::string text) { return QString::fromStdString(text).replace('.', ','); };
+  EXPECT_EQ(shown(*d, "Open:"), comma(cents(m.bars[0].open)));
+  EXPECT_EQ(box->text(), comma(cents(m.bars[0].close)));
+  for (const char* typed : {"13,25", "13.25"}) {
+    box->selectAll();
+    QTest::keyClicks(box, typed);
+    EXPECT_EQ(box->text(), typed);
+    EXPECT_EQ(d->model().bar(0).close, 13.25);
+    EXPECT_EQ(shown(*d, "Change:"), comma(cents(13.25 - m.bars[1].close)));
+  }
+  box->selectAll();
+  QTest::keyClicks(box, "14,,");
+  EXPECT_EQ(box->text(), "14,");
+  EXPECT_EQ(d->model().bar(0).close, 14);
+  QTest::keyClick(box, Qt::Key_Up);
+  EXPECT_EQ(box->text(), "14,01");
 }
 
 TEST(DetailQuoteDialog, TheCloseStepsByCentsAndNotBelowZero) {

@@ -208,6 +208,11 @@ TEST_F(MainFrameAlerts, DoubleClickChartsTheMonitoredSecurity) {
   ASSERT_TRUE(app.InitInstance());
   FakeAlertCenter center;
   CMainFrame& frame = *app.mainFrame();
+  // The program's own icon (packaging/velmora.svg), not Qt's, on every window.
+  const QImage icon = QApplication::windowIcon().pixmap(64).toImage();
+  ASSERT_FALSE(icon.isNull());
+  EXPECT_EQ(icon.pixelColor(32, 6), QColor(0xd6, 0xd6, 0xd6));
+  EXPECT_EQ(frame.alertsWindow()->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
   frame.attachAlertCenter(&center);
   center.raise(makeAlert("DJIA", "trend up", "2026-12-08 10:20:00", 44000));
   frame.showAlerts();
@@ -227,6 +232,11 @@ TEST_F(MainFrameAlerts, DoubleClickChartsTheMonitoredSecurity) {
   EXPECT_EQ(chart->selectedRow, 1) << "the security's index";
   ASSERT_TRUE(QTest::qWaitFor([&] { return chart->loaded == 1; }, 20000));
   EXPECT_EQ(chart->parentWidget()->windowTitle(), "DJIA - 6 months daily chart");
+  // Escape closes the Alerts window, which keeps its alerts.
+  frame.showAlerts();
+  QTest::keyClick(list, Qt::Key_Escape);
+  EXPECT_FALSE(frame.alertsWindow()->isVisible());
+  EXPECT_EQ(frame.alertsWindow()->count(), 1);
   app.ExitInstance();
   SetConfigDefaults(systemConfig());
 }

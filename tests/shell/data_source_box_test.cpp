@@ -269,13 +269,13 @@ TEST_F(DataSourceBoxTest, WithoutAKeyringServiceTheNoteShowsAndKeysComeFromTheEn
   ScopedVariable fromEnvironment("VELMORA_FINNHUB_KEY", "env-finn-31");
   ResetProcessKeyring(nullptr);
 
-  // Classic services: the keyring is left alone until a keyed provider is
-  // picked.
+  // Classic services: the first opening already knows, so no key can be
+  // typed only to be dropped at Save.
   CSystemParametersDialog dialog(config, nullptr, path());
   DataSourceBox& box = *dialog.dataSource();
   dialog.show();
-  EXPECT_FALSE(box.keyringNote()->isVisible());
-  EXPECT_EQ(LogCountOf(kNoKeyringNote), 0);
+  EXPECT_TRUE(box.keyringNote()->isVisible());
+  EXPECT_FALSE(box.keyBox(ProviderId::kTiingo)->isEnabled());
   pick(box.quoteProviderBox(), "Tiingo");
   EXPECT_TRUE(box.keyringNote()->isVisible());
   EXPECT_EQ(box.keyringNote()->text(),

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "alert_session_bus.h"
 #include "app/ui/velmora_app.h"
 #include "monitor/provider_access.h"
 #include "support/log_lines.h"
@@ -94,6 +95,9 @@ TEST_F(ProviderKeyringTest, WithoutAServiceItSaysSoOnceAndStopsAsking) {
   EXPECT_FALSE(keyring.write(ProviderId::kTiingo, "tiingo-123"));
   EXPECT_EQ(requests, 1);
   EXPECT_EQ(LogCountOf(kNoKeyringNote), 1);
+  // What the user typed serves the rest of the run.
+  EXPECT_EQ(keyring.read(ProviderId::kTiingo), "tiingo-123");
+  EXPECT_EQ(keyring.unsavedKeys(), 1);
 }
 
 TEST_F(ProviderKeyringTest, TheDesktopKeyringWithoutAServiceIsNoService) {
@@ -109,6 +113,30 @@ TEST_F(ProviderKeyringTest, TheDesktopKeyringWithoutAServiceIsNoService) {
   EXPECT_EQ(ProcessKeyring().read(ProviderId::kTiingo), "");
   EXPECT_FALSE(ProcessKeyring().available());
   EXPECT_EQ(LogCountOf(kNoKeyringNote), 1);
+}
+
+// Whether a keyring runs is learnt from the session bus, without an entry
+// asked for: no bus, a bus without a keyring, one with the Secret Service.
+TEST_F(ProviderKeyringTest, TheDesktopKeyringLearnsFromTheSessionBusWhetherAServiceRuns) {
+  const test::PrivateSessionBus bus;
+  if (bus.address().empty()) GTEST_SKIP() << "no dbus-daemon";
+  QDBusConnection owner = bus.connect(QStringLiteral("keyring-owner"));
+  for (const bool secrets : {false, true}) {
+    if (secrets) {
+      ASSERT_TRUE(owner.registerService(QStringLiteral("org.freedesktop.secrets")));
+    }
+    const ScopedVariable onBus("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    EXPECT_EQ(MakeDesktopKeyStore()->serviceRuns(), secrets);
+  }
+  {
+    const ScopedVariable noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/velmora-bus");
+    EXPECT_FALSE(MakeDesktopKeyStore()->serviceRuns());
+    ResetProcessKeyring(nullptr);
+    ProcessKeyring().learnAvailability();
+    EXPECT_FALSE(ProcessKeyring().available());
+    EXPECT_EQ(LogCountOf(kNoKeyringNote), 1);
+  }
+  QDBusConnection::disconnectFromBus(QStringLiteral("keyring-owner"));
 }
 
 TEST_F(ProviderKeyringTest, StartUpReadsOnlyTheKeysTheConfigurationNeeds) {

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -12,7 +13,12 @@
 #include <QTest>
 #include <memory>
 
+#include "app/ui/data_source_box.h"
+#include "app/ui/provider_keyring.h"
+#include "app/ui/velmora_app.h"
+#include "monitor/provider_access.h"
 #include "support/qt/qt_test_environment.h"
+#include "support/qt/scoped_locale.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -25,12 +31,19 @@ using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
+// An in-memory keyring stands behind the dialog (tests/shell/data_source_box_test
+// drives the desktop's).
 class SystemParametersDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetConfigDefaults(config);
     config.Editor = "vi";
     WriteFile(path(), "original\r\n");
+    ResetProcessKeyring(std::make_unique<MemoryKeyStore>());
+  }
+  void TearDown() override {
+    ResetProcessKeyring(nullptr);
+    SetProviderKeys({});
   }
   std::string path() const { return folder.file("Config.ini"); }
   QPushButton* button(CSystemParametersDialog& d, const QString& text) {
@@ -189,6 +202,70 @@ TEST_F(SystemParametersDialogTest, BrowseListsThePrograms) {
   EXPECT_TRUE(listed.contains(QStringLiteral("env"))) << filter.toStdString();
   EXPECT_TRUE(chooser->selectedFiles().isEmpty() ||
               !chooser->selectedFiles().first().endsWith(QStringLiteral("NOTEPAD")));
+}
+
+// Under a German locale the numbers show with a comma and are taken with a
+// comma or a point alike, while Config.ini keeps "C"; the start-page switch
+// is saved with the rest, and the next start obeys it.
+TEST_F(SystemParametersDialogTest, GermanNumbersAndTheStartPageSwitchReachTheFileAndTheNextStart) {
+  const test::ScopedLocale german(QLocale(QLocale::German, QLocale::Germany));
+  config.ThresholdToEMA10 = 12.5;
+  config.StartRealTimeQuoteLoader = 0;
+  for (const char* typed : {"13,25", "13.25"}) {
+    CSystemParametersDialog dialog(config, nullptr, path());
+    dialog.show();
+    EXPECT_EQ(dialog.thresholdBox()->text(), config.ThresholdToEMA10 == 12.5 ? "12,5" : "13,25");
+    EXPECT_EQ(dialog.startPageCheck()->isChecked(), config.OpenStartPage == 1);
+    EXPECT_EQ(dialog.startPageCheck()->text(), "Open the web chart page at start");
+    type(dialog.thresholdBox(), typed);
+    dialog.startPageCheck()->setChecked(false);
+    button(dialog, "Save")->click();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted) << typed;
+    EXPECT_EQ(config.ThresholdToEMA10, 13.25);
+    EXPECT_EQ(config.OpenStartPage, 0);
+    const std::string text = ReadFile(path());
+    EXPECT_NE(text.find("\r\nThresholdToEMA10=13.25\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nOpenStartPage=No\r\n"), std::string::npos) << text;
+  }
+
+  const test::ScopedCurrentDir here(folder.path());
+  int pagesOpened = 0;
+  AppEnvironment environment;
+  environment.openWebPage = [&pagesOpened](const std::string&) { ++pagesOpened; };
+  environment.webPagePauseMs = 0;
+  {
+    CVelmoraApp app(environment);
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(pagesOpened, 0);
+    app.ExitInstance();
+  }
+  SetConfigDefaults(systemConfig());
+}
+
+// A keyring that answers yet keeps nothing: a typed key serves this run,
+// through later saves too, and the user is told it will not outlive it.
+TEST_F(SystemParametersDialogTest, AKeyTheKeyringCouldNotKeepServesThisRunAndTheUserIsTold) {
+  struct RefusingStore final : KeyStore {
+    Result read(const std::string&, std::string& value) override {
+      value.clear();
+      return Result::kNotFound;
+    }
+    Result write(const std::string&, const std::string&) override { return Result::kFailed; }
+    Result remove(const std::string&) override { return Result::kFailed; }
+  };
+  ResetProcessKeyring(std::make_unique<RefusingStore>());
+  const test::ScopedVariable noKey("VELMORA_TIINGO_KEY", "");
+  config.QuoteProvider = "Tiingo";
+  for (int opening = 0; opening < 2; ++opening) {
+    CSystemParametersDialog dialog(config, nullptr, path());
+    dialog.show();
+    if (opening == 0) type(dialog.dataSource()->keyBox(ProviderId::kTiingo), "typed-tiingo-77");
+    AnsweredBox told;
+    if (opening == 0) AnswerNextMessageBox(QMessageBox::Ok, &told);
+    button(dialog, "Save")->click();
+    EXPECT_EQ(told.text, opening == 0 ? kKeysKeptForThisRunNote : "");
+    EXPECT_EQ(CurrentProviderKeys().tiingo, "typed-tiingo-77");
+  }
 }
 
 }  // namespace

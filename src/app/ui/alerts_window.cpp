@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -83,6 +84,16 @@ int AlertsWindow::count() const { return list_->topLevelItemCount(); }
 const Alert& AlertsWindow::alertAt(int row) const {
   const int index = list_->topLevelItem(row)->data(kTimeColumn, Qt::UserRole).toInt();
   return alerts_[static_cast<std::size_t>(index)];
+}
+
+void AlertsWindow::keyPressEvent(QKeyEvent* event) {
+  // The list leaves Escape to its window; closing only hides the window,
+  // which keeps its alerts for the next View > Alerts.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void AlertsWindow::rowActivated(QTreeWidgetItem* item) {

@@ -10,12 +10,14 @@
 
 class QTreeWidget;
 class QTreeWidgetItem;
+class QKeyEvent;
 
 namespace velmora {
 
 // The "Alerts" window: every alert since the program started (time,
 // security, event, price), newest first, growing as alerts come. A double
-// click on a row opens that security's chart.
+// click on a row opens that security's chart. Escape closes it, as it does
+// the program's dialogs.
 class AlertsWindow : public QWidget {
   Q_OBJECT
  public:
@@ -33,6 +35,9 @@ class AlertsWindow : public QWidget {
   // The alert of row `row` (0 is the top row).
   const Alert& alertAt(int row) const;
   QTreeWidget* list() const { return list_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void rowActivated(QTreeWidgetItem* item);

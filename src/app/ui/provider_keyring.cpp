@@ -2,6 +2,8 @@
 
 #include <qt6keychain/keychain.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QEventLoop>
 #include <QTimer>
 #include <functional>
@@ -15,6 +17,11 @@ namespace velmora {
 namespace {
 
 constexpr const char* kKeyringService = "Velmora";
+
+// The bus names of the keyrings QtKeychain talks to on Linux: the Secret
+// Service (GNOME Keyring, KeePassXC, ...) and KDE's wallet.
+constexpr const char* kKeyringBusNames[] = {"org.freedesktop.secrets", "org.kde.kwalletd6",
+                                            "org.kde.kwalletd5", "org.kde.kwalletd"};
 
 KeyStore::Result resultOf(QKeychain::Error error) {
   switch (error) {
@@ -59,6 +66,22 @@ class DesktopKeyStore final : public KeyStore {
     return result == Result::kNotFound ? Result::kOk : result;
   }
 
+  bool serviceRuns() override {
+    // A connection of its own, made afresh: the process's shared session
+    // connection would keep the bus it first found.
+    const QString connection = QStringLiteral("velmora-keyring-probe");
+    bool runs = false;
+    {
+      const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+      const QDBusConnection bus = address.isEmpty()
+                                      ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, connection)
+                                      : QDBusConnection::connectToBus(address, connection);
+      if (bus.isConnected()) runs = offered(bus, "ListNames") || offered(bus, "ListActivatableNames");
+    }
+    QDBusConnection::disconnectFromBus(connection);
+    return runs;
+  }
+
  private:
   // Starts `job` and waits for it in a local event loop, at most
   // timeoutMs_. The job deletes itself when it finishes, also after the
@@ -81,6 +104,20 @@ class DesktopKeyStore final : public KeyStore {
     job->start();
     if (!finished) loop.exec();
     return result;
+  }
+
+  // Whether the bus's answer to `method` (a list of names) holds a keyring;
+  // no answer in time counts as none.
+  bool offered(const QDBusConnection& bus, const char* method) const {
+    const QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QString::fromLatin1(method));
+    const QDBusMessage answer = bus.call(ask, QDBus::Block, timeoutMs_);
+    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) return false;
+    const QStringList names = answer.arguments().first().toStringList();
+    for (const char* name : kKeyringBusNames)
+      if (names.contains(QString::fromLatin1(name))) return true;
+    return false;
   }
 
   int timeoutMs_;
@@ -134,6 +171,7 @@ bool ProviderKeyring::answered(KeyStore::Result result, const char* what, Provid
   switch (result) {
     case KeyStore::Result::kOk:
     case KeyStore::Result::kNotFound:
+      told_ = true;
       return true;
     case KeyStore::Result::kNoService:
       available_ = false;
@@ -159,15 +197,29 @@ std::string ProviderKeyring::read(ProviderId id) {
 }
 
 bool ProviderKeyring::write(ProviderId id, const std::string& key) {
-  if (!TakesKey(id) || !available_) return false;
+  if (!TakesKey(id)) return false;
   Entry& e = entry(id);
-  if (e.known && e.key == key) return true;
-  const char* name = KeyringEntryName(id);
-  const KeyStore::Result result = key.empty() ? store_->remove(name) : store_->write(name, key);
-  if (!answered(result, key.empty() ? "remove" : "store", id)) return false;
+  if (e.known && !e.unsaved && e.key == key) return true;
+  bool kept = false;
+  if (available_) {
+    const char* name = KeyringEntryName(id);
+    const KeyStore::Result result = key.empty() ? store_->remove(name) : store_->write(name, key);
+    kept = answered(result, key.empty() ? "remove" : "store", id);
+  }
+  // What the user typed last is this run's key, kept or not: a later read
+  // (the next Save of System Parameters) must not lose it.
   e.known = true;
   e.key = key;
-  return true;
+  e.unsaved = !kept;
+  return kept;
+}
+
+void ProviderKeyring::learnAvailability() {
+  if (told_ || !available_) return;
+  told_ = true;
+  if (store_->serviceRuns()) return;
+  available_ = false;
+  LogMessage(kNoKeyringNote);
 }
 
 ProviderKeyring& ProcessKeyring() {

@@ -25,6 +25,9 @@ class KeyStore {
   [[nodiscard]] virtual Result read(const std::string& name, std::string& value) = 0;
   [[nodiscard]] virtual Result write(const std::string& name, const std::string& value) = 0;
   [[nodiscard]] virtual Result remove(const std::string& name) = 0;
+  // Whether a keyring service is there to ask, learnt without reading or
+  // writing an entry (so no keyring asks the user to unlock it).
+  [[nodiscard]] virtual bool serviceRuns() { return true; }
 };
 
 // Keys held in memory for the life of the store, in place of the desktop
@@ -43,11 +46,15 @@ class MemoryKeyStore final : public KeyStore {
 // The desktop keyring (QtKeychain, service "Velmora"). Each call waits for
 // its answer at most `timeoutMs` in a local event loop, so start-up never
 // hangs on a keyring that does not answer; that counts as no service.
+// serviceRuns asks the session bus (DBUS_SESSION_BUS_ADDRESS as it is at the
+// call) for a Secret Service or KWallet, running or started on demand.
 inline constexpr int kKeyringTimeoutMs = 2000;
 std::unique_ptr<KeyStore> MakeDesktopKeyStore(int timeoutMs = kKeyringTimeoutMs);
 
 inline constexpr const char* kNoKeyringNote =
     "No keyring service is running: keys are read from VELMORA_TIINGO_KEY and VELMORA_FINNHUB_KEY only.";
+inline constexpr const char* kKeysKeptForThisRunNote =
+    "The keyring could not keep the keys: they are used until the program exits.";
 
 // The providers that take a key (those with a variable for it: Tiingo and
 // Finnhub) and their keyring entries.
@@ -58,8 +65,9 @@ const std::string& KeyOf(const ProviderKeys& keys, ProviderId id);
 
 // The keys of one process in the keyring. Each entry is read once; once
 // the keyring turns out to have no service, it is not asked again, the log
-// says so once, and only the environment's keys count. User-interface
-// thread only.
+// says so once, and only the environment's keys and those typed in this run
+// count: a key the keyring could not keep is kept in memory until the
+// program exits. User-interface thread only.
 class ProviderKeyring {
  public:
   explicit ProviderKeyring(std::unique_ptr<KeyStore> store);
@@ -68,16 +76,23 @@ class ProviderKeyring {
   std::string read(ProviderId id);
   // Stores `key` for `id` when it differs from the stored one; an empty key
   // removes the entry. False when the keyring could not keep it (logged,
-  // without the key).
+  // without the key); the key then still serves this run.
   [[nodiscard]] bool write(ProviderId id, const std::string& key);
   // False once the keyring was found to have no service.
   bool available() const { return available_; }
+  // Asks the store whether it has a service, unless an answer already told
+  // (once a run): the System Parameters dialog knows before it shows the
+  // key fields.
+  void learnAvailability();
+  // How many keys of this run the keyring could not keep.
+  int unsavedKeys() const { return (entries_[0].unsaved ? 1 : 0) + (entries_[1].unsaved ? 1 : 0); }
   // True once the key of `id` was read or written in this run.
   bool known(ProviderId id) const { return entries_[id == ProviderId::kTiingo ? 0 : 1].known; }
 
  private:
   struct Entry {
-    bool known = false;  // read or written in this run
+    bool known = false;    // read or written in this run
+    bool unsaved = false;  // written, but the keyring could not keep it
     std::string key;
   };
   // True when the store answered; logs a failure.
@@ -86,6 +101,7 @@ class ProviderKeyring {
 
   std::unique_ptr<KeyStore> store_;
   bool available_ = true;
+  bool told_ = false;  // the store answered, or was asked whether it runs
   Entry entries_[2];
 };
 

@@ -1,6 +1,7 @@
 #include "app/ui/system_parameters_dialog.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -14,15 +15,15 @@
 #include <QVBoxLayout>
 
 #include "app/ui/data_source_box.h"
+#include "app/ui/message_helpers.h"
 #include "app/ui/provider_keyring.h"
+#include "chart/locale_number.h"
 #include "chart/number_text.h"
 #include "monitor/provider_access.h"
 
 namespace velmora {
 
 namespace {
-
-QString shortestNumber(double v) { return QString::number(v, 'g', 15); }
 
 QString chooseWithDialog(QWidget* parent, const QString& startFolder) {
   const std::unique_ptr<QFileDialog> dialog = MakeEditorFileDialog(parent, startFolder);
@@ -56,6 +57,9 @@ CSystemParametersDialog::CSystemParametersDialog(SystemConfig& config, QWidget* 
       chooseFile_(chooseWithDialog) {
   setWindowTitle(QStringLiteral("System Parameters"));
   QFrame* frame = fieldFrame();
+  // Without a keyring service the Data source part disables its key fields
+  // as it is built; asked now, the first opening already knows.
+  ProcessKeyring().learnAvailability();
   // Beside the fields, and after them in the tab order.
   dataSource_ = new DataSourceBox(config_, ProcessKeyring(), this);
   QDialogButtonBox* buttons = saveAndCancel();
@@ -121,6 +125,8 @@ QFrame* CSystemParametersDialog::fieldFrame() {
   confirmDays_ = addBox("Trend Change Confirm Days:", "(from 0 to 5 days)");
   threshold_ = addBox("Threshold To EMA10:", "(from 0 to 100 percent)");
   threadCount_ = addBox("Load Quote Thread Number:", "(from 1 to 16 threads)");
+  startPage_ = new QCheckBox(QStringLiteral("Open the web chart page at start"), frame);
+  grid->addWidget(startPage_, row++, 0, 1, 3);
   return frame;
 }
 
@@ -137,14 +143,16 @@ QDialogButtonBox* CSystemParametersDialog::saveAndCancel() {
 void CSystemParametersDialog::fill() {
   const SystemConfig& c = opened_;
   editor_->setText(QString::fromStdString(c.Editor));
-  screenWidth_->setText(QString::number(c.ScreenWidth));
-  screenHeight_->setText(QString::number(c.ScreenHeight));
+  screenWidth_->setText(LocaleNumber(c.ScreenWidth));
+  screenHeight_->setText(LocaleNumber(c.ScreenHeight));
   const int flags[5] = {c.StartRealTimeQuoteLoader, c.ShowVolume, c.ShowMA, c.ShowBS, c.ShowRSI};
   for (int i = 0; i < 5; ++i) choices_[i]->button(flags[i] ? 1 : 0)->setChecked(true);
-  quoteInterval_->setText(QString::number(c.QuoteInterval));
-  confirmDays_->setText(QString::number(c.TrendChangeConfirmDays));
-  threshold_->setText(shortestNumber(c.ThresholdToEMA10));
-  threadCount_->setText(QString::number(c.ThreadLoadQuoteNum));
+  quoteInterval_->setText(LocaleNumber(c.QuoteInterval));
+  confirmDays_->setText(LocaleNumber(c.TrendChangeConfirmDays));
+  // The shortest form that reads back: 20.0 shows as 20.
+  threshold_->setText(LocaleNumber(c.ThresholdToEMA10));
+  threadCount_->setText(LocaleNumber(c.ThreadLoadQuoteNum));
+  startPage_->setChecked(c.OpenStartPage != 0);
 }
 
 bool CSystemParametersDialog::readBoxes(SystemConfig& next) {
@@ -181,6 +189,7 @@ void CSystemParametersDialog::save() {
   next.ShowMA = choices_[2]->checkedId() == 1;
   next.ShowBS = choices_[3]->checkedId() == 1;
   next.ShowRSI = choices_[4]->checkedId() == 1;
+  next.OpenStartPage = startPage_->isChecked() ? 1 : 0;
   next.Editor = editor_->text().left(259).toStdString();
   // Only the fields this dialog edits are replaced: loader threads read the
   // service URLs while they run, and read the two shared settings atomically.
@@ -196,6 +205,7 @@ void CSystemParametersDialog::save() {
   StoreSharedSetting(config_.TrendChangeConfirmDays, next.TrendChangeConfirmDays);
   config_.ThresholdToEMA10 = next.ThresholdToEMA10;
   config_.ThreadLoadQuoteNum = next.ThreadLoadQuoteNum;
+  config_.OpenStartPage = next.OpenStartPage;
   // Loader threads read the provider choices while they make the process's
   // providers: they change under that lock.
   SystemConfig chosen = config_;
@@ -203,8 +213,12 @@ void CSystemParametersDialog::save() {
   if (providersChanged) ApplyProviderChoices(config_, chosen);
   // A failed write is not reported; the values stay in memory.
   (void)WriteConfig(config_, configPath_);
-  // The keys go to the keyring, never into the file.
+  // The keys go to the keyring, never into the file. One the keyring could
+  // not keep still serves this run, and the user hears so.
+  const int unsavedBefore = ProcessKeyring().unsavedKeys();
   const bool keysChanged = dataSource_->storeKeys();
+  if (ProcessKeyring().unsavedKeys() > unsavedBefore)
+    (void)ShowWarning(this, QString::fromLatin1(kKeysKeptForThisRunNote));
   // Loader threads and charts take the new providers at their next request.
   if (providersChanged || keysChanged) ResetProviderHub();
   accept();

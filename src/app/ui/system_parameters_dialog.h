@@ -8,6 +8,7 @@
 #include "base/system_config.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QDialogButtonBox;
 class QFileDialog;
 class QFrame;
@@ -25,7 +26,12 @@ QString EditorStartFolder();
 
 // The user's editor for the settings that are not chart settings. Save
 // checks every field in a fixed order, stores the values and writes
-// Config.ini; Cancel changes nothing.
+// Config.ini; Cancel changes nothing. Numbers show in the user's locale
+// form and are taken in that form or in "C"; the file keeps "C".
+//
+// The keyring is asked whether it has a service before the Data source part
+// is built, so that without one the key fields are disabled, with the note,
+// from the first opening on: a key typed there is never dropped at Save.
 class CSystemParametersDialog : public QDialog {
   Q_OBJECT
  public:
@@ -49,6 +55,7 @@ class CSystemParametersDialog : public QDialog {
     return choices_[row];
   }  // 0 loader, 1 volume, 2 MA, 3 B/S, 4 technical
   DataSourceBox* dataSource() const { return dataSource_; }
+  QCheckBox* startPageCheck() const { return startPage_; }  // OpenStartPage
 
  public slots:
   void save();
@@ -75,6 +82,7 @@ class CSystemParametersDialog : public QDialog {
   QLineEdit* threshold_;
   QLineEdit* threadCount_;
   QButtonGroup* choices_[5];
+  QCheckBox* startPage_;
   DataSourceBox* dataSource_;  // the market-data providers and their keys
 };
 
