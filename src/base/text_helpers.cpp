@@ -1,5 +1,6 @@
 #include "base/text_helpers.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -214,6 +215,31 @@ std::string AsciiLowerCase(std::string_view text) {
   for (char& c : out)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return out;
+}
+
+const char* DominantLineEnd(std::string_view text, const char* preferred) {
+  int lf = 0;
+  int crlf = 0;
+  int cr = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++lf;
+    } else if (text[i] == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') {
+        ++crlf;
+        ++i;
+      } else {
+        ++cr;
+      }
+    }
+  }
+  const int most = std::max({lf, crlf, cr});
+  const std::string_view wanted(preferred);
+  if ((wanted == "\n" && lf == most) || (wanted == "\r\n" && crlf == most) || (wanted == "\r" && cr == most))
+    return preferred;
+  if (lf == most) return "\n";
+  if (crlf == most) return "\r\n";
+  return "\r";
 }
 
 }  // namespace velmora

@@ -81,4 +81,9 @@ std::string_view TrimWhiteSpace(std::string_view text);
 // `text` with its ASCII capitals made small (whatever the locale).
 std::string AsciiLowerCase(std::string_view text);
 
+// The line end most lines of `text` end with ("\n", "\r\n" or "\r"), so a
+// file written back keeps its editor's; `preferred` on a tie with it and for
+// a text without line ends, else LF before CR LF before CR.
+const char* DominantLineEnd(std::string_view text, const char* preferred);
+
 }  // namespace velmora

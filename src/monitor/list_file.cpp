@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/log.h"
+#include "base/text_helpers.h"
 #include "monitor/security_entry.h"
 #include "monitor/security_store.h"
 #include "monitor/symbol_check.h"
@@ -87,29 +88,8 @@ std::vector<ListedLine> AcceptedLines(std::string_view text) {
   return accepted;
 }
 
-std::string DominantLineEnd(std::string_view text) {
-  int lf = 0;
-  int crlf = 0;
-  int cr = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++lf;
-    } else if (text[i] == '\r') {
-      if (i + 1 < text.size() && text[i + 1] == '\n') {
-        ++crlf;
-        ++i;
-      } else {
-        ++cr;
-      }
-    }
-  }
-  if (crlf > lf && crlf >= cr) return "\r\n";
-  if (cr > lf && cr > crlf) return "\r";
-  return "\n";
-}
-
 std::string WithSymbolAdded(std::string_view text, const std::string& symbol) {
-  const std::string end = DominantLineEnd(text);
+  const std::string end = DominantLineEnd(text, "\n");
   std::string out(text);
   if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += end;
   out += symbol;

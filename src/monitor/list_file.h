@@ -35,9 +35,6 @@ bool AcceptableListSymbol(const std::string& symbol, bool log);
 // line of store entry i is element i (at most 512).
 std::vector<ListedLine> AcceptedLines(std::string_view text);
 
-// The line end most lines of `text` end with ("\n" when it has none).
-std::string DominantLineEnd(std::string_view text);
-
 // `text` with a line holding `symbol` added at the end, in the file's line
 // ends. A last line without its line end gets one first, so the new line is
 // a line of its own (and the unended line now counts as well).
