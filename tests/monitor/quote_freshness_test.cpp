@@ -66,10 +66,14 @@ TEST(QuoteFreshnessThreads, MissedPassesCountWithTheirReasonAndARefreshEndsThem)
   EXPECT_EQ(back.failingSince, 0);
   EXPECT_TRUE(back.reason.empty());
 
-  // A list read anew starts every record afresh.
+  // A list read anew starts every record afresh; a security still listed
+  // gets its own back in its new slot.
   store.entry(2).Clear();
   EXPECT_EQ(store.entry(2).freshness().missedPasses, 0);
   EXPECT_TRUE(store.entry(2).freshness().reason.empty());
+  store.entry(2).RestoreFreshness(proxy);
+  EXPECT_EQ(store.entry(2).freshness().missedPasses, proxy.missedPasses);
+  EXPECT_EQ(store.entry(2).freshness().failingSince, proxy.failingSince);
 }
 
 }  // namespace
