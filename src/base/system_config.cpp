@@ -336,26 +336,7 @@ std::vector<std::string> splitLines(std::string_view text) {
 
 // The line end most lines of `text` have (CR LF, LF or CR), so a save keeps
 // the file as its editor wrote it; CR LF for a file of one line without one.
-const char* lineEndOf(std::string_view text) {
-  int crlf = 0;
-  int lf = 0;
-  int cr = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++lf;
-    } else if (text[i] == '\r') {
-      if (i + 1 < text.size() && text[i + 1] == '\n') {
-        ++crlf;
-        ++i;
-      } else {
-        ++cr;
-      }
-    }
-  }
-  if (lf > crlf && lf >= cr) return "\n";
-  if (cr > crlf && cr > lf) return "\r";
-  return "\r\n";
-}
+const char* lineEndOf(std::string_view text) { return DominantLineEnd(text, "\r\n"); }
 
 int loadShared(const int& field) {
   return std::atomic_ref<int>(const_cast<int&>(field)).load(std::memory_order_relaxed);
