@@ -99,6 +99,7 @@ TEST_F(WatchListThreads, TheListFollowsItsFileAndTheEditMenu) {
   EXPECT_EQ(monitor->selectedSecurity(), FindSecurity("MSFT"));
   QTRY_VERIFY_WITH_TIMEOUT(loaded("AAPL"), 30000);
   EXPECT_NE(ReadFile("Status.txt").find("AAPL"), std::string::npos);
+  EXPECT_EQ(ReadFile("Status.txt").find("IBM"), std::string::npos);
 
   // Edit > Add: the line goes at the end in the file's line ends.
   add("NFLX");

@@ -30,9 +30,12 @@ class ListWatcher : public QObject {
  private:
   void look();
   void watch();
+  // The list file's size and times, empty when it is missing.
+  QString stamp() const;
 
   QString path_;
   QByteArray loaded_;
+  QString stamp_;
   QFileSystemWatcher* watcher_;
   QTimer* settle_;
 };
