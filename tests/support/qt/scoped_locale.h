@@ -10,8 +10,6 @@ class ScopedLocale {
  public:
   explicit ScopedLocale(const QLocale& locale) { QLocale::setDefault(locale); }
   ~ScopedLocale() { QLocale::setDefault(saved_); }
-  ScopedLocale(const ScopedLocale&) = delete;
-  ScopedLocale& operator=(const ScopedLocale&) = delete;
 
  private:
   QLocale saved_;
