@@ -160,8 +160,11 @@ QSize ChartMinimumClientSize(Surface& surface, const ChartViewModel& m) {
   // The grid's step is at least an eighth of the price range, so eight
   // label heights between the insets keep the labels apart.
   const int pricePanel = m.priceTopInset + m.priceBottomInset + kGridLabelRows * label.height;
+  // The top margin of a legend that shares its row with the box: a window
+  // narrow enough to give the box a row of its own spares that row from the
+  // price panel, so the least size does not change with the window's width.
   return {m.leftMargin + kMinimumPlotWidth + std::max(m.axisWidth, label.width + 4),
-          m.topMargin + pricePanel + panels * kPanelHeight + m.bottomMargin};
+          kChartTopMargin + pricePanel + panels * kPanelHeight + m.bottomMargin};
 }
 
 void LayoutChart(Surface& surface, ChartViewModel& m) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "base/text_helpers.h"
 
@@ -54,6 +55,22 @@ std::string FormatSettingsDate(const CalendarDate& d) {
   char text[48];
   std::snprintf(text, sizeof text, "%02d/%02d/%04d", d.month, d.day, d.year);
   return text;
+}
+
+namespace {
+
+bool wholeDay(const CalendarDate& d) {
+  return d.year > 0 && d.month >= 1 && d.month <= 12 && d.day >= 1 && d.day <= 31;
+}
+
+}  // namespace
+
+bool OrderSettingsDates(std::string& startDate, std::string& endDate) {
+  const CalendarDate start = ParseSettingsDate(startDate);
+  const CalendarDate end = ParseSettingsDate(endDate);
+  if (!wholeDay(start) || !wholeDay(end) || DateKeyOf(start) <= DateKeyOf(end)) return false;
+  std::swap(startDate, endDate);
+  return true;
 }
 
 namespace {

@@ -33,6 +33,12 @@ CalendarDate ParseSettingsDate(const std::string& text);
 // "%02d/%02d/%04d": month, day, four-digit year.
 std::string FormatSettingsDate(const CalendarDate& d);
 
+// A chart's two dates the right way round: when both name a whole day and
+// the start is later than the end (12/01/2026 to 01/01/2026), they are
+// swapped, as a drag across the bars orders its two days. Free text, or a
+// date that reads incompletely, is left as typed. True when swapped.
+bool OrderSettingsDates(std::string& startDate, std::string& endDate);
+
 // The duration choices of the chart settings, in the order they are offered.
 inline constexpr std::array<const char*, 9> kDurationNames = {
     "1 month", "3 months", "6 months", "1 year", "2 years", "3 years", "4 years", "5 years", "Customize"};

@@ -1,8 +1,9 @@
 // A chart loads on a thread of its own: against a quote service that never
-// answers, the program keeps painting and answering, the loading notice
-// offers Cancel, and Cancel or closing the window ends the transfer at once.
-// The chart windows' titles tell charts of chosen dates and of local files
-// apart.
+// answers, the program keeps painting and answering, the loading notice over
+// the empty chart offers Cancel, and Cancel, Escape or closing the window
+// ends the transfer at once. A failed load says whether the service or the
+// symbol is to blame. The chart windows' titles tell charts of chosen dates
+// and of local files apart.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,7 +17,9 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
+#include "app/ui/chart_loading_notice.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/notice_dialog.h"
 #include "app/ui/open_chart.h"
@@ -42,9 +45,10 @@ class ChartLoading : public ::testing::Test {
   }
 
   void SetUp() override {
-    // MSFT never answers; IBM does.
+    // MSFT never answers, BAD fails with 500, CUT breaks off; IBM answers.
     service_ = std::make_unique<test::StandinServer>(
-        std::vector<std::string>{"--now", test::NoonTodayInNewYork(), "--fault", "MSFT=hang"});
+        std::vector<std::string>{"--now", test::NoonTodayInNewYork(), "--fault", "MSFT=hang", "--fault",
+                                 "BAD=500", "--fault", "CUT=truncated"});
     ASSERT_TRUE(service_->ok());
     const std::string url = service_->baseUrl();
     test::WriteFile(folder_.file("Config.ini"),
@@ -130,12 +134,18 @@ TEST_F(ChartLoading, SilentServiceLeavesTheProgramAnsweringAndCancelEndsTheLoad)
   EXPECT_GT(monitor_->fullPaints(), paintsBefore) << "the monitor repainted";
   ASSERT_TRUE(chart->chartLoading());
   EXPECT_EQ(chart->loaded, 0u);
-  CNoticeDialog* notice = chart->loadingNotice();
+  ChartLoadingNotice* notice = chart->loadingNotice();
   ASSERT_NE(notice, nullptr);
   EXPECT_TRUE(notice->isVisible());
   EXPECT_EQ(notice->text(), "Loading quote for MSFT, please wait ......");
   ASSERT_NE(notice->cancelButton(), nullptr);
   EXPECT_EQ(notice->cancelButton()->text(), "Cancel");
+  // Inside the chart window, over its empty chart: no window of its own.
+  EXPECT_FALSE(notice->isWindow());
+  EXPECT_EQ(notice->parentWidget(), chart.data());
+  EXPECT_TRUE(chart->rect().contains(notice->geometry()));
+  // Documentation aid: the chart window with its notice, as a picture.
+  if (const char* path = std::getenv("VELMORA_NOTICE_SNAPSHOT")) chart->parentWidget()->grab().save(path);
 
   // Cancel: the window closes without the failure message, promptly. A
   // message box, if one came, is recorded and answered.
@@ -183,6 +193,75 @@ TEST_F(ChartLoading, ClosingTheWindowWhileItLoadsStopsTheLoad) {
   EXPECT_EQ(area()->subWindowList().size(), 1);
 }
 
+// Escape cancels whenever the chart window is active, also after the user
+// has been in another window meanwhile; in another window it does not.
+TEST_F(ChartLoading, EscapeCancelsWhileTheChartWindowIsActive) {
+  CMainFrame& frame = *app_->mainFrame();
+  frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  ChartSettings msft;
+  msft.symbol = "MSFT";
+  QPointer<CVelmoraView> chart = open(msft);
+  ASSERT_NE(chart, nullptr);
+  QTRY_VERIFY_WITH_TIMEOUT(chart->chartLoading(), 10000);
+  auto* chartWindow = qobject_cast<QMdiSubWindow*>(chart->parentWidget());
+  auto* monitorWindow = qobject_cast<QMdiSubWindow*>(monitor_->parentWidget());
+  ASSERT_NE(chartWindow, nullptr);
+  ASSERT_NE(monitorWindow, nullptr);
+  auto escapeWhereTheFocusIs = [] {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, Qt::Key_Escape);
+  };
+
+  area()->setActiveSubWindow(monitorWindow);
+  escapeWhereTheFocusIs();
+  runAnswering(300);
+  ASSERT_FALSE(chart.isNull());
+  EXPECT_TRUE(chart->chartLoading()) << "Escape in the monitor cancelled the chart";
+
+  area()->setActiveSubWindow(chartWindow);
+  EXPECT_TRUE(chart->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == chart);
+  escapeWhereTheFocusIs();
+  EXPECT_GE(waitGone(chart, 10000), 0) << "Escape did not cancel the load";
+  EXPECT_EQ(area()->subWindowList().size(), 1);
+}
+
+// A failure of the quote service names its host and what went wrong, and
+// asks to check the network or the service; only a symbol the service does
+// not know asks to check the symbol (the chart-opening tests show that one).
+TEST_F(ChartLoading, ServiceFailuresNameTheServiceAndWhatWentWrong) {
+  const std::string host = service_->baseUrl().substr(std::string("http://").size());
+  const struct {
+    const char* symbol;
+    std::string what;
+  } cases[] = {
+      {"BAD", "the quote service at " + host + " answered with server error 500"},
+      {"CUT", "the transfer from the quote service at " + host + " was cut short"},
+      {"DOWN", "the quote service at 127.0.0.1:1 could not be reached (connection refused)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.symbol);
+    // Nothing listens on port 1.
+    if (std::string(c.symbol) == "DOWN")
+      systemConfig().YahooHistoryQuoteSpreadSheetURL = "http://127.0.0.1:1/table.csv";
+    QString text;
+    test::WhenModalShown([&](QWidget* modal) {
+      auto* message = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(message, nullptr);
+      text = message->text();
+      message->button(QMessageBox::Ok)->click();
+    });
+    ChartSettings settings;
+    settings.symbol = c.symbol;
+    QPointer<CVelmoraView> chart = open(settings);
+    EXPECT_GE(waitGone(chart, 20000), 0) << "the window did not close";
+    EXPECT_EQ(text.toStdString(), "Can not load history quote for '" + std::string(c.symbol) +
+                                      "': " + c.what +
+                                      ".\n\nCheck the network or the quote service and reload the chart.");
+  }
+}
+
 TEST_F(ChartLoading, TitlesShowChosenDatesAndALocalFilesPeriod) {
   ChartSettings chosen;
   chosen.symbol = "IBM";
@@ -194,6 +273,18 @@ TEST_F(ChartLoading, TitlesShowChosenDatesAndALocalFilesPeriod) {
   sixMonths.symbol = "IBM";
   sixMonths.period = "Weekly";
   EXPECT_EQ(ChartWindowTitle(sixMonths), "IBM - 6 months weekly chart");
+
+  // Dates typed backwards are charted the right way round, as a drag
+  // orders them, rather than as one bar across the whole plot.
+  ChartSettings backwards = chosen;
+  const CalendarDate today = TodayLocalDate();
+  backwards.startDate = FormatSettingsDate(today);
+  backwards.endDate = FormatSettingsDate(AddDays(today, -91));
+  CVelmoraView* ordered = open(backwards);
+  ASSERT_TRUE(waitLoaded(ordered));
+  EXPECT_EQ(ordered->parentWidget()->windowTitle().toStdString(),
+            "IBM - " + backwards.endDate + "-" + backwards.startDate + " daily chart");
+  EXPECT_GT(ordered->chart.data.visibleCount, 50);
 
   // An online chart writes IBM.csv; a chart of that file shows the period
   // the file holds, whatever the sheet's duration says.

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/ui/chart_loading_notice.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/notice_dialog.h"
 #include "app/ui/velmora_app.h"
@@ -156,10 +157,9 @@ TEST_F(ChartWindowOpen, SpaceChartsTheSelectedSecurityAtOnce) {
   CVelmoraView* chart = newestChart();
   ASSERT_NE(chart, nullptr);
   EXPECT_EQ(chart->selectedRow, 0) << "the security's index";
-  // The loading notice is up while the first paint loads.
+  // The loading notice is up over the chart while the first paint loads.
   QTimer::singleShot(0, [&] {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* n = qobject_cast<CNoticeDialog*>(w); n != nullptr && n->isVisible()) notices << n->text();
+    if (ChartLoadingNotice* n = chart->loadingNotice(); n != nullptr && n->isVisible()) notices << n->text();
   });
   expectChart(chart, "MSFT - 6 months daily chart");
   EXPECT_EQ(notices, QStringList{"Loading quote for MSFT, please wait ......"});
@@ -187,8 +187,8 @@ TEST_F(ChartWindowOpen, InformationLinesShowTheNewestBarUntilThePointerMoves) {
   const ChartViewModel& m = chart->chart;
   auto infoShown = [&](int bar) {
     const std::string info = BarInfoText(m.bar(bar));
-    return test::textAt(chart->canvas(), m.plotRight() - test::measure(m.axisFont, info).width - 8, 2,
-                        m.axisFont, info);
+    return test::textAt(chart->canvas(), m.plotRight() - test::measure(m.axisFont, info).width - 8,
+                        m.infoLineTop, m.axisFont, info);
   };
   EXPECT_TRUE(infoShown(m.data.newestVisible));
   // A repaint before any move keeps them there.
@@ -255,8 +255,8 @@ TEST_F(ChartWindowOpen, UnknownSymbolIsReportedAndItsWindowCloses) {
   QStringList notices;
   test::WhenModalShown([&](QWidget* modal) {
     // The notice stays up until the message has been answered.
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* n = qobject_cast<CNoticeDialog*>(w); n != nullptr && n->isVisible()) notices << n->text();
+    if (ChartLoadingNotice* n = newestChart()->loadingNotice(); n != nullptr && n->isVisible())
+      notices << n->text();
     auto* message = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(message, nullptr);
     box.seen = true;
@@ -310,8 +310,8 @@ TEST_F(MonitoredIndexChart, SpaceOnTheDjiaRowChartsTheIndexItShows) {
   QTest::keyClick(monitor_, Qt::Key_Space);  // row 0: DJIA
   QStringList notices;
   QTimer::singleShot(0, [&] {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* n = qobject_cast<CNoticeDialog*>(w); n != nullptr && n->isVisible()) notices << n->text();
+    if (ChartLoadingNotice* n = newestChart()->loadingNotice(); n != nullptr && n->isVisible())
+      notices << n->text();
   });
   CVelmoraView* chart = newestChart();
   expectChart(chart, "DJIA - 6 months daily chart");

@@ -48,6 +48,8 @@ CVelmoraView* OpenChartWindow(CMainFrame& frame, const ViewContext& context, int
   view->chart.settings = settings;
   view->chart.settings.displayName.clear();
   view->chart.settings.isIndex = -1;
+  // Dates typed backwards are charted (and titled) the right way round.
+  (void)OrderSettingsDates(view->chart.settings.startDate, view->chart.settings.endDate);
   nameAfterMonitoredSecurity(context.store != nullptr ? *context.store : securityStore(),
                              view->chart.settings);
   if (frame.openChild(view.get()) == nullptr) return nullptr;
@@ -112,9 +114,29 @@ std::string ChartLoadingText(const std::string& symbol) {
   return "Loading quote for " + symbol + ", please wait ......";
 }
 
-std::string ChartLoadFailureText(const std::string& symbol) {
-  return "Can not load history quote for '" + symbol +
-         "'.\n\nCheck whether it is a valid symbol or reload it.";
+std::string ChartLoadFailureText(const std::string& symbol, const ChartLoadFailure& failure) {
+  if (!IsServiceFailure(failure))
+    return "Can not load history quote for '" + symbol +
+           "'.\n\nCheck whether it is a valid symbol or reload it.";
+  const std::string service =
+      failure.service.empty() ? std::string("the quote service") : "the quote service at " + failure.service;
+  std::string what;
+  switch (failure.kind) {
+    case ChartFailureKind::kCannotConnect:
+      what = service + " could not be reached" + (failure.detail.empty() ? "" : " (" + failure.detail + ")");
+      break;
+    case ChartFailureKind::kTimedOut:
+      what = service + " did not answer in time";
+      break;
+    case ChartFailureKind::kCutShort:
+      what = "the transfer from " + service + " was cut short";
+      break;
+    default:
+      what = service + " answered with server error " + std::to_string(failure.status);
+      break;
+  }
+  return "Can not load history quote for '" + symbol + "': " + what +
+         ".\n\nCheck the network or the quote service and reload the chart.";
 }
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/ui/velmora_view.h"
+#include "chart/data/chart_load_failure.h"
 #include "core/chart_data.h"
 #include "core/chart_settings.h"
 
@@ -45,7 +46,10 @@ std::string ChartShownName(const ChartSettings& settings);
 std::string ChartWindowTitle(const ChartSettings& settings, const ChartData* data = nullptr);
 // "Loading quote for MSFT, please wait ......"
 std::string ChartLoadingText(const std::string& symbol);
-// The message of a chart whose data could not be loaded.
-std::string ChartLoadFailureText(const std::string& symbol);
+// The message of a chart whose data could not be loaded. A symbol the
+// service does not know (and a file or an answer that could not be read)
+// asks the user to check the symbol; a failure of the service names its
+// host and what went wrong, and asks to check the network or the service.
+std::string ChartLoadFailureText(const std::string& symbol, const ChartLoadFailure& failure = {});
 
 }  // namespace velmora

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ui/chart_loading_notice.h"
 #include "app/ui/child_view.h"
 #include "chart/chart_model.h"
 #include "chart/pointer_overlays.h"
@@ -32,7 +33,6 @@ class QScrollBar;
 
 namespace velmora {
 
-class CNoticeDialog;
 class ChartLoadJob;
 class LoaderListener;
 class LoaderPool;
@@ -165,9 +165,10 @@ class CVelmoraView : public QWidget, public ChildView {
   const ViewContext& context() const { return context_; }
 
   // ---- chart loading ----
-  // A chart's data is being loaded; its notice (with Cancel) is up.
+  // A chart's data is being loaded; its notice (with Cancel) is up over
+  // the empty chart.
   bool chartLoading() const { return loadJob_ != nullptr; }
-  CNoticeDialog* loadingNotice() const { return loadNotice_.get(); }
+  ChartLoadingNotice* loadingNotice() const { return loadNotice_.get(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -254,7 +255,7 @@ class CVelmoraView : public QWidget, public ChildView {
   bool loadFailed_ = false;   // its window is closing: never loaded again
   // The chart's load in progress and its notice; the job goes first when
   // the view does, so its thread is stopped before anything it tells goes.
-  std::unique_ptr<CNoticeDialog> loadNotice_;
+  std::unique_ptr<ChartLoadingNotice> loadNotice_;
   std::unique_ptr<ChartLoadJob> loadJob_;
 };
 

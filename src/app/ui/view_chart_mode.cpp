@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <memory>
 
-#include "app/ui/notice_dialog.h"
+#include "app/ui/chart_loading_notice.h"
 #include "app/ui/open_chart.h"
 #include "app/ui/velmora_view.h"
 #include "base/system_config.h"
@@ -37,10 +37,9 @@ void CVelmoraView::paintChartMode(Surface& surface) {
 void CVelmoraView::loadChart() {
   const ChartSettings& settings = chart.settings;
   setWindowTitle(QString::fromLatin1(ChartWindowTitle(settings)));
-  loadNotice_ =
-      std::make_unique<CNoticeDialog>(QString::fromLatin1(ChartLoadingText(ChartShownName(settings))), this);
-  loadNotice_->addCancelButton([this] { cancelChartLoad(); });
-  loadNotice_->show();
+  // The notice sits over the empty chart, inside this window.
+  loadNotice_ = std::make_unique<ChartLoadingNotice>(
+      QString::fromLatin1(ChartLoadingText(ChartShownName(settings))), this, [this] { cancelChartLoad(); });
 
   ChartLoadRequest request;
   request.settings = settings;
@@ -92,7 +91,8 @@ void CVelmoraView::finishChartLoad() {
   // The notice stays up until the message has been answered.
   loadFailed_ = true;
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"),
-                  QString::fromLatin1(ChartLoadFailureText(ChartShownName(settings))), QMessageBox::Ok, this);
+                  QString::fromLatin1(ChartLoadFailureText(ChartShownName(settings), result->failure)),
+                  QMessageBox::Ok, this);
   box.exec();
   loadNotice_.reset();
   closeChartWindow();

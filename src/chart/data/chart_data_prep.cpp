@@ -81,16 +81,24 @@ namespace {
 constexpr int kSourceFile = 1;
 
 // The history fills bars 1 onward and bar 0 starts as a copy of bar 1;
-// today's quote then replaces bar 0. Returns the bar count, or 0.
+// today's quote then replaces bar 0. Returns the bar count, or 0 with the
+// failed request's result code in `failureCode`.
 int loadOnline(const ChartSettings& settings, InternetSession& session, ChartQuoteSource& source,
-               QuoteSeries& bars) {
+               QuoteSeries& bars, int& failureCode) {
   const char letter = PeriodLetter(settings.period);
   const HistoryRequestSpan span = HistoryRequestSpanFor(letter, ParseSettingsDate(settings.startDate),
                                                         ParseSettingsDate(settings.endDate));
   const int count =
       source.LoadHistory(settings.symbol.c_str(), letter, span, session, QuoteSeries::kCapacity, bars.data());
-  if (count < 1) return 0;
-  if (source.LoadRealTime(settings.symbol.c_str(), session, bars[0]) <= 0) return 0;
+  if (count < 1) {
+    failureCode = count;
+    return 0;
+  }
+  const int quote = source.LoadRealTime(settings.symbol.c_str(), session, bars[0]);
+  if (quote <= 0) {
+    failureCode = quote;
+    return 0;
+  }
   return count;
 }
 
@@ -121,15 +129,24 @@ void writeHistoryFiles(const ChartSettings& settings, const SystemConfig& config
 
 }  // namespace
 
-bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth, ChartData& out,
-                      double& barSpacing, ChartQuoteSource& source, ChartHistoryFiles files) {
+bool PrepareChartData(const ChartSettings& typed, InternetSession& session, int plotWidth, ChartData& out,
+                      double& barSpacing, ChartQuoteSource& source, ChartHistoryFiles files,
+                      int* failureCode) {
+  // Backwards dates would make a window of one bar: the request and the
+  // window take them the right way round.
+  ChartSettings settings = typed;
+  (void)OrderSettingsDates(settings.startDate, settings.endDate);
   out.bars.ResetAll();
   out.signalState = SignalState{};
   const bool online = settings.source != kSourceFile;
+  int failed = 0;
   const int count =
-      online ? loadOnline(settings, session, source, out.bars)
+      online ? loadOnline(settings, session, source, out.bars, failed)
              : ReadLocalHistoryFile(settings.filePath.c_str(), QuoteSeries::kCapacity, out.bars.data());
-  if (count < 1) return false;
+  if (count < 1) {
+    if (failureCode != nullptr) *failureCode = failed;
+    return false;
+  }
   out.bars.count = count;
 
   computeIndicators(false, IsIndexChart(settings), settings.rsiPeriod, settings.stochFirst,

@@ -56,11 +56,15 @@ ChartHistoryFiles ChartHistoryFilesFor(const ChartSettings& settings, const Secu
 // periods, writes the security's history files after an online load, and
 // fixes the visible window, its extents and `barSpacing` (`plotWidth` is
 // the plot's width between the left and right margins). With `files`
-// kKeep nothing is written (a line in the log says so). False when the
-// history, the file or today's quote could not be loaded; the failures
-// themselves are logged by the quote layer.
+// kKeep nothing is written (a line in the log says so). Start and end
+// dates typed the wrong way round are taken the right way round. False
+// when the history, the file or today's quote could not be loaded; the
+// failures themselves are logged by the quote layer, and `failureCode`,
+// when given, receives the quote layer's result code of the failed request
+// (0 for a local file).
 [[nodiscard]] bool PrepareChartData(const ChartSettings& settings, InternetSession& session, int plotWidth,
                                     ChartData& out, double& barSpacing, ChartQuoteSource& source,
-                                    ChartHistoryFiles files = ChartHistoryFiles::kWrite);
+                                    ChartHistoryFiles files = ChartHistoryFiles::kWrite,
+                                    int* failureCode = nullptr);
 
 }  // namespace velmora

@@ -8,6 +8,7 @@
 
 #include "base/system_config.h"
 #include "chart/data/chart_data_prep.h"
+#include "chart/data/chart_load_failure.h"
 #include "core/chart_data.h"
 #include "core/chart_settings.h"
 #include "quotes/internet_session.h"
@@ -35,6 +36,8 @@ struct ChartLoadResult {
   bool cancelled = false;  // stopped on request; nothing to report
   double barSpacing = 0;
   std::unique_ptr<ChartData> data = std::make_unique<ChartData>();
+  // Why it failed (when not ok and not cancelled).
+  ChartLoadFailure failure;
 };
 
 // One chart's data preparation on a thread of its own, so the windows keep
