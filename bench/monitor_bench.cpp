@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/system_config.h"
+#include "monitor/list_reload.h"
 #include "monitor/loader_pool.h"
 #include "monitor/report_writer.h"
 #include "monitor/security_store.h"
@@ -86,6 +87,23 @@ void BM_ReportPass512(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(WriteReports(store));
 }
 BENCHMARK(BM_ReportPass512)->Unit(benchmark::kMillisecond);
+
+// The store rebuilt from a list of 512 read again with the first security
+// gone and a new one at the end: what the window thread does while the
+// loader threads wait for a changed List.dat.
+void BM_ListRebuild512(benchmark::State& state) {
+  static SecurityStore store;
+  std::string list;
+  for (int i = 1; i < kMaxSecurities; ++i) list += symbolOf(i) + "  -- a description\r\n";
+  list += "NEW\r\n";
+  for (auto _ : state) {
+    state.PauseTiming();
+    fillStore(store, kMaxSecurities, true);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(RebuildStore(store, list, kRealTimeYahoo));
+  }
+}
+BENCHMARK(BM_ListRebuild512)->Unit(benchmark::kMillisecond);
 
 // The real quote-standin on a free port, stopped on destruction.
 class Standin {
