@@ -232,16 +232,21 @@ TEST_F(MonitorView, FloatMenuItemsGoToTheFrameCommands) {
     prompts << a->statusTip();
   }
   // The monitor's keys show after the tab.
-  EXPECT_EQ(texts, (QStringList{"&Chart\tSpace", "&Search Symbol\tF", "Statistics", "System Parametrs"}));
-  EXPECT_EQ(prompts, (QStringList{"Draw chart and analyse stock.", "Search a symbol",
-                                  "Get statistics information.", "Config system parameter."}));
+  EXPECT_EQ(texts, (QStringList{"&Chart\tSpace", "&Search Symbol\tF", "Statistics", "System Parametrs", "",
+                                "&Add Security...", "&Remove Security"}));
+  EXPECT_EQ(prompts,
+            (QStringList{"Draw chart and analyse stock.", "Search a symbol", "Get statistics information.",
+                         "Config system parameter.", "", "Add a security to the stock list being monitored.",
+                         "Remove the selected security from the stock list."}));
   QStringList called;
   commands_.chart = [&] { called << "chart"; };
   commands_.searchSymbol = [&] { called << "search"; };
   commands_.statistics = [&] { called << "statistics"; };
   commands_.systemParameter = [&] { called << "parameters"; };
+  commands_.addSecurity = [&] { called << "add"; };
+  commands_.removeSecurity = [&] { called << "remove"; };
   for (QAction* a : menu->actions()) a->trigger();
-  EXPECT_EQ(called, (QStringList{"chart", "search", "statistics", "parameters"}));
+  EXPECT_EQ(called, (QStringList{"chart", "search", "statistics", "parameters", "add", "remove"}));
 }
 
 TEST_F(MonitorView, RightButtonPresetsTheSelectedSymbolAndShowsTheMenu) {

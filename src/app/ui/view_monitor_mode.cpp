@@ -433,6 +433,12 @@ QMenu* CVelmoraView::buildFloatMenu(QWidget* parent) {
   add("Statistics", "Get statistics information.", &ShellCommands::statistics, [this] { statistics(); });
   add("System Parametrs", "Config system parameter.", &ShellCommands::systemParameter,
       [this] { systemParameter(); });
+  // The watch list's own commands, as in the Edit menu (only through a frame).
+  menu->addSeparator();
+  add("&Add Security...", "Add a security to the stock list being monitored.", &ShellCommands::addSecurity,
+      nullptr);
+  add("&Remove Security", "Remove the selected security from the stock list.", &ShellCommands::removeSecurity,
+      nullptr);
   return menu;
 }
 
