@@ -197,7 +197,8 @@ LoaderStatus::PassSummary CVelmoraApp::passSummary() const {
 }
 
 void CVelmoraApp::reloadList() {
-  if (!frame_ || loadersStopped_ || listWatcher_ == nullptr) return;
+  // The events pumped below may bring another notice of the same change.
+  if (!frame_ || loadersStopped_ || listWatcher_ == nullptr || reloading_) return;
   {
     // A content already loaded (a question answered No, a touch) changes
     // nothing.
@@ -208,7 +209,9 @@ void CVelmoraApp::reloadList() {
   }
   frame_->setStatusText(
       QStringLiteral("Reading %1 again ......").arg(QString::fromLatin1(kSecurityListFileName)));
+  reloading_ = true;
   PumpMessages();
+  reloading_ = false;
   const ListReload reload =
       ReloadSecurityList(securityStore(), loaderPool(), systemConfig(), kSecurityListFileName);
   if (!reload.read) {
