@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include "base/atomic_file.h"
 #include "base/log.h"
 #include "monitor/alert_events.h"
+#include "monitor/alert_files.h"
 #include "monitor/alert_memory.h"
 #include "monitor/alert_pending.h"
 #include "monitor/alert_queue.h"
@@ -88,6 +90,9 @@ class Center final : public AlertCenter {
   void keepTodaysRows();
   void restorePending();
   void logOnce(const std::string& text);
+  // A file's text; false when it is missing, unreadable or no regular file
+  // (logged).
+  bool readFile(const char* name, std::string& text) const;
   // Raises the events not raised before; those `previousDay` holds were
   // there the evening before and are only remembered.
   void consider(const SecurityData& data, std::vector<AlertEvent> events,
@@ -205,7 +210,7 @@ void Center::addCommand() {
 // stay, older ones go at the next write (at once when there are any).
 void Center::keepTodaysRows() {
   std::string text;
-  if (!ReadWholeFile(path(kAlertReportFile), text)) return;
+  if (!readFile(kAlertReportFile, text)) return;
   const std::string today = localTime(now()).substr(0, 11);
   std::size_t from = 0;
   bool first = true;
@@ -227,7 +232,7 @@ void Center::keepTodaysRows() {
 // not have (the command was switched off) is owed nothing any more.
 void Center::restorePending() {
   std::string text;
-  if (!ReadWholeFile(path(kAlertPendingFile), text)) return;
+  if (!readFile(kAlertPendingFile, text)) return;
   std::size_t skipped = 0;
   std::vector<PendingAlert> read = ParsePendingAlerts(text, skipped);
   std::map<std::string, std::size_t> restored;
@@ -269,6 +274,12 @@ void Center::restorePending() {
               n == 1 ? "" : "s", name.c_str(), n == 1 ? "is" : "are");
 }
 
+bool Center::readFile(const char* name, std::string& text) const {
+  const AlertFileRead read = ReadAlertFile(path(name), text);
+  if (read == AlertFileRead::kNotRegular) LogMessage(NotRegularFileText(path(name)));
+  return read == AlertFileRead::kRead;
+}
+
 void Center::logOnce(const std::string& text) {
   {
     std::lock_guard<std::mutex> hold(lock_);
@@ -298,6 +309,7 @@ void Center::ListLoaded(const SecurityStore& store) {
   std::set<std::string> listed;
   for (int i = 0; i < store.count(); ++i) listed.insert(upper(store.entry(i).displaySymbol()));
   std::map<std::string, std::vector<PriceRule>> bySymbol;
+  std::size_t unlisted = 0;
   for (PriceRule& rule : rules) {
     // The rule names the security as List.dat does (^GSPC); the list shows
     // some by other names (SP500).
@@ -306,10 +318,19 @@ void Center::ListLoaded(const SecurityStore& store) {
     const std::string shown = upper(probe.displaySymbol);
     if (named && listed.count(shown) > 0) {
       bySymbol[shown].push_back(std::move(rule));
-    } else {
+    } else if (++unlisted <= kShownRuleProblems) {
       logOnce(std::string(kAlertRulesFile) + " line " + std::to_string(rule.line) + ": " + rule.symbol +
               " is not in the security list; the rule is not checked.");
     }
+  }
+  // A file of thousands of such rules gives a few lines and one count.
+  if (unlisted > kShownRuleProblems) {
+    const std::size_t more = unlisted - kShownRuleProblems;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s: %zu more %s not in the security list; %s not checked.",
+                  kAlertRulesFile, more, more == 1 ? "rule names a security" : "rules name securities",
+                  more == 1 ? "it is" : "they are");
+    logOnce(text);
   }
   std::lock_guard<std::mutex> hold(lock_);
   rules_ = std::move(bySymbol);

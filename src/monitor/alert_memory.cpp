@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "base/atomic_file.h"
+#include "base/log.h"
+#include "monitor/alert_files.h"
 #include "monitor/alert_rules.h"
 #include "monitor/text_append.h"
 
@@ -37,7 +38,9 @@ void AlertMemory::Parse(std::string_view text) {
 
 void AlertMemory::Load(const std::string& path) {
   std::string text;
-  if (ReadWholeFile(path, text)) Parse(text);
+  const AlertFileRead read = ReadAlertFile(path, text);
+  if (read == AlertFileRead::kRead) Parse(text);
+  if (read == AlertFileRead::kNotRegular) LogMessage(NotRegularFileText(path));
 }
 
 void AlertMemory::prune() {

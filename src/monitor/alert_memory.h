@@ -27,7 +27,8 @@ class AlertMemory {
 
   // The entries of a file's text; lines that do not read are skipped.
   void Parse(std::string_view text);
-  // A missing or unreadable file is an empty memory.
+  // A missing or unreadable file is an empty memory; one that is no
+  // regular file (a FIFO) is logged and not read.
   void Load(const std::string& path);
   // The file's text: pruned, sorted by symbol, event and date.
   std::string Format();

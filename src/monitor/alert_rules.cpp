@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/atomic_file.h"
+#include "monitor/alert_files.h"
 
 namespace velmora {
 
@@ -65,6 +65,10 @@ void ParseAlertRules(std::string_view text, std::vector<PriceRule>& rules,
                      std::vector<std::string>& problems) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   int number = 0;
+  std::size_t unread = 0;  // lines that do not read, past the first kShownRuleProblems
+  const auto complain = [&](int line, std::string_view shown, const char* why) {
+    if (++unread <= kShownRuleProblems) problems.push_back(problem(line, shown, why));
+  };
   while (!text.empty()) {
     ++number;
     const std::size_t end = text.find('\n');
@@ -78,22 +82,31 @@ void ParseAlertRules(std::string_view text, std::vector<PriceRule>& rules,
     PriceRule rule;
     rule.line = number;
     if (words.size() != 3) {
-      problems.push_back(problem(number, line, "is not SYMBOL above|below|move NUMBER"));
+      complain(number, line, "is not SYMBOL above|below|move NUMBER");
     } else if (!readKind(words[1], rule.kind)) {
-      problems.push_back(problem(number, line, "needs above, below or move after the symbol"));
+      complain(number, line, "needs above, below or move after the symbol");
     } else if (!readLevel(words[2], rule.level)) {
-      problems.push_back(problem(number, line, "needs a number above 0 such as 420.50"));
+      complain(number, line, "needs a number above 0 such as 420.50");
     } else {
       rule.symbol = std::string(words[0]);
       rules.push_back(std::move(rule));
     }
+  }
+  if (unread > kShownRuleProblems) {
+    const std::size_t more = unread - kShownRuleProblems;
+    char text[128];
+    std::snprintf(text, sizeof text, "%s: %zu more line%s can not be read and %s skipped.", kAlertRulesFile,
+                  more, more == 1 ? "" : "s", more == 1 ? "is" : "are");
+    problems.push_back(text);
   }
 }
 
 void ReadAlertRules(const std::string& path, std::vector<PriceRule>& rules,
                     std::vector<std::string>& problems) {
   std::string text;
-  if (ReadWholeFile(path, text)) ParseAlertRules(text, rules, problems);
+  const AlertFileRead read = ReadAlertFile(path, text);
+  if (read == AlertFileRead::kRead) ParseAlertRules(text, rules, problems);
+  if (read == AlertFileRead::kNotRegular) problems.push_back(NotRegularFileText(path));
 }
 
 std::string PriceRuleText(const PriceRule& rule) {

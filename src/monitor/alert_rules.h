@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,13 +26,19 @@ struct PriceRule {
   int line = 0;                        // 1-based line of the file
 };
 
-// The rules of a file's text; each line that does not read gives a message
-// naming its line number in `problems` and is skipped.
+// The log names at most this many lines of Alerts.dat that do not read.
+inline constexpr std::size_t kShownRuleProblems = 10;
+
+// The rules of a file's text. A line that does not read is skipped; the
+// first kShownRuleProblems of them each give a message naming the line's
+// number in `problems`, the rest one message that counts them ("Alerts.dat:
+// 99990 more lines can not be read and are skipped.").
 void ParseAlertRules(std::string_view text, std::vector<PriceRule>& rules,
                      std::vector<std::string>& problems);
 
 // The same from a file: a missing or unreadable file has no rules and no
-// problems (price rules are optional).
+// problems (price rules are optional); one that is no regular file (a FIFO)
+// is not read and says so in `problems`.
 void ReadAlertRules(const std::string& path, std::vector<PriceRule>& rules,
                     std::vector<std::string>& problems);
 

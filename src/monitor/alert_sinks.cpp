@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/log.h"
+#include "monitor/alert_process.h"
 
 extern char** environ;
 
@@ -43,23 +44,60 @@ std::string shownCommand(const std::vector<std::string>& args) {
   return text;
 }
 
-// Logs the complete lines of `pending` (all of it when `flush`), at most
-// kLoggedLines a run; `logged` counts the lines of the run.
-void logOutput(std::string& pending, bool flush, int& logged) {
-  std::size_t from = 0;
-  for (;;) {
-    std::size_t end = pending.find('\n', from);
-    if (end == std::string::npos) {
-      if (!flush || from >= pending.size()) break;
-      end = pending.size();
+// The command's output as the log gets it: its first kLoggedLines lines,
+// each cut at kLineChars characters; what is left out is counted. Each byte
+// is looked at once, however long the lines.
+class OutputLog {
+ public:
+  void Add(const char* data, std::size_t size) {
+    while (size > 0) {
+      const void* found = std::memchr(data, '\n', size);
+      const std::size_t n =
+          found == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(found) - data);
+      take(data, n);
+      if (found == nullptr) return;
+      endLine();
+      data += n + 1;
+      size -= n + 1;
     }
-    std::string line = pending.substr(from, end - from);
-    from = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (++logged <= kLoggedLines) LogMessage("Alert command: " + line.substr(0, kLineChars));
   }
-  pending.erase(0, std::min(from, pending.size()));
-}
+  // Logs a last line without its end and what was left out.
+  void Finish() {
+    if (open_) endLine();
+    if (lines_ > kLoggedLines) LogFormat("Alert command: %lld more lines not logged.", lines_ - kLoggedLines);
+    if (leftBytes_ > 0) LogFormat("Alert command: ... and %llu more bytes not logged.", leftBytes_);
+  }
+
+ private:
+  void take(const char* data, std::size_t n) {
+    if (n == 0) return;
+    open_ = true;
+    if (lines_ >= kLoggedLines) {
+      leftBytes_ += n;
+      return;
+    }
+    const std::size_t kept = std::min(n, kLineChars - std::min(kLineChars, line_.size()));
+    line_.append(data, kept);
+    cut_ += n - kept;
+  }
+  void endLine() {
+    if (++lines_ <= kLoggedLines) {
+      // A line end of "\r\n" is not part of the line.
+      if (cut_ == 0 && !line_.empty() && line_.back() == '\r') line_.pop_back();
+      LogMessage("Alert command: " + line_);
+      leftBytes_ += cut_;
+    }
+    line_.clear();
+    cut_ = 0;
+    open_ = false;
+  }
+
+  std::string line_;     // the kept part of the line being read
+  std::size_t cut_ = 0;  // and the bytes of it not kept
+  bool open_ = false;    // some of a line not yet ended was read
+  long long lines_ = 0;
+  unsigned long long leftBytes_ = 0;  // every byte not logged, line ends aside
+};
 
 }  // namespace
 
@@ -101,7 +139,8 @@ std::string AlertJsonLine(const Alert& alert) {
 
 void JsonLinesSink::Deliver(const Alert& alert) {
   const std::string line = AlertJsonLine(alert) + "\n";
-  const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const int fd =
+      ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
   bool ok = fd >= 0;
   // One write per line, so lines of two programs appending never interleave.
   if (ok) ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
@@ -206,8 +245,9 @@ int spawnCommand(std::vector<std::string> args, std::vector<std::string> environ
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   // The programs block their stop signals in every thread; the command
-  // starts with none blocked and the usual dispositions, in a group of its
-  // own so a time-out ends whatever it started.
+  // starts with none blocked and the usual dispositions, as the leader of a
+  // session (and group) of its own, so whatever it starts can be found and
+  // ended.
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attributes, &none);
@@ -215,9 +255,7 @@ int spawnCommand(std::vector<std::string> args, std::vector<std::string> environ
   sigemptyset(&usual);
   for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGCHLD}) sigaddset(&usual, s);
   posix_spawnattr_setsigdefault(&attributes, &usual);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
   const int spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
@@ -230,29 +268,48 @@ int spawnCommand(std::vector<std::string> args, std::vector<std::string> environ
   return 0;
 }
 
+// SIGTERM first; what still runs after this gets SIGKILL.
+constexpr std::chrono::milliseconds kKillGrace{300};
+
 struct CommandEnd {
   int status = 0;
-  bool killed = false;  // at the time limit or by an abort
+  bool killed = false;   // at the time limit or by an abort, before it ended
+  bool lingers = false;  // it ended, but processes it started still run
 };
 
-// Logs the command's output until it ends; kills its group at `deadline`
-// or once `aborted` is set. Closes `output`.
+// Whether the command has ended, without waiting for it: its process stays
+// (a zombie) and keeps its id until waitpid.
+bool hasEnded(pid_t pid, int& status) {
+  siginfo_t info{};
+  if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != pid)
+    return false;
+  status = info.si_code == CLD_EXITED ? (info.si_status & 0xff) << 8 : info.si_status & 0x7f;
+  return true;
+}
+
+void reap(pid_t pid, int& status) {
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+// Logs the command's output until it ends; ends its session at `deadline`
+// or once `aborted` is set. Closes `output`. A command that ended but left
+// processes running is not waited for (`lingers`).
 CommandEnd waitForCommand(pid_t pid, int output, std::chrono::steady_clock::time_point deadline,
-                          const std::atomic<bool>& aborted) {
+                          const std::atomic<bool>& aborted, const std::string& shown) {
   CommandEnd end;
-  std::string pending;
-  int logged = 0;
+  OutputLog log;
   bool exited = false;
   bool eof = false;
   for (;;) {
-    if (!exited && ::waitpid(pid, &end.status, WNOHANG) == pid) exited = true;
+    if (!exited) exited = hasEnded(pid, end.status);
     if (eof && exited) break;
     const auto now = std::chrono::steady_clock::now();
-    if (!exited && (now >= deadline || aborted.load())) {
-      ::kill(-pid, SIGKILL);
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &end.status, 0);
-      end.killed = true;
+    // The limit holds after the command ended too: a program it left
+    // running may keep the output busy.
+    if (now >= deadline || aborted.load()) {
+      end.killed = !exited;
+      if (exited) end.lingers = true;
       break;
     }
     if (eof) {  // the output is closed but the command still runs
@@ -269,19 +326,24 @@ CommandEnd waitForCommand(pid_t pid, int output, std::chrono::steady_clock::time
       if (exited) break;
       continue;
     }
-    char buffer[4096];
+    char buffer[65536];
     const ssize_t n = ::read(output, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       eof = true;
       continue;
     }
-    pending.append(buffer, static_cast<std::size_t>(n));
-    logOutput(pending, false, logged);
+    log.Add(buffer, static_cast<std::size_t>(n));
   }
   ::close(output);
-  logOutput(pending, true, logged);
-  if (logged > kLoggedLines) LogFormat("Alert command: %d more lines not logged.", logged - kLoggedLines);
+  log.Finish();
+  if (end.killed) {
+    EndCommandProcesses(pid, shown, kKillGrace);
+    reap(pid, end.status);
+  } else if (!end.lingers && !FindCommandProcesses(pid).empty()) {
+    end.lingers = true;
+  }
+  if (!end.lingers) reap(pid, end.status);
   return end;
 }
 
@@ -303,7 +365,14 @@ bool CommandSink::Run(const Alert& alert) {
     LogFormat("Alert command '%s' could not start: %s.", shown_.c_str(), std::strerror(error));
     return true;
   }
-  const CommandEnd end = waitForCommand(pid, output, std::chrono::steady_clock::now() + limit_, aborted_);
+  const auto deadline = std::chrono::steady_clock::now() + limit_;
+  const CommandEnd end = waitForCommand(pid, output, deadline, aborted_, shown_);
+  if (end.lingers) {
+    if (aborted_.load() || std::chrono::steady_clock::now() >= deadline)
+      endLingering(pid, aborted_.load());
+    else
+      linger(pid, deadline);
+  }
   if (end.killed && aborted_.load()) {
     LogFormat("Alert command '%s' was stopped at shutdown.", shown_.c_str());
     return false;
@@ -317,6 +386,77 @@ bool CommandSink::Run(const Alert& alert) {
     LogFormat("Alert command '%s' ended by signal %d.", shown_.c_str(), WTERMSIG(end.status));
   }
   return true;
+}
+
+CommandSink::~CommandSink() {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (watcher_.joinable()) watcher_.join();
+  // The program goes: nothing a command started outlives it.
+  for (const Lingering& l : lingering_) endLingering(l.leader, true);
+}
+
+void CommandSink::Abort() {
+  aborted_.store(true);
+  { const std::lock_guard<std::mutex> hold(lock_); }  // the watcher is waiting, or sees the flag
+  wake_.notify_all();
+}
+
+void CommandSink::linger(pid_t leader, std::chrono::steady_clock::time_point deadline) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    lingering_.push_back({leader, deadline});
+    if (!watcher_.joinable()) watcher_ = std::thread([this] { watch(); });
+  }
+  wake_.notify_all();
+}
+
+// Ends what the commands left running, each at its own limit (all at once
+// after an abort).
+void CommandSink::watch() {
+  std::unique_lock<std::mutex> hold(lock_);
+  while (!stopping_) {
+    const bool aborted = aborted_.load();
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<pid_t> due;
+    auto next = std::chrono::steady_clock::time_point::max();
+    std::erase_if(lingering_, [&](const Lingering& l) {
+      if (aborted || l.deadline <= now) {
+        due.push_back(l.leader);
+        return true;
+      }
+      next = std::min(next, l.deadline);
+      return false;
+    });
+    if (!due.empty()) {
+      hold.unlock();
+      for (const pid_t leader : due) endLingering(leader, aborted);
+      hold.lock();
+      continue;
+    }
+    // A command added later has a later limit than those here.
+    if (next == std::chrono::steady_clock::time_point::max())
+      wake_.wait(hold, [this] { return stopping_ || !lingering_.empty(); });
+    else
+      wake_.wait_until(hold, next, [this] { return stopping_ || aborted_.load(); });
+  }
+}
+
+void CommandSink::endLingering(pid_t leader, bool atShutdown) {
+  const bool running = !FindCommandProcesses(leader).empty();
+  if (running) {
+    EndCommandProcesses(leader, shown_, kKillGrace);
+    if (atShutdown)
+      LogFormat("Alert command '%s' left processes running; they were stopped at shutdown.", shown_.c_str());
+    else
+      LogFormat("Alert command '%s' left processes running; they were killed after %lld ms.", shown_.c_str(),
+                static_cast<long long>(limit_.count()));
+  }
+  int status = 0;
+  reap(leader, status);
 }
 
 }  // namespace velmora

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "monitor/alert.h"
@@ -60,27 +65,53 @@ bool IsSecretVariable(std::string_view name);
 // Runs a command for each alert: the program (looked up in PATH when the
 // name has no '/') with its arguments, the alert in VELMORA_ALERT_SYMBOL,
 // _EVENT, _PRICE, _CHANGE and _TIME, standard input empty, standard output
-// and error to the log, in a process group of its own. A command still
-// running after `limit` is killed with its group (logged); one that cannot
-// start or ends with a failure status is logged. The environment is the
+// and error to the log (the first 50 lines of 500 characters, then counts
+// of what was left out), as the leader of a session and process group of
+// its own. A command still running after `limit` is ended with all its
+// session (SIGTERM, SIGKILL after a short grace; logged); one that cannot
+// start or ends with a failure status is logged. The next alert does not
+// wait for what a command left running in the background: that is ended at
+// the command's limit, or when the sink goes (or is aborted). A process
+// that left the session (setsid) is named in the log and ended too when
+// its parent line still leads back to the command. The environment is the
 // one the process had when the sink was made, without its secrets.
 class CommandSink : public AlertSink {
  public:
   CommandSink(std::vector<std::string> args, std::chrono::milliseconds limit);
+  ~CommandSink() override;
+  CommandSink(const CommandSink&) = delete;
+  CommandSink& operator=(const CommandSink&) = delete;
   void Deliver(const Alert& alert) override { (void)Run(alert); }
   // Runs the command for one alert; false when it was stopped at shutdown
   // (or not started because of one), so the alert is still owed. A command
   // that failed or ran out of time was delivered to: it is not run again.
   bool Run(const Alert& alert);
-  // Kills a command running now and runs none any more (shutdown).
-  void Abort() { aborted_.store(true); }
+  // Kills a command running now, and what earlier ones left running, and
+  // runs none any more (shutdown).
+  void Abort();
 
  private:
+  // A command that ended but left processes of its session running; its
+  // leader is not waited for until they are ended, so its process id (the
+  // session's and the group's) cannot be taken by another process.
+  struct Lingering {
+    pid_t leader = -1;
+    std::chrono::steady_clock::time_point deadline;
+  };
+  void linger(pid_t leader, std::chrono::steady_clock::time_point deadline);
+  void watch();
+  void endLingering(pid_t leader, bool atShutdown);
+
   std::vector<std::string> args_;
   std::string shown_;  // the command for log lines
   std::chrono::milliseconds limit_;
   std::vector<std::string> environment_;
   std::atomic<bool> aborted_{false};
+  std::mutex lock_;
+  std::condition_variable wake_;
+  std::vector<Lingering> lingering_;  // under lock_
+  bool stopping_ = false;             // under lock_
+  std::thread watcher_;               // started with the first lingering command
 };
 
 }  // namespace velmora

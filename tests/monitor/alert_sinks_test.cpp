@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/log_lines.h"
@@ -157,6 +162,82 @@ TEST_F(AlertCommand, ThatLeavesAProgramRunningIsNotWaitedFor) {
   detached.Deliver(sampleAlert());
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
   EXPECT_TRUE(test::LogHas("Alert command: left"));
+}
+
+// The processes whose command line holds `marker`, ended ones aside.
+int runningWith(const std::string& marker) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto& dir : std::filesystem::directory_iterator("/proc", ec)) {
+    std::string command = test::ReadFile(dir.path() / "cmdline");
+    std::replace(command.begin(), command.end(), '\0', ' ');
+    const std::string stat = test::ReadFile(dir.path() / "stat");
+    const std::size_t close = stat.rfind(')');
+    if (command.find(marker) != std::string::npos && close != std::string::npos && close + 2 < stat.size() &&
+        stat[close + 2] != 'Z')
+      ++n;
+  }
+  return n;
+}
+
+bool eventually(const std::function<bool()>& done) {
+  for (int i = 0; i < 400 && !done(); ++i) std::this_thread::sleep_for(20ms);
+  return done();
+}
+
+bool logHasOne(const std::string& head, const std::string& tail) {
+  for (const std::string& t : test::LogTexts())
+    if (t.rfind(head, 0) == 0 && t.size() >= tail.size() &&
+        t.compare(t.size() - tail.size(), tail.size(), tail) == 0)
+      return true;
+  return false;
+}
+
+// Whatever a command starts ends with it: at its limit, whether the command
+// itself has ended by then or not, and when the sink goes. Its output,
+// however long its lines, reaches the log cut to size and counted.
+TEST(AlertCommandThreads, EndsEverythingItStartedAtItsLimitAndAtShutdownWithItsOutputBounded) {
+  test::InTempDir here;
+  const struct {
+    std::string script;
+    std::string marker;
+    std::vector<std::string> said;
+  } cases[] = {
+      // Ends after 1 MB without a line end; a sleeper it left holds the output.
+      {"sleep 301.123 & head -c 1000000 /dev/zero | tr '\\0' x",
+       "sleep 301.123",
+       {"Alert command: " + std::string(500, 'x'), "Alert command: ... and 999500 more bytes not logged.",
+        "Alert command 'sh -c sleep 301.123 & head -c 1000000 /dev/zero | tr '\\0' x' left processes "
+        "running; they were killed after 1000 ms."}},
+      // Runs past its limit; one sleeper left the command's session.
+      {"setsid sleep 301.124 & exec sleep 301.124",
+       "sleep 301.124",
+       {"Alert command 'sh -c setsid sleep 301.124 & exec sleep 301.124' did not end within 1000 ms and was "
+        "killed."}},
+  };
+  for (const auto& c : cases) {
+    {
+      CommandSink sink({"sh", "-c", c.script}, 1000ms);
+      sink.Deliver(sampleAlert());
+      EXPECT_TRUE(eventually([&] { return runningWith(c.marker) == 0; })) << c.script;
+      for (const std::string& line : c.said)
+        EXPECT_TRUE(eventually([&] { return test::LogHas(line); })) << line;
+    }
+    EXPECT_EQ(runningWith(c.marker), 0) << c.script;
+  }
+  EXPECT_TRUE(logHasOne("Alert command 'sh -c setsid sleep 301.124 & exec sleep 301.124': process ",
+                        " (sleep) left the command's session; it is ended as well."));
+
+  // What a command left running is not waited for, but ends with the sink.
+  auto sink =
+      std::make_unique<CommandSink>(std::vector<std::string>{"sh", "-c", "sleep 301.125 & echo left"}, 60s);
+  sink->Deliver(sampleAlert());
+  EXPECT_EQ(runningWith("sleep 301.125"), 1);
+  sink.reset();
+  EXPECT_EQ(runningWith("sleep 301.125"), 0);
+  EXPECT_TRUE(
+      test::LogHas("Alert command 'sh -c sleep 301.125 & echo left' left processes running; they were "
+                   "stopped at shutdown."));
 }
 
 }  // namespace
