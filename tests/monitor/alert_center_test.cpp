@@ -3,11 +3,15 @@
 // restarts, the price rules and the day's list.
 #include "monitor/alert_center.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <ctime>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,7 +19,9 @@
 #include <vector>
 
 #include "core/chart_dates.h"
+#include "monitor/alert_files.h"
 #include "monitor/alert_memory.h"
+#include "monitor/alert_pending.h"
 #include "monitor/alert_rules.h"
 #include "monitor/alert_sinks.h"
 #include "monitor/loader_pool.h"
@@ -451,6 +457,71 @@ TEST(AlertLoaderThreads, TellTheProcessCenterOfTheListEachLoadAndEachUpdateOnceP
   EXPECT_EQ(center.historyBars(), test::FakeQuoteService::kHistoryBars + 1);
   EXPECT_EQ(center.confirmDays(), 3);
   EXPECT_EQ(center.unpublished(), 0);
+}
+
+std::unique_ptr<SecurityStore> storeOfMsft() {
+  auto store = std::make_unique<SecurityStore>();
+  SecurityData msft;
+  EXPECT_TRUE(InitSecurityEntry(msft, "MSFT", kRealTimeYahoo));
+  EXPECT_TRUE(store->Append(msft));
+  return store;
+}
+
+// A FIFO in the place of a file the alerts read or append to holds nothing
+// up: the center starts, reads the rules, delivers and goes.
+TEST(AlertFilesThreads, AFifoInAFilesPlaceIsNotWaitedFor) {
+  for (const std::string name :
+       {kAlertStateFile, kAlertPendingFile, kAlertReportFile, kAlertRulesFile, "a.jsonl"}) {
+    test::InTempDir here;
+    ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0);
+    const auto store = storeOfMsft();
+    AlertSettings settings;
+    settings.jsonLines = "a.jsonl";
+    auto done = std::async(std::launch::async, [&] {
+      auto center = MakeAlertCenter(settings);
+      center->ListLoaded(*store);
+      JsonLinesSink("a.jsonl").Deliver(Alert{});
+    });
+    EXPECT_EQ(done.wait_for(std::chrono::seconds(5)), std::future_status::ready) << name;
+    // A reader or writer that waits for the FIFO's other end is let go.
+    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+      const int fd = ::open(name.c_str(), O_RDWR | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+    }
+    EXPECT_TRUE(test::LogHas(name == "a.jsonl"
+                                 ? "Can not append alerts to 'a.jsonl' (No such device or address)."
+                                 : NotRegularFileText(name)))
+        << name;
+  }
+}
+
+// Alerts.dat of 100,000 rules that do not read, or that name securities not
+// in the list, gives a few log lines and one count, once.
+TEST(AlertFilesThreads, ThousandsOfBadRulesGiveAFewLinesAndOneCount) {
+  const struct {
+    const char* line;
+    const char* count;
+  } cases[] = {
+      {"MSFT over 1\n", "Alerts.dat: 99990 more lines can not be read and are skipped."},
+      {"IBM above 1\n",
+       "Alerts.dat: 99990 more rules name securities not in the security list; they are not checked."},
+  };
+  for (const auto& c : cases) {
+    test::InTempDir here;
+    std::string text;
+    for (int i = 0; i < 100000; ++i) text += c.line;
+    test::WriteFile(kAlertRulesFile, text);
+    const auto store = storeOfMsft();
+    auto center = MakeAlertCenter(AlertSettings{});
+    center->ListLoaded(*store);
+    center->ListLoaded(*store);
+    const auto texts = test::LogTexts();
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const std::string& t) { return t.rfind("Alerts.dat", 0) == 0; }),
+              static_cast<long>(kShownRuleProblems) + 1)
+        << c.line;
+    EXPECT_EQ(test::LogCountOf(c.count), 1) << c.line;
+  }
 }
 
 }  // namespace
