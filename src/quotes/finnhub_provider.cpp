@@ -62,7 +62,7 @@ ProviderQuotes FinnhubProvider::ReadQuotes(const ProviderAnswer& answer) const {
     quotes.outcome.reason += " (the key does not cover it)";
   if (quotes.outcome.status != ProviderStatus::kOk) return quotes;
   try {
-    const json document = json::parse(answer.body, nullptr, false);
+    const json document = ParseJsonAnswer(answer.body);
     if (document.is_discarded() || !document.is_object()) {
       quotes.outcome = MakeOutcome(ProviderStatus::kBadData, "no quote object");
       return quotes;

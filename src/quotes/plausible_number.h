@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/text_helpers.h"
 #include "quotes/saturate.h"
 
 namespace velmora {
@@ -23,6 +24,24 @@ inline constexpr double kMaxPlausibleVolume = 1e15;
 
 inline bool IsPlausiblePrice(double value) {
   return std::isfinite(value) && value >= 0 && value <= kMaxPlausiblePrice;
+}
+
+// A price as the files keep it, with two decimals: one that shows there as
+// 0.00 (1e-300, 0.004) is no price either.
+inline bool IsStorablePrice(double value) { return IsPlausiblePrice(value) && RoundTo2Decimals(value) > 0; }
+
+// Whether a bar's high and low hold its open and close, compared as the
+// files show them (so a scaled price a fraction of a cent past the high
+// still fits). Zero stands for a price that was not given and is not
+// compared.
+inline bool HighLowHold(double open, double high, double low, double close) {
+  const double h = RoundTo2Decimals(high), l = RoundTo2Decimals(low);
+  if (h > 0 && l > 0 && h < l) return false;
+  for (const double price : {open, close}) {
+    const double p = RoundTo2Decimals(price);
+    if (p > 0 && ((h > 0 && h < p) || (l > 0 && l > p))) return false;
+  }
+  return true;
 }
 
 inline bool IsPlausibleChange(double value) {

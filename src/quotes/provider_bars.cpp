@@ -60,35 +60,68 @@ int exchangeOffset(const ProviderQuote& quote, std::int64_t time) {
 // Quote times before 2100.
 constexpr std::int64_t kLatestQuoteTime = 4102444800;
 
+// A price the quote may leave out (0), else one the files can show.
+bool givenPriceOrNone(double value) { return value == 0 || IsStorablePrice(value); }
+
+// The last price's own range is the classic rule's (it widens the high and
+// low to the last price); the open must lie within the high and low given.
 bool plausibleQuote(const ProviderQuote& q) {
-  return q.time >= 0 && q.time < kLatestQuoteTime && IsPlausiblePrice(q.last) && q.last > 0 &&
-         IsPlausiblePrice(q.previousClose) && IsPlausiblePrice(q.open) && IsPlausiblePrice(q.high) &&
-         IsPlausiblePrice(q.low) && IsPlausibleVolume(q.volume);
+  return q.time >= 0 && q.time < kLatestQuoteTime && IsStorablePrice(q.last) &&
+         givenPriceOrNone(q.previousClose) && givenPriceOrNone(q.open) && givenPriceOrNone(q.high) &&
+         givenPriceOrNone(q.low) && IsPlausibleVolume(q.volume) && HighLowHold(q.open, q.high, q.low, 0);
+}
+
+// A stored bar as the files will show it.
+bool storedBarSound(const QuoteBar& bar) {
+  return IsStorablePrice(bar.open) && IsStorablePrice(bar.high) && IsStorablePrice(bar.low) &&
+         IsStorablePrice(bar.close) && HighLowHold(bar.open, bar.high, bar.low, bar.close);
+}
+
+ProviderDate tomorrow() {
+  return LatestBarDate(LocalDateAt(static_cast<std::int64_t>(std::time(nullptr))), 'd');
 }
 
 }  // namespace
 
+ProviderDate LatestBarDate(ProviderDate today, ProviderPeriod period) {
+  const int days = period == 'w' ? 7 : period == 'm' ? 31 : 1;
+  return DateOfDays(DaysSinceEpoch(today) + days);
+}
+
 int StoreProviderBars(const std::vector<ProviderBar>& bars, const char* symbol, int capacity, QuoteBar* out) {
+  return StoreProviderBars(bars, symbol, capacity, out, tomorrow());
+}
+
+int StoreProviderBars(const std::vector<ProviderBar>& bars, const char* symbol, int capacity, QuoteBar* out,
+                      ProviderDate latest) {
   if (out == nullptr || capacity <= 1) return 1;
   HistoryLoadState state;
   state.volumeInTens = volumeInTens(symbol);
   char line[256];
   for (auto it = bars.rbegin(); it != bars.rend() && state.nextSlot < capacity; ++it) {
-    if (!hasDateText(it->date)) continue;
+    if (!hasDateText(it->date) || it->date.key() > latest.key()) continue;
     rowText(*it, line);
     // The reader consumes every data row; a row it finds unreadable is left
-    // out exactly as a classic row would be.
+    // out exactly as a classic row would be, and so is one that scaling to
+    // the adjusted close turned into prices of 0.00.
+    const int slot = state.nextSlot;
     (void)ParseHistoryCsvLine(line, state.volumeInTens, capacity, out, state);
+    if (state.nextSlot > slot && !storedBarSound(out[slot])) state.nextSlot = slot;
   }
   if (state.nextSlot > 1) out[0].CopyFrom(out[1]);
   return state.nextSlot;
 }
 
 bool ApplyProviderQuote(const ProviderQuote& quote, const char* symbol, QuoteBar& bar) {
+  return ApplyProviderQuote(quote, symbol, bar, tomorrow());
+}
+
+bool ApplyProviderQuote(const ProviderQuote& quote, const char* symbol, QuoteBar& bar, ProviderDate latest) {
   if (!plausibleQuote(quote)) return false;
   // A quote that names no time is taken as of now.
   const std::int64_t time = quote.time > 0 ? quote.time : static_cast<std::int64_t>(std::time(nullptr));
   const ExchangeClock clock = ClockAt(time, exchangeOffset(quote, time));
+  if (quote.time > 0 && clock.date.key() > latest.key()) return false;
   const double change = quote.previousClose > 0 ? RoundTo2Decimals(quote.last - quote.previousClose) : 0;
 
   DayWatchRecord dayWatch;

@@ -14,6 +14,8 @@
 #include "quotes/provider_bars.h"
 #include "quotes/provider_fetch.h"
 #include "quotes/provider_standing.h"
+#include "quotes/provider_support.h"
+#include "quotes/provider_time.h"
 #include "quotes/quote_result.h"
 
 namespace velmora {
@@ -304,7 +306,19 @@ Try ProviderRouter::State::historyFrom(const Ask& a, const HistoryJob& job, Inte
               tries);
   outcome = h.outcome;
   if (t != Try::kAnswered || outcome.status != ProviderStatus::kOk) return t;
-  next = StoreProviderBars(h.bars, a.symbol, job.capacity, job.bars);
+  // The request's day is the earlier of the range's end and this machine's.
+  const ProviderDate today = LocalDateAt(now());
+  const ProviderDate latest = LatestBarDate(job.to.key() < today.key() ? job.to : today, job.period);
+  // An answer without one bar to store (every bar null, undated, of the
+  // future or spoilt) is no history: it never stands in for the file's.
+  const auto store = [&] {
+    next = StoreProviderBars(h.bars, a.symbol, job.capacity, job.bars, latest);
+    if (next <= 1)
+      outcome = MakeOutcome(ProviderStatus::kBadData,
+                            outcome.reason.empty() ? "no usable bar" : "no usable bar, " + outcome.reason);
+    return next > 1;
+  };
+  if (!store()) return t;
   const QuoteBar* known = nullptr;
   int knownCount = 0;
   if (job.incremental) {
@@ -318,8 +332,7 @@ Try ProviderRouter::State::historyFrom(const Ask& a, const HistoryJob& job, Inte
       t = ask(a, a.provider->HistoryRequest(a.mapped, job.from, job.to, job.period), read, session, h, answer,
               tries);
       outcome = h.outcome;
-      if (t != Try::kAnswered || outcome.status != ProviderStatus::kOk) return t;
-      next = StoreProviderBars(h.bars, a.symbol, job.capacity, job.bars);
+      if (t != Try::kAnswered || outcome.status != ProviderStatus::kOk || !store()) return t;
     }
   }
   next = ExtendWithKnownBars(job.bars, next, job.capacity, known, knownCount, job.from.key(), job.to.key());
@@ -395,8 +408,10 @@ int ProviderRouter::LoadQuote(const char* symbol, InternetSession& session, cons
   for (const ProviderId id : s.candidates(s.plan.quotes, false, 'd')) {
     Ask a;
     if (!s.prepare(id, symbol, a) || s.skipCooled(id, tally)) continue;
+    const ProviderDate latest = LatestBarDate(LocalDateAt(s.now()), 'd');
     ProviderQuote kept;
-    if (s.standing.TakeQuote(id, symbol, s.now(), kept) && ApplyProviderQuote(kept, symbol, *places.bar))
+    if (s.standing.TakeQuote(id, symbol, s.now(), kept) &&
+        ApplyProviderQuote(kept, symbol, *places.bar, latest))
       return 1;
     ProviderQuotes got;
     ProviderAnswer answer;
@@ -413,7 +428,7 @@ int ProviderRouter::LoadQuote(const char* symbol, InternetSession& session, cons
       const ProviderQuote* quote = quoteOf(got.quotes, a.mapped);
       if (quote == nullptr) {
         outcome = ProviderOutcome{ProviderStatus::kNotFound, -1, "no quote of the symbol in the answer"};
-      } else if (!ApplyProviderQuote(*quote, symbol, *places.bar)) {
+      } else if (!ApplyProviderQuote(*quote, symbol, *places.bar, latest)) {
         outcome = ProviderOutcome{ProviderStatus::kBadData, -1, "no plausible quote"};
       } else {
         s.standing.NoteFound(id);

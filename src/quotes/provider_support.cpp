@@ -27,7 +27,8 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-bool isPrice(double value) { return std::isfinite(value) && value > 0 && value <= kMaxPlausiblePrice; }
+// Nesting deeper than the limit ends the parse from within.
+struct TooDeep {};
 
 }  // namespace
 
@@ -36,6 +37,22 @@ ProviderOutcome MakeOutcome(ProviderStatus status, std::string reason) {
   outcome.status = status;
   outcome.reason = std::move(reason);
   return outcome;
+}
+
+nlohmann::json ParseJsonAnswer(std::string_view body) {
+  using nlohmann::json;
+  // The depth a container starts at is the number of containers around it.
+  const json::parser_callback_t limit = [](int depth, json::parse_event_t event, json&) {
+    if (depth >= kJsonDepthLimit &&
+        (event == json::parse_event_t::object_start || event == json::parse_event_t::array_start))
+      throw TooDeep{};
+    return true;
+  };
+  try {
+    return json::parse(body, limit, false);
+  } catch (const TooDeep&) {
+    return json(json::value_t::discarded);
+  }
 }
 
 const nlohmann::json* JsonMember(const nlohmann::json* value, const char* name) {
@@ -112,10 +129,10 @@ bool BodyContains(std::string_view body, std::string_view text) {
 }
 
 BarCheck CheckBar(const ProviderBar& bar) {
-  if (!isPrice(bar.open) || !isPrice(bar.high) || !isPrice(bar.low) || !isPrice(bar.close) ||
-      !isPrice(bar.adjClose) || !IsPlausibleVolume(bar.volume))
+  if (!IsStorablePrice(bar.open) || !IsStorablePrice(bar.high) || !IsStorablePrice(bar.low) ||
+      !IsStorablePrice(bar.close) || !IsStorablePrice(bar.adjClose) || !IsPlausibleVolume(bar.volume))
     return BarCheck::kBad;
-  return bar.high < bar.low ? BarCheck::kSkip : BarCheck::kSound;
+  return HighLowHold(bar.open, bar.high, bar.low, bar.close) ? BarCheck::kSound : BarCheck::kSkip;
 }
 
 void SortBarsByDate(std::vector<ProviderBar>& bars) {
@@ -135,7 +152,7 @@ std::string SkippedRowsReason(int nullRows, int inconsistentRows) {
   if (nullRows > 0) reason = "null rows skipped: " + std::to_string(nullRows);
   if (inconsistentRows > 0) {
     if (!reason.empty()) reason += ", ";
-    reason += "rows with the high below the low skipped: " + std::to_string(inconsistentRows);
+    reason += "rows whose high and low do not hold their prices skipped: " + std::to_string(inconsistentRows);
   }
   return reason;
 }

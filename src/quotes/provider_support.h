@@ -15,6 +15,13 @@ namespace velmora {
 
 ProviderOutcome MakeOutcome(ProviderStatus status, std::string reason);
 
+// A provider's answer read as JSON, discarded when it is no JSON or nests
+// containers deeper than kJsonDepthLimit: the parse stops at the first level
+// too deep, so an answer of millions of '[' costs no more than its bytes.
+// No answer of any provider nests beyond a few levels.
+inline constexpr int kJsonDepthLimit = 64;
+nlohmann::json ParseJsonAnswer(std::string_view body);
+
 // A member of a JSON object; null when `value` is no object or lacks it.
 const nlohmann::json* JsonMember(const nlohmann::json* value, const char* name);
 
@@ -48,7 +55,8 @@ std::string_view BodyStart(std::string_view body);
 bool BodyContains(std::string_view body, std::string_view text);
 
 // How a bar as read stands: sound; inconsistent in itself (a high below the
-// low) and so left out; or numbers that are no prices at all (zero,
+// low, the open or the close, or a low above them) and so left out; or
+// numbers that are no prices at all (zero or 0.00 once rounded to cents,
 // negative, infinite, absurd) so that the whole answer is bad data.
 enum class BarCheck { kSound, kSkip, kBad };
 BarCheck CheckBar(const ProviderBar& bar);

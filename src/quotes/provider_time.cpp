@@ -1,6 +1,7 @@
 #include "quotes/provider_time.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "core/chart_dates.h"
 
@@ -72,6 +73,13 @@ ExchangeClock ClockAt(std::int64_t unixSeconds, int utcOffsetSeconds) {
   clock.hour = static_cast<int>(secondOfDay / 3600);
   clock.minute = static_cast<int>(secondOfDay % 3600 / 60);
   return clock;
+}
+
+ProviderDate LocalDateAt(std::int64_t unixSeconds) {
+  const std::time_t t = static_cast<std::time_t>(unixSeconds);
+  std::tm local{};
+  if (localtime_r(&t, &local) == nullptr) return DateOfDays(floorDiv(unixSeconds, 86400));
+  return ProviderDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
 bool ReadIsoDate(std::string_view text, ProviderDate& date) {

@@ -34,6 +34,10 @@ struct ExchangeClock {
 };
 ExchangeClock ClockAt(std::int64_t unixSeconds, int utcOffsetSeconds);
 
+// The date this machine's clock shows at a moment (its local time zone): the
+// day a request is made.
+ProviderDate LocalDateAt(std::int64_t unixSeconds);
+
 // "YYYY-MM-DD" at the start of the text, followed by nothing, 'T' or a blank.
 [[nodiscard]] bool ReadIsoDate(std::string_view text, ProviderDate& date);
 

@@ -221,7 +221,7 @@ ProviderHistory TiingoProvider::ReadHistory(const ProviderAnswer& answer) const 
   try {
     const std::string_view start = BodyStart(answer.body);
     if (!start.empty() && (start.front() == '{' || start.front() == '[')) {
-      const json document = json::parse(answer.body, nullptr, false);
+      const json document = ParseJsonAnswer(answer.body);
       history.outcome = document.is_discarded() ? MakeOutcome(ProviderStatus::kBadData, "no CSV")
                                                 : detailOutcome(document, settings_.key);
       return history;
@@ -249,7 +249,7 @@ ProviderQuotes TiingoProvider::ReadQuotes(const ProviderAnswer& answer) const {
   quotes.outcome = answerOutcome(answer);
   if (quotes.outcome.status != ProviderStatus::kOk) return quotes;
   try {
-    const json document = json::parse(answer.body, nullptr, false);
+    const json document = ParseJsonAnswer(answer.body);
     if (document.is_discarded()) {
       quotes.outcome = MakeOutcome(ProviderStatus::kBadData, "no JSON");
       return quotes;

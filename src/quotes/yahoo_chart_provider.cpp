@@ -200,7 +200,7 @@ Chart readChart(const ProviderAnswer& answer) {
   chart.outcome = QuoteProvider::CommonOutcome(answer);
   if (chart.outcome.status != ProviderStatus::kOk) return chart;
   try {
-    const json document = json::parse(answer.body, nullptr, false);
+    const json document = ParseJsonAnswer(answer.body);
     if (document.is_discarded()) {
       chart.outcome = MakeOutcome(ProviderStatus::kBadData, "no JSON");
       return chart;
