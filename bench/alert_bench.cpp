@@ -4,14 +4,17 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/compute_indicators.h"
 #include "monitor/alert_center.h"
+#include "monitor/alert_sinks.h"
 #include "monitor/local_history_writer.h"
 
 namespace {
@@ -97,5 +100,15 @@ void BM_AlertAfterRealTimeUpdate(benchmark::State& state) {
   for (auto _ : state) scene.center->SecurityRefreshed(scene.data);
 }
 BENCHMARK(BM_AlertAfterRealTimeUpdate)->Unit(benchmark::kMicrosecond);
+
+// A command that writes N MB without a line end: the sink reads it all and
+// logs a line and a count (the time includes the command's own work).
+void BM_AlertCommandLongOutput(benchmark::State& state) {
+  AlertScene scene;
+  const std::string bytes = std::to_string(state.range(0) * 1000000);
+  CommandSink sink({"sh", "-c", "head -c " + bytes + " /dev/zero | tr '\\0' x"}, std::chrono::seconds(60));
+  for (auto _ : state) sink.Deliver(Alert{});
+}
+BENCHMARK(BM_AlertCommandLongOutput)->Arg(5)->Arg(10)->Arg(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
