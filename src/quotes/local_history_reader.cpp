@@ -1,5 +1,9 @@
 #include "quotes/local_history_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -19,6 +23,28 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool startsWithDigit(const char* line) { return line[0] >= '0' && line[0] <= '9'; }
 
+// The file for reading when it is a regular file of a bounded size; opened
+// without blocking, so a FIFO in its place costs nothing.
+File openRegular(const char* path) {
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return File(nullptr);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxLocalHistoryBytes) {
+    ::close(fd);
+    return File(nullptr);
+  }
+  File f(::fdopen(fd, "r"));
+  if (!f) ::close(fd);
+  return f;
+}
+
+// Lines between two looks at the stop flag.
+constexpr long long kStopCheckLines = 4096;
+
+bool stopped(const std::atomic<bool>* stop) {
+  return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
 int dateKey(const QuoteBar& bar) {
   int year = 0, month = 0, day = 0;
   ParseDate(bar.date, year, month, day);
@@ -36,9 +62,11 @@ int dateKey(const QuoteBar& bar) {
 }
 
 // Newest-first file: every further line that begins with a digit, in order.
-[[nodiscard]] int readForward(std::FILE* f, int stored, int capacity, QuoteBar* bars) {
+[[nodiscard]] int readForward(std::FILE* f, int stored, int capacity, QuoteBar* bars,
+                              const std::atomic<bool>* stop) {
   char line[kLocalLineBuffer];
-  while (stored < capacity && std::fgets(line, sizeof line, f)) {
+  for (long long n = 1; stored < capacity && std::fgets(line, sizeof line, f); ++n) {
+    if (n % kStopCheckLines == 0 && stopped(stop)) return -1;
     if (startsWithDigit(line) && ParseLocalHistoryLine(line, bars[stored])) ++stored;
   }
   return stored;
@@ -46,7 +74,7 @@ int dateKey(const QuoteBar& bar) {
 
 // Oldest-first file: the start of every line goes into a ring of `capacity`
 // offsets, then the last `capacity` lines are read back newest first.
-[[nodiscard]] int readBackward(std::FILE* f, int capacity, QuoteBar* bars) {
+[[nodiscard]] int readBackward(std::FILE* f, int capacity, QuoteBar* bars, const std::atomic<bool>* stop) {
   std::unique_ptr<off_t[]> ring(new (std::nothrow) off_t[static_cast<std::size_t>(capacity)]);
   if (!ring) return 0;
   std::rewind(f);
@@ -57,6 +85,7 @@ int dateKey(const QuoteBar& bar) {
     if (!std::fgets(line, sizeof line, f)) break;
     ring[static_cast<std::size_t>(lines % capacity)] = offset;
     ++lines;
+    if (lines % kStopCheckLines == 0 && stopped(stop)) return -1;
   }
   const int count = lines < capacity ? static_cast<int>(lines) : capacity;
   int stored = 0;
@@ -99,23 +128,24 @@ bool ParseLocalHistoryLine(const char* line, QuoteBar& bar) {
   return true;
 }
 
-int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars) {
+int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars, const std::atomic<bool>* stop) {
   // Two slots are needed to tell the order of the file.
   if (path == nullptr || bars == nullptr || capacity < 2) return -1;
-  File f(std::fopen(path, "r"));
+  File f = openRegular(path);
   if (!f) return -1;
   char line[kLocalLineBuffer];
   int stored = 0;
-  while (stored < 2 && std::fgets(line, sizeof line, f.get())) {
+  for (long long n = 1; stored < 2 && std::fgets(line, sizeof line, f.get()); ++n) {
+    if (n % kStopCheckLines == 0 && stopped(stop)) return -1;
     if (startsWithDigit(line) && ParseLocalHistoryLine(line, bars[stored])) ++stored;
   }
   if (stored < 2) return -1;
   if (dateKey(bars[0]) >= dateKey(bars[1])) {
-    stored = readForward(f.get(), stored, capacity, bars);
+    stored = readForward(f.get(), stored, capacity, bars, stop);
   } else {
-    stored = readBackward(f.get(), capacity, bars);
+    stored = readBackward(f.get(), capacity, bars, stop);
   }
-  return stored - 1;
+  return stored < 0 ? -1 : stored - 1;
 }
 
 }  // namespace velmora

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "core/quote_bar.h"
 
 namespace velmora {
@@ -19,7 +22,15 @@ inline constexpr int kLocalLineBuffer = 128;
 // one, so the last entry lies outside the bars a chart analyses; -1 when the
 // file cannot be opened or has fewer than two readable lines beginning with
 // a digit.
-[[nodiscard]] int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars);
+//
+// Only a regular file of at most kMaxLocalHistoryBytes is read (a device,
+// a pipe or a huge file named by a damaged setting is refused as unopened,
+// without blocking), and a set `stop` ends the reading early (-1).
+[[nodiscard]] int ReadLocalHistoryFile(const char* path, int capacity, QuoteBar* bars,
+                                       const std::atomic<bool>* stop = nullptr);
+
+// Far more than the longest history a service gives (about 60 bytes a day).
+inline constexpr std::int64_t kMaxLocalHistoryBytes = 64 * 1024 * 1024;
 
 // Fills date (cut to 10 characters), open, high, low, close and volume of
 // `bar` from one local line, as far as the line can be read; the other

@@ -3,7 +3,10 @@
 #include "quotes/local_history_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -111,6 +114,24 @@ TEST(LocalHistoryReader, FailuresGiveMinusOne) {
   WriteFile(dir.file("two.csv"), rows(1, 2, true));
   EXPECT_EQ(readFile(dir.file("two.csv"), 1).result, -1);  // no room to tell the order
   EXPECT_EQ(readFile(dir.file("two.csv"), 2).result, 1);
+}
+
+// What a damaged setting may name instead of a history file: a device that
+// never ends, a FIFO nobody writes, a file far too large. Each is refused at
+// once; a stop ends the reading of a long one.
+TEST(LocalHistoryReader, OnlyBoundedRegularFilesAreReadAndAStopEndsTheReading) {
+  TempFolder dir;
+  ASSERT_EQ(::mkfifo(dir.file("fifo.csv").c_str(), 0600), 0);
+  WriteFile(dir.file("huge.csv"), rows(1, 3, true));
+  ASSERT_EQ(::truncate(dir.file("huge.csv").c_str(), kMaxLocalHistoryBytes + 1), 0);
+  for (const std::string& path : {std::string("/dev/zero"), dir.file("fifo.csv"), dir.file("huge.csv")})
+    EXPECT_EQ(readFile(path).result, -1) << path;
+
+  WriteFile(dir.file("long.csv"), rows(1, 20000, false));
+  const std::atomic<bool> stop{true};
+  auto series = std::make_unique<QuoteSeries>();
+  EXPECT_EQ(ReadLocalHistoryFile(dir.file("long.csv").c_str(), kHistoryCapacity, series->data(), &stop), -1);
+  EXPECT_EQ(readFile(dir.file("long.csv")).result, kHistoryCapacity - 1);
 }
 
 TEST(LocalHistoryReader, LongLinesAreReadInPiecesOf127Characters) {

@@ -2,11 +2,14 @@
 #include "app/ui/window_state.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QScreen>
+#include <QTest>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -153,6 +156,48 @@ TEST_F(WindowStateRestart, MissingOrDamagedStateStartsFromTheSettings) {
     EXPECT_TRUE(charts(*app).empty());
     app->ExitInstance();
   }
+}
+
+// A hostile state file: a window far larger than any screen is fitted onto
+// one, sizes past any desktop are damage, a FIFO in the file's place does not
+// hold start-up, a chart of /dev/zero fails at once instead of reading for
+// ever, and no view draws a canvas larger than its desktop.
+TEST_F(WindowStateRestart, HostileStateIsFittedRefusedOrFailsAtOnce) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  WriteFile(folder_.file("Velmora.state"),
+            "[MainWindow]\nX=5\nY=5\nWidth=20000\nHeight=20000\nMaximized=0\n"
+            "[Charts]\n1\\Symbol=ZERO\n1\\Source=1\n1\\FilePath=/dev/zero\n1\\Period=Daily\n"
+            "1\\RsiPeriod=2147483647\nsize=1\n");
+  {
+    QString error;
+    test::WhenModalShown([&error](QWidget* modal) {
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) error = box->text();
+      modal->close();
+    });
+    auto app = start();
+    EXPECT_LE(app->mainFrame()->width(), screen.width());
+    EXPECT_LE(app->mainFrame()->height(), screen.height());
+    QTRY_VERIFY_WITH_TIMEOUT(!error.isEmpty(), 20000);
+    EXPECT_TRUE(error.startsWith("Can not load history quote for 'ZERO'")) << error.toStdString();
+    app->ExitInstance();
+  }
+  for (const char* damaged : {"[MainWindow]\nX=0\nY=0\nWidth=2147483647\nHeight=2147483647\nMaximized=0\n",
+                              "[MainWindow]\nX=-2147483648\nY=0\nWidth=600\nHeight=400\nMaximized=0\n"}) {
+    WriteFile(folder_.file("Velmora.state"), damaged);
+    WindowState state;
+    EXPECT_FALSE(ReadWindowState(QString::fromStdString(folder_.file("Velmora.state")), state)) << damaged;
+  }
+  std::remove(folder_.file("Velmora.state").c_str());
+  ASSERT_EQ(::mkfifo(folder_.file("Velmora.state").c_str(), 0600), 0);
+  start()->ExitInstance();  // returns: nothing waits for a writer
+
+  CVelmoraView view;
+  view.resize(20000, 20000);
+  view.show();
+  QTRY_COMPARE(view.width(), 20000);
+  const QSize most = QSize(4096, 4096).expandedTo(view.screen()->virtualSize()) * view.canvasRatio();
+  EXPECT_LE(view.canvas().width(), most.width());
+  EXPECT_LE(view.canvas().height(), most.height());
 }
 
 // The session ends the real program with SIGTERM at logout (SIGINT at a

@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
@@ -30,8 +31,17 @@ int canvasRatioFor(qreal devicePixelRatio) {
   return std::clamp(static_cast<int>(std::ceil(devicePixelRatio - 0.01)), 1, 8);
 }
 
-// A canvas of `size` logical pixels at `ratio`, in one colour.
-QImage newCanvas(QSize size, int ratio, QRgb colour) {
+// The largest canvas side in logical pixels when the screen is smaller
+// (and the side of every canvas without a screen).
+constexpr int kCanvasFloor = 4096;
+
+// A canvas of `size` logical pixels at `ratio`, in one colour. A view larger
+// than its screen's whole desktop (a damaged remembered size) draws no more
+// than that: the rest could never be seen, and its memory would be wasted.
+QImage newCanvas(QSize size, int ratio, QRgb colour, const QScreen* screen) {
+  QSize most(kCanvasFloor, kCanvasFloor);
+  if (screen != nullptr) most = most.expandedTo(screen->virtualSize());
+  size = size.boundedTo(most);
   QImage canvas(std::max(size.width(), 1) * ratio, std::max(size.height(), 1) * ratio, QImage::Format_RGB32);
   canvas.setDevicePixelRatio(ratio);
   canvas.fill(colour);
@@ -172,7 +182,7 @@ void CVelmoraView::screenRatioChanged() {
   if (ratio == canvasRatio_) return;
   // Same logical size and layout, more device pixels: a full paint.
   canvasRatio_ = ratio;
-  canvas_ = newCanvas(canvas_.deviceIndependentSize().toSize(), ratio, backgroundColour);
+  canvas_ = newCanvas(canvas_.deviceIndependentSize().toSize(), ratio, backgroundColour, screen());
   invalidate();
 }
 
@@ -192,7 +202,7 @@ void CVelmoraView::resizeEvent(QResizeEvent* event) {
   clientWidth = width();
   clientHeight = height();
   canvasRatio_ = canvasRatioFor(ratioOverride_ > 0 ? ratioOverride_ : devicePixelRatioF());
-  canvas_ = newCanvas(size(), canvasRatio_, backgroundColour);
+  canvas_ = newCanvas(size(), canvasRatio_, backgroundColour, screen());
   Surface surface(canvas_);
   const ListMetrics metrics = MeasureListMetrics(surface, listFont);
   digitWidth = metrics.digitWidth;

@@ -140,9 +140,9 @@ bool PrepareChartData(const ChartSettings& typed, InternetSession& session, int 
   out.signalState = SignalState{};
   const bool online = settings.source != kSourceFile;
   int failed = 0;
-  const int count =
-      online ? loadOnline(settings, session, source, out.bars, failed)
-             : ReadLocalHistoryFile(settings.filePath.c_str(), QuoteSeries::kCapacity, out.bars.data());
+  const int count = online ? loadOnline(settings, session, source, out.bars, failed)
+                           : ReadLocalHistoryFile(settings.filePath.c_str(), QuoteSeries::kCapacity,
+                                                  out.bars.data(), session.stopFlag());
   if (count < 1) {
     if (failureCode != nullptr) *failureCode = failed;
     return false;
