@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "base/text_helpers.h"
 #include "web/web_service.h"
@@ -37,6 +38,28 @@ std::string comparable(const std::string& text) {
 }
 
 }  // namespace
+
+HeadScanner::State HeadScanner::Scan(std::string_view bytes) {
+  if (state_ != State::kPartial) return state_;
+  const std::size_t end = std::min(bytes.size(), kMaxHeadBytes);
+  while (scanned_ < end) {
+    const void* found = std::memchr(bytes.data() + scanned_, '\n', end - scanned_);
+    if (found == nullptr) {
+      scanned_ = end;
+      break;
+    }
+    const std::size_t newline = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+    scanned_ = newline + 1;
+    if (lines_ > 0 && newline == lineStart_ + 1 && bytes[lineStart_] == '\r') {
+      size_ = scanned_;
+      return state_ = State::kComplete;
+    }
+    if (++lines_ > kMaxHeaderLines + 1) return state_ = State::kTooLarge;
+    lineStart_ = scanned_;
+  }
+  if (bytes.size() >= kMaxHeadBytes) state_ = State::kTooLarge;
+  return state_;
+}
 
 bool HostOfHeader(std::string_view header, std::string& host) {
   std::string_view name = header;

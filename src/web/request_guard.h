@@ -1,7 +1,8 @@
 #pragma once
 
-// What the web view checks of a request before it answers: the host the
-// request names, and how many wrong tokens its address has sent lately.
+// What the web view checks of a request before it answers: the size of its
+// head, the host the request names, and how many wrong tokens its address
+// has sent lately.
 #include <chrono>
 #include <cstddef>
 #include <mutex>
@@ -11,6 +12,31 @@
 #include <vector>
 
 namespace velmora {
+
+// The most a request head (its request line and header lines) may hold;
+// beyond either it is refused (431) before anything of it is parsed.
+inline constexpr std::size_t kMaxHeadBytes = 64 * 1024;
+inline constexpr int kMaxHeaderLines = 256;
+
+// Finds where a request head ends in the bytes read of it so far: at the
+// first empty line ("\r\n") after the request line, where the HTTP library
+// ends it too. Each call is given the same bytes with more after them, and
+// looks only at the new ones.
+class HeadScanner {
+ public:
+  enum class State { kPartial, kComplete, kTooLarge };
+
+  State Scan(std::string_view bytes);
+  // The head's length (its empty line included) once complete.
+  std::size_t size() const { return size_; }
+
+ private:
+  State state_ = State::kPartial;
+  std::size_t scanned_ = 0;    // bytes looked at
+  std::size_t lineStart_ = 0;  // where the current line began
+  int lines_ = 0;              // complete lines, the request line included
+  std::size_t size_ = 0;
+};
 
 // The host of a Host header ("Example.com:8421" gives "example.com",
 // "[::1]:80" gives "::1"), lower case, an IPv6 address in its usual short

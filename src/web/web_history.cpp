@@ -20,8 +20,10 @@ bool readIsoDate(const std::string& text, int& key) {
   const int year = std::stoi(text.substr(0, 4));
   const int month = std::stoi(text.substr(5, 2));
   const int day = std::stoi(text.substr(8, 2));
-  static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (year < 1900 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  const int days = month == 2 && leap ? 29 : month >= 1 && month <= 12 ? kDays[month - 1] : 0;
+  if (year < 1900 || day < 1 || day > days) return false;
   key = DateKeyFromParts(year, month, day);
   return true;
 }

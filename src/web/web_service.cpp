@@ -13,6 +13,7 @@
 #include "monitor/report_writer.h"
 #include "monitor/symbol_check.h"
 #include "quotes/provider_symbols.h"
+#include "web/guarded_server.h"
 #include "web/request_guard.h"
 #include "web/row_texts.h"
 #include "web/web_assets.h"
@@ -28,8 +29,10 @@ using Request = httplib::Request;
 using Response = httplib::Response;
 
 // One thread per open connection: the event streams hold theirs while they
-// last, so the pool is larger than the streams allowed.
+// last, so the pool is larger than the streams allowed. Connections whose
+// head is slow to arrive hold at most kSlowHeads of them.
 constexpr int kServerThreads = 96;
+constexpr int kSlowHeads = 16;
 constexpr int kMaxEventClients = 64;
 // A client whose socket takes nothing for this long is dropped.
 constexpr int kWriteTimeoutSeconds = 5;
@@ -142,6 +145,13 @@ enum class Credentials {
   kWrongCookie,  // another text in the cookie
 };
 
+HeadLimits headLimits(const WebOptions& options) {
+  HeadLimits limits;
+  if (options.headDeadlineMs > 0) limits.deadline = std::chrono::milliseconds(options.headDeadlineMs);
+  limits.slowSlots = kSlowHeads;
+  return limits;
+}
+
 class WebServiceImpl : public WebService {
  public:
   WebServiceImpl(const WebOptions& options, const SecurityStore& store, AlertCenter* alerts)
@@ -149,6 +159,7 @@ class WebServiceImpl : public WebService {
         store_(store),
         alerts_(alerts),
         started_(std::chrono::steady_clock::now()),
+        server_(headLimits(options)),
         hostNames_(options.address, options.allowedHosts),
         checkHost_(options.token.empty() || !options.allowedHosts.empty()) {
     pool_ = options.pool;
@@ -159,6 +170,7 @@ class WebServiceImpl : public WebService {
   bool Begin(std::string& error);
   int port() const override { return port_; }
   int eventClientCount() const override { return feed_ ? feed_->clientCount() : 0; }
+  std::string AnswerBytes(std::string_view input) override { return server_.AnswerBytes(input); }
   void Stop() override;
 
  private:
@@ -183,7 +195,7 @@ class WebServiceImpl : public WebService {
   AlertCenter* alerts_;
   const LoaderPool* pool_ = nullptr;
   std::chrono::steady_clock::time_point started_;
-  httplib::Server server_;
+  GuardedServer server_;
   // Before the feed, whose watcher renders into it: it outlives the feed.
   mutable RowTexts rowTexts_{store_};
   std::shared_ptr<EventFeed> feed_;
@@ -245,10 +257,10 @@ bool WebServiceImpl::Begin(std::string& error) {
   server_.set_write_timeout(kWriteTimeoutSeconds, 0);
   // Only the sign-in form sends a body.
   server_.set_payload_max_length(4096);
-  server_.set_default_headers({{"X-Content-Type-Options", "nosniff"},
-                               {"Content-Security-Policy", "default-src 'self'"},
-                               {"Referrer-Policy", "no-referrer"},
-                               {"X-Frame-Options", "DENY"}});
+  server_.SetDefaultHeaders({{"X-Content-Type-Options", "nosniff"},
+                             {"Content-Security-Policy", "default-src 'self'"},
+                             {"Referrer-Policy", "no-referrer"},
+                             {"X-Frame-Options", "DENY"}});
   addRoutes();
 
   if (options_.port == 0) {
@@ -261,6 +273,7 @@ bool WebServiceImpl::Begin(std::string& error) {
             " (in use, or no such address here)";
     return false;
   }
+  server_.DeepenListenQueue();
 
   feed_->Start();
   if (alerts_ != nullptr) {

@@ -31,6 +31,10 @@ struct WebOptions {
   const LoaderPool* pool = nullptr;
   int eventIntervalMs = 200;  // how often the event stream looks for changed rows
   int pingSeconds = 15;       // a comment line on every event stream this often
+  // A request's head and body must have arrived this long after its first
+  // byte (else 408); a head still coming after a second needs one of a few
+  // slots for slow clients.
+  int headDeadlineMs = 10000;
   // The clock of the wrong-token throttle; null: the steady clock (tests
   // pass their own).
   std::function<std::chrono::steady_clock::time_point()> clock;
@@ -69,6 +73,10 @@ class WebService {
 
   // Event streams open now.
   virtual int eventClientCount() const = 0;
+
+  // What the service writes back to a client that sends `input` on one
+  // connection and then ends it, as over a socket (fuzzing).
+  virtual std::string AnswerBytes(std::string_view input) = 0;
 
   // Stops serving and waits for the service's threads; open event streams
   // end. Called before the store and the alert center go away.

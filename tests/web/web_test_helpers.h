@@ -90,6 +90,11 @@ class RawEventClient {
   RawEventClient& operator=(const RawEventClient&) = delete;
 
   bool connected() const { return fd_ >= 0; }
+  // Sends more (a client that writes its request piece by piece).
+  bool Send(const std::string& more) {
+    return fd_ >= 0 &&
+           ::send(fd_, more.data(), more.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(more.size());
+  }
   const std::string& text() const { return text_; }
   bool closed() const { return closed_; }
 

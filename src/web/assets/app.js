@@ -1301,7 +1301,13 @@
   async function start() {
     wireEvents();
     const linked = /^#chart=(.+)$/.exec(window.location.hash);
-    if (linked) openChart(decodeURIComponent(linked[1]));
+    let symbol = null;
+    try {
+      symbol = linked ? decodeURIComponent(linked[1]) : null;
+    } catch (e) {
+      symbol = null; // a broken link ("#chart=%") opens no chart
+    }
+    if (symbol) openChart(symbol);
     await refreshAll();
     window.setTimeout(openStream, STREAM_DELAY_MS);
   }
