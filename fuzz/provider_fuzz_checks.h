@@ -58,8 +58,14 @@ inline void CheckHistory(const ProviderHistory& h, const char* symbol) {
   const int next = StoreProviderBars(h.bars, symbol, static_cast<int>(bars.size()), bars.data());
   if (next < 1 || next > static_cast<int>(bars.size())) std::abort();
   for (int i = 0; i < next; ++i) {
-    CheckTerminated(bars[static_cast<std::size_t>(i)].date);
-    CheckVolume(bars[static_cast<std::size_t>(i)].volume);
+    const QuoteBar& b = bars[static_cast<std::size_t>(i)];
+    CheckTerminated(b.date);
+    CheckVolume(b.volume);
+    // What the file shows: prices of at least 0.01, a high and low that
+    // hold the open and close.
+    if (i > 0 && (!IsStorablePrice(b.open) || !IsStorablePrice(b.high) || !IsStorablePrice(b.low) ||
+                  !IsStorablePrice(b.close) || !HighLowHold(b.open, b.high, b.low, b.close)))
+      std::abort();
   }
   if (h.hasQuote) {
     QuoteBar bar = bars[0];
