@@ -325,6 +325,12 @@ TEST_F(WebBrowser, AChartShowsTheLocalHistoryOrTheServersReasonWhenThereIsNone) 
             std::string::npos)
       << textOf(dom, "chart-note");
   EXPECT_EQ(attributeOf(dom, "chart-area", "data-bars"), "0");
+
+  // A link whose name is no percent-encoded text opens no chart, and the table loads as without it.
+  for (const char* broken : {"#chart=%", "#chart=%E0%A4%A"}) {
+    dom = web.Page(broken);
+    EXPECT_EQ(pageCell(dom, kFileSymbol, "symbol").text, kFileSymbol) << broken;
+  }
 }
 
 }  // namespace
