@@ -1,8 +1,6 @@
 // Quote services that never finish an answer: a body without end, a trickle,
 // silence after (or before) the headers. Every transfer ends at the session's
 // limits, over the real network library, and velmora-monitor ends its pass.
-// A market-data provider whose whole answers are garbage: velmora-monitor
-// refuses them and keeps the local files it had.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -41,11 +39,11 @@ class HostileServer {
     Trickle,              // 200, then one row every 50 ms, for ever
     SilentAfterHeaders,   // 200 and its headers, then nothing
     SilentBeforeHeaders,  // reads the request, answers nothing
-    Answer,               // 200 and the same whole body to every request
+    Answer,               // 200 and the whole `body`, to every request
   };
 
-  explicit HostileServer(Mode mode, std::chrono::seconds lifetime = 90s)
-      : mode_(mode), end_(Clock::now() + lifetime) {
+  explicit HostileServer(Mode mode, std::chrono::seconds lifetime = 90s, std::string body = "")
+      : mode_(mode), body_(std::move(body)), end_(Clock::now() + lifetime) {
     listen_ = test::ListenOnLoopback(port_);
     if (listen_ < 0) return;
     acceptor_ = std::thread([this] { acceptLoop(); });
@@ -58,9 +56,6 @@ class HostileServer {
     for (std::thread& t : connections_) t.join();
     if (listen_ >= 0) ::close(listen_);
   }
-
-  // Answers every request with `body`.
-  explicit HostileServer(std::string body) : HostileServer(Mode::Answer) { body_ = std::move(body); }
 
   HostileServer(const HostileServer&) = delete;
   HostileServer& operator=(const HostileServer&) = delete;
@@ -116,8 +111,8 @@ class HostileServer {
       return;
     }
     if (mode_ == Mode::Answer) {
-      (void)sendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-                                std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_);
+      (void)sendAll(client, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) +
+                                "\r\nConnection: close\r\n\r\n" + body_);
       return;
     }
     // No length and no chunks: the body lasts until the connection closes.
@@ -238,63 +233,38 @@ TEST(HostileService, MonitorPassEndsAgainstAnEndlessService) {
   EXPECT_GE(failures, 1) << test::ReadFile(folder.file("Trevanta Software.log"));
 }
 
-// A Yahoo chart answer of three bars; the columns are JSON array texts and
-// the quote's time is the last bar's.
-std::string yahooChart(const std::string& times, const std::string& open, const std::string& high,
-                       const std::string& low, const std::string& close) {
-  const std::string last = times.substr(times.rfind(',') + 1, times.size() - times.rfind(',') - 2);
-  return R"({"chart":{"result":[{"meta":{"symbol":"MSFT","gmtoffset":-18000,"regularMarketPrice":86.45,)"
-         R"("regularMarketTime":)" +
-         last + R"(,"chartPreviousClose":87.28},"timestamp":)" + times +
-         R"(,"indicators":{"quote":[{"open":)" + open + R"(,"high":)" + high + R"(,"low":)" + low +
-         R"(,"close":)" + close + R"(,"volume":[1000,1000,1000]}]}}],"error":null}})";
-}
-
-// velmora-monitor asking Yahoo's chart service for the history of two
-// securities whose files are there: every answer is refused as bad data with
-// its reason (the loader tries each security three times), no file is
-// replaced, and the pass ends with nothing loaded.
-TEST(HostileService, ProviderGarbageIsBadDataAndLeavesTheFilesAlone) {
-  const std::string days = "[1796221800,1796308200,1796394600]";  // 2, 3 and 4 December 2026
-  const std::string p = "[86.1,86.2,86.3]";
-  struct Case {
-    const char* what;
-    std::string body;
-    std::string reason;
+// Garbage from Yahoo's chart service is bad data with its reason (the loader
+// tries a security three times), and the local file stays as it was.
+TEST(HostileService, ProviderGarbageIsBadDataAndLeavesTheFileAlone) {
+  const auto chart = [](const char* times, const char* open, const char* high, const char* close) {
+    return std::string(R"({"chart":{"result":[{"meta":{"symbol":"MSFT"},"timestamp":)") + times +
+           R"(,"indicators":{"quote":[{"open":)" + open + R"(,"high":)" + high + R"(,"low":[1,1],"close":)" +
+           close + R"(,"volume":[9,9]}]}}]}})";
   };
-  const Case cases[] = {
-      {"15,000,000 nested arrays", std::string(15000000, '['), "no JSON"},
-      {"bars of June 2099", yahooChart("[4084007400,4084093800,4084180200]", p, p, p, p), "no usable bar"},
-      {"bars of December 1938", yahooChart("[-980933400,-980847000,-980587800]", p, p, p, p),
-       "no usable bar"},
-      {"null bars", yahooChart(days, "[null,null,null]", p, p, p), "no usable bar, null rows skipped: 3"},
-      {"prices of 1e-300", yahooChart(days, p, p, p, "[1e-300,1e-300,1e-300]"), "a price that is no price"},
-      {"highs below the open", yahooChart(days, p, "[86,86,86]", "[85,85,85]", "[85.5,85.5,85.5]"),
-       "no usable bar, rows whose high and low do not hold their prices skipped: 3"},
-  };
-  const char* symbols[] = {"MSFT", "IBM"};
-  test::ScopedVariable retry("VELMORA_RETRY_PAUSE_MS", "10");
+  const char* days = "[1796221800,1796308200]";  // 2 and 3 December 2026
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string(15000000, '['), "no JSON"},
+      {chart("[4084007400,4084093800]", "[2,2]", "[3,3]", "[2,2]"), "no usable bar"},  // June 2099
+      {chart("[-980933400,-980847000]", "[2,2]", "[3,3]", "[2,2]"), "no usable bar"},  // December 1938
+      {chart(days, "[null,null]", "[3,3]", "[2,2]"), "no usable bar, null rows skipped: 2"},
+      {chart(days, "[2,2]", "[3,3]", "[1e-300,2]"), "a price that is no price"},
+      {chart(days, "[2,2]", "[1.5,1.5]", "[1.2,1.2]"),
+       "no usable bar, rows whose high and low do not hold their prices skipped: 2"}};
   const std::string file = "12/7/2026,86.00,87.50,85.90,87.28,21000000\n";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    HostileServer server(c.body);
-    ASSERT_GT(server.port(), 0);
+  test::ScopedVariable retry("VELMORA_RETRY_PAUSE_MS", "10");
+  for (const auto& [body, reason] : cases) {
+    HostileServer server(HostileServer::Mode::Answer, 90s, body);
     test::TempFolder folder;
-    test::WriteFile(folder.file("List.dat"), "MSFT\nIBM\n");
-    for (const char* symbol : symbols) test::WriteFile(folder.file(std::string(symbol) + ".csv"), file);
+    test::WriteFile(folder.file("List.dat"), "MSFT\n");
+    test::WriteFile(folder.file("MSFT.csv"), file);
     test::WriteMonitorConfig(folder, server.port(),
                              "HistoryProvider=YahooChart\nYahooChartURL=" + server.base());
-    const test::ProgramOutcome run =
-        test::RunProgram("velmora-monitor", {"--passes", "1"}, folder.path(), 60s);
-    EXPECT_EQ(run.status, kExitNothingLoaded);
-    const std::vector<std::string> log = test::MonitorLog(folder);
-    for (const char* symbol : symbols) {
-      EXPECT_EQ(test::CountIn(log, "YahooChart " + std::string(symbol) + ": bad data (" + c.reason + ")."), 3)
-          << symbol << "\n"
-          << test::ReadFile(folder.file("Trevanta Software.log"));
-      EXPECT_EQ(test::ReadFile(folder.file(std::string(symbol) + ".csv")), file) << symbol;
-      EXPECT_FALSE(test::FileExists(folder.file(std::string(symbol) + ".txt"))) << symbol;
-    }
+    EXPECT_EQ(test::RunProgram("velmora-monitor", {"--passes", "1"}, folder.path(), 60s).status,
+              kExitNothingLoaded);
+    EXPECT_EQ(test::CountIn(test::MonitorLog(folder), "YahooChart MSFT: bad data (" + reason + ")."), 3)
+        << reason;
+    EXPECT_EQ(test::ReadFile(folder.file("MSFT.csv")), file) << reason;
+    EXPECT_FALSE(test::FileExists(folder.file("MSFT.txt"))) << reason;
   }
 }
 

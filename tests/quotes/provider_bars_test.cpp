@@ -98,24 +98,13 @@ TEST(StoreProviderBars, ClassicRulesAndTheArraysBoundsHold) {
   EXPECT_STREQ(series[3].date, "sentinel");
   EXPECT_EQ(StoreProviderBars({}, "X", 3, series.data()), 1);
   EXPECT_EQ(StoreProviderBars(bars, "X", 1, series.data()), 1);
-}
 
-// What the file would show is what is checked: a date past the day after
-// the request's, prices that show as 0.00 once scaled, a high and low that
-// do not hold the open and close.
-TEST(StoreProviderBars, BarsTheFileCouldNotShowAreLeftOut) {
-  const std::vector<ProviderBar> bars = {
-      Bar({2026, 12, 2}, 10, 9.5, 9, 9.2, 10, 9.2),       // a high below the open
-      Bar({2026, 12, 3}, 10, 11, 10.5, 10.7, 10, 10.7),   // a low above the open
-      Bar({2026, 12, 4}, 100, 101, 99, 100, 10, 0.001),   // scaled to 0.00
-      Bar({2026, 12, 7}, 10, 10.004, 9, 10.003, 10, 10),  // as shown, the close is the high: stored
-      Bar({2026, 12, 8}, 10, 11, 9, 10.5, 10, 10.5),      // the latest day: stored
-      Bar({2026, 12, 9}, 10, 11, 9, 10.5, 10, 10.5),      // after it
-  };
-  QuoteSeries series;
-  ASSERT_EQ(StoreProviderBars(bars, "X", kHistoryCapacity, series.data(), ProviderDate{2026, 12, 8}), 3);
+  // Prices that show as 0.00 once scaled, and a date after the latest.
+  const std::vector<ProviderBar> spoilt = {Bar({2026, 12, 4}, 100, 101, 99, 100, 10, 0.001),
+                                           Bar({2026, 12, 8}, 1, 2, 1, 2, 10, 2),
+                                           Bar({2026, 12, 9}, 1, 2, 1, 2, 10, 2)};
+  EXPECT_EQ(StoreProviderBars(spoilt, "X", kHistoryCapacity, series.data(), {2026, 12, 8}), 2);
   EXPECT_STREQ(series[1].date, "8-Dec-26");
-  EXPECT_STREQ(series[2].date, "7-Dec-26");
 }
 
 class ProviderQuoteOnBar : public ::testing::Test {
@@ -225,34 +214,21 @@ TEST_F(ProviderQuoteOnBar, NoPlausibleQuoteLeavesTheBar) {
   }
 }
 
-// A quote the file would show as 0.00, whose high or low does not hold its
-// open, or dated past the day after the request's, is no quote.
+// A last price shown as 0.00, a high or low that does not hold the open, a
+// date after the latest: no quote.
 TEST_F(ProviderQuoteOnBar, QuotesTheFileCouldNotShowAreRefused) {
-  const ProviderDate day{2026, 12, 7};  // the quote's own day, 4:00 pm
   struct Case {
-    const char* what;
     double ProviderQuote::*field;
     double value;
-    ProviderDate latest;
-    bool applied;
+    int latestDay;
   };
-  const Case cases[] = {
-      {"a last of 1e-300", &ProviderQuote::last, 1e-300, day, false},
-      {"a last of 0.004", &ProviderQuote::last, 0.004, day, false},
-      {"a last of 0.005", &ProviderQuote::last, 0.005, day, true},
-      {"a previous close of 1e-300", &ProviderQuote::previousClose, 1e-300, day, false},
-      {"a high below the open", &ProviderQuote::high, 412.0, day, false},
-      {"a low above the open", &ProviderQuote::low, 413.5, day, false},
-      {"a high below the low", &ProviderQuote::low, 417.0, day, false},
-      {"no high given", &ProviderQuote::high, 0, day, true},
-      {"a quote of the day before the latest", &ProviderQuote::last, 415.2, {2026, 12, 6}, false},
-  };
-  for (const Case& c : cases) {
-    ProviderQuote q = Quote(1796677200);
+  for (const Case& c : {Case{&ProviderQuote::last, 1e-300, 7}, Case{&ProviderQuote::high, 412.0, 7},
+                        Case{&ProviderQuote::low, 413.5, 7}, Case{&ProviderQuote::last, 415.2, 6}}) {
+    ProviderQuote q = Quote(1796677200);  // 7 December 2026
     q.*c.field = c.value;
     QuoteBar bar = Yesterday();
-    EXPECT_EQ(ApplyProviderQuote(q, "MSFT", bar, c.latest), c.applied) << c.what;
-    if (!c.applied) ExpectSameBar(bar, Yesterday());
+    EXPECT_FALSE(ApplyProviderQuote(q, "MSFT", bar, {2026, 12, c.latestDay})) << c.value;
+    ExpectSameBar(bar, Yesterday());
   }
 }
 

@@ -531,35 +531,6 @@ TEST_F(ProviderRouting, HistoryAsksOnlyForNewDaysAndReloadsWhenTheyDisagree) {
   EXPECT_DOUBLE_EQ(bars_[fullNext - 1].close, full[fullNext - 1].close);
 }
 
-// Bars dated after the request's day and the day after it are no bars; an
-// answer left without a bar is bad data, so no caller replaces its file
-// with the quote alone, whether it asked for all or only the new days.
-TEST_F(ProviderRouting, FutureBarsAreLeftOutAndAnAnswerWithoutABarIsBadData) {
-  auto router = Make(kYahoo, kYahoo, {});
-  Script("yahoochart.test/h/MSFT", {Reply(200, historyBody(20261130, 20261208))});
-  // Asked on 3 December up to the 10th: 30 November to 4 December, the day after.
-  ASSERT_EQ(History(*router, "MSFT", 20260601, 20261210), 6);
-  EXPECT_STREQ(bars_[1].date, "4-Dec-26");
-  EXPECT_STREQ(bars_[0].date, "4-Dec-26");
-
-  const std::vector<QuoteBar> file(bars_.begin() + 1, bars_.begin() + 6);
-  const std::pair<std::string, std::string> answers[] = {
-      {"2099-06-01,10,11,9,10.5,1000\n", "YahooChart X: bad data (no usable bar)."},
-      {"1938-12-01,10,11,9,10.5,1000\n", "YahooChart X: bad data (no usable bar)."},
-      {"", "YahooChart X: bad data (no usable bar)."},
-  };
-  for (const auto& [body, line] : answers) {
-    for (const bool withFile : {false, true}) {
-      test::WriteFile(LogFileName(), "");
-      Script("yahoochart.test/h/X", {Reply(200, body)});
-      EXPECT_EQ(History(*router, "X", 20240101, 20261203, withFile ? file : std::vector<QuoteBar>{}),
-                kQuoteFailed)
-          << body;
-      EXPECT_EQ(LogWith("YahooChart X"), std::vector<std::string>{line}) << body;
-    }
-  }
-}
-
 class ProviderRoutingThreads : public ProviderRouting {};
 
 // Sixteen threads ask for quotes at once: Finnhub gets exactly its budget,
