@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "quotes/history_parser.h"
@@ -83,8 +84,7 @@ TEST(StoreProviderBars, ClassicRulesAndTheArraysBoundsHold) {
       Bar({2069, 1, 2}, 7, 8, 7, 8, 10, 8),    // read back as 1969: left out
   };
   QuoteSeries series;
-  const ProviderDate anyDay{9999, 12, 31};
-  EXPECT_EQ(StoreProviderBars(bars, "X", kHistoryCapacity, series.data(), anyDay), 4);
+  EXPECT_EQ(StoreProviderBars(bars, "X", kHistoryCapacity, series.data(), {9999, 12, 31}), 4);
   EXPECT_STREQ(series[1].date, "31-Dec-68");
   EXPECT_EQ(series[1].DateKey(), 20681231);
   EXPECT_STREQ(series[2].date, "6-Jun-24");
@@ -93,12 +93,11 @@ TEST(StoreProviderBars, ClassicRulesAndTheArraysBoundsHold) {
 
   // Only the newest capacity - 1 bars fit; nothing is written beyond.
   series[3].SetDate("sentinel");
-  EXPECT_EQ(StoreProviderBars(bars, "X", 3, series.data(), anyDay), 3);
+  EXPECT_EQ(StoreProviderBars(bars, "X", 3, series.data(), {9999, 12, 31}), 3);
   EXPECT_STREQ(series[2].date, "6-Jun-24");
   EXPECT_STREQ(series[3].date, "sentinel");
   EXPECT_EQ(StoreProviderBars({}, "X", 3, series.data()), 1);
   EXPECT_EQ(StoreProviderBars(bars, "X", 1, series.data()), 1);
-
   // Prices that show as 0.00 once scaled, and a date after the latest.
   const std::vector<ProviderBar> spoilt = {Bar({2026, 12, 4}, 100, 101, 99, 100, 10, 0.001),
                                            Bar({2026, 12, 8}, 1, 2, 1, 2, 10, 2),
@@ -214,20 +213,16 @@ TEST_F(ProviderQuoteOnBar, NoPlausibleQuoteLeavesTheBar) {
   }
 }
 
-// A last price shown as 0.00, a high or low that does not hold the open, a
-// date after the latest: no quote.
+// Prices shown as 0.00, a high or low beyond the open, a later day: no quote.
 TEST_F(ProviderQuoteOnBar, QuotesTheFileCouldNotShowAreRefused) {
-  struct Case {
-    double ProviderQuote::*field;
-    double value;
-    int latestDay;
-  };
-  for (const Case& c : {Case{&ProviderQuote::last, 1e-300, 7}, Case{&ProviderQuote::high, 412.0, 7},
-                        Case{&ProviderQuote::low, 413.5, 7}, Case{&ProviderQuote::last, 415.2, 6}}) {
+  using Case = std::tuple<double ProviderQuote::*, double, int>;  // the field, its value, the latest day
+  for (const auto& [field, value, latestDay] :
+       {Case{&ProviderQuote::last, 1e-300, 7}, Case{&ProviderQuote::high, 412.0, 7},
+        Case{&ProviderQuote::low, 413.5, 7}, Case{&ProviderQuote::last, 415.2, 6}}) {
     ProviderQuote q = Quote(1796677200);  // 7 December 2026
-    q.*c.field = c.value;
+    q.*field = value;
     QuoteBar bar = Yesterday();
-    EXPECT_FALSE(ApplyProviderQuote(q, "MSFT", bar, {2026, 12, c.latestDay})) << c.value;
+    EXPECT_FALSE(ApplyProviderQuote(q, "MSFT", bar, {2026, 12, latestDay})) << value;
     ExpectSameBar(bar, Yesterday());
   }
 }
