@@ -51,6 +51,18 @@ else
   status=1
 fi
 
+echo "== lint (eslint over the web page's modules)"
+lint=0
+bash scripts/lint-web.sh || lint=$?
+if [ $lint -eq 0 ]; then
+  summary+=("lint: clean")
+elif [ $lint -eq 3 ]; then
+  summary+=("lint: skipped (no npm)")
+else
+  summary+=("lint: eslint findings in src/web/assets (or eslint not installed)")
+  status=1
+fi
+
 echo "== build: main"
 bash scripts/build.sh build/main -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=$werror
 run_ctest main build/main
