@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "base/app_identity.h"
-#include "quote_service.h"
-#include "standin_options.h"
+#include "server/quote_service.h"
+#include "server/standin_options.h"
 
 namespace {
 
