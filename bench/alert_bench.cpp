@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "alerts/alert_center.h"
+#include "alerts/alert_sinks.h"
 #include "core/compute_indicators.h"
-#include "monitor/alert_center.h"
-#include "monitor/alert_sinks.h"
 #include "monitor/local_history_writer.h"
 
 namespace {

@@ -223,7 +223,7 @@ echo "binaries: $bin (velmora-monitor built $built); source $(git -C "$root" rev
 
 if [ "$hung" = 1 ]; then
   n=512
-  stall=$(sed -n 's/.*long stallTimeoutMs_ = \([0-9][0-9]*\);.*/\1/p' "$root/src/quotes/internet_session.h" | head -n 1)
+  stall=$(sed -n 's/.*long stallTimeoutMs_ = \([0-9][0-9]*\);.*/\1/p' "$root/src/net/internet_session.h" | head -n 1)
   # The first security of every second thread's range (32 each with 16 threads).
   faults=()
   hung_symbols=""
@@ -250,9 +250,9 @@ if [ "$hung" = 1 ]; then
       "$kind" "${last% *}" "${last#* }" "$wall" "$cpu" "$requests" "$realtime"
   done
   if [ -n "$stall" ]; then
-    echo "the loader's stall limit: $((stall / 1000)) s without a byte ends a transfer (src/quotes/internet_session.h); a history load is tried 3 times"
+    echo "the loader's stall limit: $((stall / 1000)) s without a byte ends a transfer (src/net/internet_session.h); a history load is tried 3 times"
   else
-    echo "the loader's stall limit: see src/quotes/internet_session.h (stallTimeoutMs)"
+    echo "the loader's stall limit: see src/net/internet_session.h (stallTimeoutMs)"
   fi
   exit 0
 fi

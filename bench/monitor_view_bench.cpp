@@ -11,7 +11,7 @@
 #include "bench_support.h"
 #include "draw/surface.h"
 #include "monitor/security_store.h"
-#include "monitor/ui/monitor_list_painter.h"
+#include "monitor_view/monitor_list_painter.h"
 
 namespace velmora {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/quote_bar.h"
-#include "quotes/provider.h"
-#include "quotes/provider_bars.h"
+#include "providers/provider.h"
+#include "providers/provider_bars.h"
 
 namespace velmora {
 namespace {

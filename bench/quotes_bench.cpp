@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "base/system_config.h"
+#include "net/http_fetcher.h"
+#include "net/internet_session.h"
 #include "quotes/history_parser.h"
 #include "quotes/html_history.h"
-#include "quotes/http_fetcher.h"
-#include "quotes/internet_session.h"
 #include "quotes/quote_services.h"
 
 extern char** environ;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "quotes/http_fetcher.h"
-#include "quotes/url_parts.h"
+#include "net/http_fetcher.h"
+#include "net/url_parts.h"
 
 using namespace velmora;
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "quotes/provider.h"
-#include "quotes/provider_bars.h"
+#include "providers/provider.h"
+#include "providers/provider_bars.h"
 
 namespace velmora::fuzz {
 

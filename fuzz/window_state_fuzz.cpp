@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/ui/window_state_file.h"
 #include "core/quote_bar.h"
 #include "fuzz_support.h"
+#include "shell/window_state_file.h"
 
 using namespace velmora;
 

@@ -172,7 +172,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run
 
 echo "== build: thread sanitizer (threaded tests)"
 # Only the programs whose tests start threads (suites named *Threads*).
-NINJA_TARGETS="test_base test_quotes test_monitor test_web test_integration quote-standin velmora-monitor velmora-analyze velmora-backtest" bash scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+NINJA_TARGETS="test_base test_net test_quotes test_providers test_monitor test_alerts test_web test_integration quote-standin velmora-monitor velmora-analyze velmora-backtest" bash scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DVELMORA_SANITIZE=thread -DVELMORA_WITH_UI=OFF -DVELMORA_WITH_BENCH=OFF -DVELMORA_WERROR=$werror
 # scripts/tsan.supp: reports inside libraries built without the sanitizer.
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp" \

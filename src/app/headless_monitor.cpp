@@ -10,12 +10,13 @@
 #include <ctime>
 #include <memory>
 
+#include "alerts/alert_center.h"
 #include "app/lifecycle.h"
 #include "base/app_identity.h"
 #include "base/log.h"
 #include "base/system_config.h"
-#include "monitor/alert_center.h"
 #include "monitor/console_loader_listener.h"
+#include "monitor/list_reload.h"
 #include "monitor/loader_pool.h"
 #include "monitor/provider_access.h"
 #include "monitor/security_list.h"
@@ -71,7 +72,7 @@ void shutDown(ConsoleLoaderListener& listener, std::unique_ptr<AlertCenter>& ale
   listener.Print("Please wait until loading quote threads finish ......");
   loaderPool().StopLoaderThreads();
   // What is queued still goes out (for a few seconds at most).
-  SetProcessAlertCenter(nullptr);
+  loaderPool().SetSecurityEvents(nullptr);
   alerts.reset();
   FinishProcess();
 }
@@ -144,9 +145,9 @@ int RunHeadlessMonitor(const HeadlessOptions& options, const sigset_t& stopSigna
   }
   // Made before the list is loaded, which reads the price rules against it.
   std::unique_ptr<AlertCenter> alerts = MakeAlertCenter(HeadlessAlertSettings(options, systemConfig()));
-  SetProcessAlertCenter(alerts.get());
   SecurityStore& store = securityStore();
   LoaderPool& pool = loaderPool();
+  pool.SetSecurityEvents(alerts.get());
   pool.setTiming(options.timing);
   ConsoleLoaderListener listener(store, options.progress);
   char notice[128];

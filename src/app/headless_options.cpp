@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "alerts/alert_sinks.h"
 #include "base/log.h"
 #include "base/text_helpers.h"
-#include "monitor/alert_sinks.h"
 
 namespace velmora {
 

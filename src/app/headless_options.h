@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "alerts/alert_center.h"
 #include "base/system_config.h"
-#include "monitor/alert_center.h"
 #include "monitor/loader_pool.h"
 #include "web/web_service.h"
 

@@ -112,6 +112,14 @@ ListReload ReloadSecurityList(SecurityStore& store, LoaderPool& pool, const Syst
   return reload;
 }
 
+int LoadSecurityList(SecurityStore& store, LoaderPool& pool, const SystemConfig& config) {
+  const int count = ReadSecurityList(store, kSecurityListFileName, config.RealTimeQuoteServer);
+  pool.AssignSecurityRanges(count, EffectiveThreadCount(config));
+  return count;
+}
+
+int LoadSecurityList() { return LoadSecurityList(securityStore(), loaderPool(), systemConfig()); }
+
 std::string ListReloadText(const ListReload& reload) {
   std::string text = std::string(kSecurityListFileName) + " reloaded: ";
   if (!reload.changed()) {

@@ -39,6 +39,13 @@ ListReload RebuildStore(SecurityStore& store, std::string_view text, int realTim
 ListReload ReloadSecurityList(SecurityStore& store, LoaderPool& pool, const SystemConfig& config,
                               const std::string& path);
 
+// Start-up: reads the list, then divides it among the loader threads (which
+// also writes the first reports). Returns the count.
+int LoadSecurityList(SecurityStore& store, LoaderPool& pool, const SystemConfig& config);
+
+// The same on the process-wide store, pool and configuration.
+int LoadSecurityList();
+
 // "List.dat reloaded: 2 added (NFLX, AMD), 1 removed (IBM); 25 securities."
 std::string ListReloadText(const ListReload& reload);
 

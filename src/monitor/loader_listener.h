@@ -3,7 +3,7 @@
 #include <atomic>
 #include <string>
 
-#include "quotes/internet_session.h"
+#include "net/internet_session.h"
 
 namespace velmora {
 

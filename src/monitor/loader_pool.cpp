@@ -1,7 +1,7 @@
 #include "monitor/loader_pool.h"
 
 #include "monitor/report_writer.h"
-#include "quotes/quote_result.h"
+#include "net/quote_result.h"
 
 namespace velmora {
 
@@ -61,7 +61,7 @@ void LoaderPool::AssignSecurityRanges(int total, int threadCount) {
   }
   startable_.store(startable);
   // The price rules are checked against the list that was just loaded.
-  if (AlertCenter* center = alerts()) center->ListLoaded(store_);
+  if (SecurityEvents* listener = events()) listener->ListLoaded(store_);
   // The reports show the freshly loaded list at once. Written after the
   // ranges are known, so this pass counts as complete only when no thread
   // has anything to load.

@@ -12,11 +12,11 @@
 
 #include "base/system_config.h"
 #include "core/quote_bar.h"
-#include "monitor/alert_center.h"
 #include "monitor/loader_clock.h"
 #include "monitor/loader_listener.h"
 #include "monitor/loader_thread.h"
 #include "monitor/quote_source.h"
+#include "monitor/security_events.h"
 #include "monitor/security_store.h"
 
 namespace velmora {
@@ -49,7 +49,7 @@ struct LoaderEnvironment {
   LoaderClock* clock = nullptr;           // the system clock
   LoaderTiming timing;
   std::function<void(const SecurityStore&)> writeReports;  // WriteReports
-  AlertCenter* alerts = nullptr;                           // ProcessAlertCenter(), when there is one
+  SecurityEvents* events = nullptr;                        // what the program listens with; none: nobody
 };
 
 // The first security whose history could not be loaded, and why.
@@ -117,6 +117,10 @@ class LoaderPool {
 
   // Timing may be changed while no thread runs.
   void setTiming(const LoaderTiming& timing) { environment_.timing = timing; }
+  // Who hears of the loaded list and securities (the program's alerts); set
+  // while no thread runs, null to stop telling.
+  void SetSecurityEvents(SecurityEvents* events) { environment_.events = events; }
+  SecurityEvents* securityEvents() const { return environment_.events; }
 
   // Writes the reports when every running thread has completed a pass since
   // the last ones; a thread that finds another one writing skips it.
@@ -130,9 +134,7 @@ class LoaderPool {
   LoaderClock& clock() { return *environment_.clock; }
   QuoteSourceFactory& sources() { return *environment_.sources; }
   const LoaderTiming& timing() const { return environment_.timing; }
-  AlertCenter* alerts() const {
-    return environment_.alerts != nullptr ? environment_.alerts : ProcessAlertCenter();
-  }
+  SecurityEvents* events() const { return environment_.events; }
 
   // Called by the threads.
   void completePass() { completedPasses_.fetch_add(1); }

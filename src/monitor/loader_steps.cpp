@@ -7,7 +7,7 @@
 #include "core/compute_indicators.h"
 #include "core/signal_engine.h"
 #include "monitor/local_history_writer.h"
-#include "quotes/quote_result.h"
+#include "net/quote_result.h"
 
 namespace velmora {
 
@@ -31,7 +31,7 @@ bool SameQuote(const QuoteBar& a, const QuoteBar& b) {
 }  // namespace
 
 int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSeries& history, std::time_t today,
-                           int confirmDays, AlertCenter* alerts) {
+                           int confirmDays, SecurityEvents* events) {
   SecurityData data;
   entry.Snapshot(data);
   if (data.historyLoaded) return kQuoteOk;
@@ -70,12 +70,12 @@ int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSerie
   (void)WriteLocalHistoryFiles(data, history.count, history.data());
   data.historyLoaded = 1;
   entry.PublishHistory(data);
-  if (alerts != nullptr) alerts->SecurityLoaded(data, BarsOf(history), confirmDays);
+  if (events != nullptr) events->SecurityLoaded(data, BarsOf(history), confirmDays);
   return kQuoteOk;
 }
 
 int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays, bool* changed,
-                            AlertCenter* alerts) {
+                            SecurityEvents* events) {
   SecurityData data;
   entry.Snapshot(data);
   const QuoteBar before = data.bars[0];
@@ -86,7 +86,7 @@ int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confi
   SignalState scratch = data.signalState;
   computeMonitored(true, data.isIndex != 0, data.refreshBars - 1, BarsOf(data.bars), scratch, confirmDays);
   entry.PublishQuote(data);
-  if (alerts != nullptr) alerts->SecurityRefreshed(data);
+  if (events != nullptr) events->SecurityRefreshed(data);
   return kQuoteOk;
 }
 

@@ -3,9 +3,9 @@
 #include <ctime>
 
 #include "core/quote_bar.h"
-#include "monitor/alert_center.h"
 #include "monitor/quote_source.h"
 #include "monitor/security_entry.h"
+#include "monitor/security_events.h"
 
 namespace velmora {
 
@@ -17,17 +17,18 @@ namespace velmora {
 // the full engine run, then the newest 32 bars and the rolled-back signal
 // state into the entry and the local history files written (no lock is held
 // meanwhile). An entry whose history is already loaded answers 200 at once.
-// `alerts`, when given, hears of the load once the entry is published.
+// `events`, when given, hears of the load once the entry is published.
 [[nodiscard]] int ProcessSecurityHistory(SecurityEntry& entry, QuoteSource& source, QuoteSeries& history,
-                                         std::time_t today, int confirmDays, AlertCenter* alerts = nullptr);
+                                         std::time_t today, int confirmDays,
+                                         SecurityEvents* events = nullptr);
 
 // A refresh: today's quote into the newest bar, then the newest
 // `refreshBars` bars recomputed on a copy of the entry's signal state, so
 // the entry's own state stays where the history load left it. A failed
 // request leaves the entry as it was. `changed`, when given, tells whether
 // the quote differed from the one before (price, range, volume or time).
-// `alerts`, when given, hears of the update once the entry is published.
+// `events`, when given, hears of the update once the entry is published.
 [[nodiscard]] int ProcessSecurityRealTime(SecurityEntry& entry, QuoteSource& source, int confirmDays,
-                                          bool* changed = nullptr, AlertCenter* alerts = nullptr);
+                                          bool* changed = nullptr, SecurityEvents* events = nullptr);
 
 }  // namespace velmora

@@ -11,7 +11,7 @@
 #include "base/log.h"
 #include "monitor/loader_pool.h"
 #include "monitor/loader_steps.h"
-#include "quotes/quote_result.h"
+#include "net/quote_result.h"
 
 namespace velmora {
 
@@ -182,7 +182,7 @@ bool CThreadLoadQuote::loadHistory(int security, QuoteSeries& history, int first
   for (int attempt = firstAttempt; attempt < kHistoryTries; ++attempt) {
     const auto started = std::chrono::steady_clock::now();
     result = ProcessSecurityHistory(entry, *source_, history, pool_.clock().Now(),
-                                    EffectiveConfirmDays(pool_.config()), pool_.alerts());
+                                    EffectiveConfirmDays(pool_.config()), pool_.events());
     if (result == kQuoteOk) break;
     // A stop cuts the tries short; the answer of an aborted try means nothing.
     if (stop_.IsSet()) return true;
@@ -281,7 +281,7 @@ bool CThreadLoadQuote::refresh(int security, bool& news) {
   status("Loading real time quote for symbol %s ......", entry.displaySymbol());
   bool changed = false;
   const int result = ProcessSecurityRealTime(entry, *source_, EffectiveConfirmDays(pool_.config()), &changed,
-                                             pool_.alerts());
+                                             pool_.events());
   if (result != kQuoteRateLimited) rateLimited_ = false;
   // Each try is one pass of this security. A stop aborts the transfer, and
   // its answer says nothing about the quote.

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "quotes/provider_hub.h"
+#include "providers/provider_hub.h"
 
 namespace velmora {
 

@@ -5,8 +5,8 @@
 
 #include "monitor/provider_access.h"
 #include "monitor/symbol_check.h"
+#include "net/url_parts.h"
 #include "quotes/local_history_reader.h"
-#include "quotes/url_parts.h"
 
 namespace velmora {
 

@@ -7,8 +7,8 @@
 #include "base/system_config.h"
 #include "core/quote_bar.h"
 #include "monitor/loader_listener.h"
-#include "quotes/provider_hub.h"
-#include "quotes/quote_result.h"
+#include "net/quote_result.h"
+#include "providers/provider_hub.h"
 #include "quotes/quote_services.h"
 
 namespace velmora {

@@ -6,7 +6,6 @@
 #include "base/atomic_file.h"
 #include "base/log.h"
 #include "monitor/list_file.h"
-#include "monitor/loader_pool.h"
 
 namespace velmora {
 
@@ -75,13 +74,5 @@ int ReadSecurityList(SecurityStore& store, const std::string& path, int realTime
   }
   return store.count();
 }
-
-int LoadSecurityList(SecurityStore& store, LoaderPool& pool, const SystemConfig& config) {
-  const int count = ReadSecurityList(store, kSecurityListFileName, config.RealTimeQuoteServer);
-  pool.AssignSecurityRanges(count, EffectiveThreadCount(config));
-  return count;
-}
-
-int LoadSecurityList() { return LoadSecurityList(securityStore(), loaderPool(), systemConfig()); }
 
 }  // namespace velmora

@@ -7,8 +7,6 @@
 
 namespace velmora {
 
-class LoaderPool;
-
 inline constexpr const char* kSecurityListFileName = "List.dat";
 
 // The 24 lines written to a missing list file.
@@ -28,12 +26,5 @@ int ReadSecurityList(SecurityStore& store, const std::string& path, int realTime
 // list first. False (logged, `text` empty) when it can be neither read nor
 // created.
 bool ReadSecurityListText(const std::string& path, std::string& text);
-
-// Start-up: reads the list, then divides it among the loader threads (which
-// also writes the first reports). Returns the count.
-int LoadSecurityList(SecurityStore& store, LoaderPool& pool, const SystemConfig& config);
-
-// The same on the process-wide store, pool and configuration.
-int LoadSecurityList();
 
 }  // namespace velmora

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "net/temp_file.h"
 #include "quotes/history_parser.h"
-#include "quotes/temp_file.h"
 
 namespace velmora {
 

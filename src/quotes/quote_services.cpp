@@ -8,11 +8,11 @@
 
 #include "base/log.h"
 #include "base/text_helpers.h"
+#include "net/http_fetcher.h"
+#include "net/quote_result.h"
 #include "quotes/history_parser.h"
 #include "quotes/html_history.h"
-#include "quotes/http_fetcher.h"
 #include "quotes/quote_records.h"
-#include "quotes/quote_result.h"
 
 namespace velmora {
 

@@ -5,7 +5,7 @@
 
 #include "base/system_config.h"
 #include "core/quote_bar.h"
-#include "quotes/internet_session.h"
+#include "net/internet_session.h"
 
 namespace velmora {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "alerts/alert.h"
 #include "core/quote_bar.h"
-#include "monitor/alert.h"
 #include "monitor/security_entry.h"
 
 namespace velmora {

@@ -12,7 +12,7 @@
 #include "base/system_config.h"
 #include "monitor/report_writer.h"
 #include "monitor/symbol_check.h"
-#include "quotes/provider_symbols.h"
+#include "net/url_parts.h"
 #include "web/guarded_server.h"
 #include "web/request_guard.h"
 #include "web/row_texts.h"

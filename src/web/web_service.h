@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "monitor/alert_center.h"
+#include "alerts/alert_center.h"
 #include "monitor/loader_pool.h"
 #include "monitor/security_store.h"
 

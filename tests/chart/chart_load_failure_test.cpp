@@ -1,8 +1,8 @@
-#include "chart/data/chart_load_failure.h"
+#include "chart_data/chart_load_failure.h"
 
 #include <gtest/gtest.h>
 
-#include "quotes/quote_result.h"
+#include "net/quote_result.h"
 
 namespace velmora {
 namespace {

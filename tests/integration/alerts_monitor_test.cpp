@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "alerts/alert_center.h"
 #include "core/chart_dates.h"
-#include "monitor/alert_center.h"
 #include "monitor/loader_steps.h"
 #include "monitor/quote_source.h"
 #include "monitor/security_store.h"

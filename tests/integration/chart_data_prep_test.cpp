@@ -1,6 +1,6 @@
 // A chart's data preparation against the real stand-in quote service, its
 // clock fixed with --now.
-#include "chart/data/chart_data_prep.h"
+#include "chart_data/chart_data_prep.h"
 
 #include <gtest/gtest.h>
 

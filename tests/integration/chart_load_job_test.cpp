@@ -1,7 +1,7 @@
 // A chart's load on a thread of its own, against the real stand-in service:
 // the result arrives with the news, and a cancel or the job's end stops a
 // silent service's transfer at once.
-#include "chart/data/chart_load_job.h"
+#include "chart_data/chart_load_job.h"
 
 #include <gtest/gtest.h>
 

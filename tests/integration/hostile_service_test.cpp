@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "app/headless_options.h"
-#include "quotes/http_fetcher.h"
-#include "quotes/quote_result.h"
+#include "net/http_fetcher.h"
+#include "net/quote_result.h"
 #include "support/log_lines.h"
 #include "support/loopback_listener.h"
 #include "support/monitor_process_helpers.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "quotes/raw_http_server.h"
+#include "net/raw_http_server.h"
 #include "support/monitor_process_helpers.h"
 #include "support/test_support.h"
 

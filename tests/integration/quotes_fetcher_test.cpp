@@ -7,9 +7,9 @@
 #include <chrono>
 #include <thread>
 
-#include "quotes/http_fetcher.h"
-#include "quotes/quote_result.h"
-#include "quotes/raw_http_server.h"
+#include "net/http_fetcher.h"
+#include "net/quote_result.h"
+#include "net/raw_http_server.h"
 #include "support/log_lines.h"
 #include "support/test_support.h"
 

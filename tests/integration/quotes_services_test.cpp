@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "base/text_helpers.h"
-#include "quotes/quote_result.h"
+#include "net/quote_result.h"
+#include "net/raw_http_server.h"
 #include "quotes/quote_services.h"
-#include "quotes/raw_http_server.h"
 #include "support/log_lines.h"
 #include "support/standin_config.h"
 #include "support/test_support.h"

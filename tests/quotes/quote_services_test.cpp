@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "fake_transport.h"
+#include "net/fake_transport.h"
+#include "net/quote_result.h"
 #include "quotes/quote_records.h"
-#include "quotes/quote_result.h"
 #include "support/log_lines.h"
 
 namespace velmora {

@@ -1,7 +1,7 @@
 // Alerts on the desktop through a real session bus (a dbus-daemon of the
 // test's own): a notification service that answers, fails, hangs or is not
 // there, and the tray or nothing in its place.
-#include "app/ui/alert_notifier.h"
+#include "shell/alert_notifier.h"
 
 #include <gtest/gtest.h>
 

@@ -11,12 +11,12 @@
 #include <mutex>
 #include <thread>
 
-#include "app/ui/alert_notifier.h"
-#include "app/ui/alerts_window.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/velmora_app.h"
-#include "app/ui/velmora_view.h"
-#include "monitor/alert_center.h"
+#include "alerts/alert_center.h"
+#include "shell/alert_notifier.h"
+#include "shell/alerts_window.h"
+#include "shell/main_frame.h"
+#include "shell/velmora_app.h"
+#include "shell/velmora_view.h"
 #include "support/log_lines.h"
 #include "support/test_support.h"
 

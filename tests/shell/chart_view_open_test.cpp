@@ -19,18 +19,18 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ui/chart_loading_notice.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/notice_dialog.h"
-#include "app/ui/velmora_app.h"
-#include "app/ui/velmora_view.h"
 #include "chart/chart_setting_sheet.h"
 #include "chart/chart_test_model.h"
 #include "chart/pointer_overlays.h"
 #include "core/chart_dates.h"
 #include "core/chart_window.h"
 #include "monitor/security_store.h"
+#include "shell/chart_loading_notice.h"
+#include "shell/main_frame.h"
+#include "shell/notice_dialog.h"
 #include "shell/standin_clock.h"
+#include "shell/velmora_app.h"
+#include "shell/velmora_view.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "app/ui/credential_prompt.h"
+#include "shell/credential_prompt.h"
 
 #include <gtest/gtest.h>
 

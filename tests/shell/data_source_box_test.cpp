@@ -1,4 +1,4 @@
-#include "app/ui/data_source_box.h"
+#include "shell/data_source_box.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "app/ui/provider_keyring.h"
-#include "app/ui/system_parameters_dialog.h"
 #include "monitor/provider_access.h"
+#include "shell/provider_keyring.h"
+#include "shell/system_parameters_dialog.h"
 #include "support/log_lines.h"
 #include "support/test_support.h"
 

@@ -14,10 +14,10 @@
 #include <QTest>
 #include <chrono>
 
-#include "app/ui/main_frame.h"
-#include "app/ui/velmora_app.h"
-#include "app/ui/velmora_view.h"
 #include "monitor/security_store.h"
+#include "shell/main_frame.h"
+#include "shell/velmora_app.h"
+#include "shell/velmora_view.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/test_support.h"
 

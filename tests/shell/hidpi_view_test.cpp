@@ -10,11 +10,11 @@
 #include <QTest>
 #include <memory>
 
-#include "app/ui/velmora_view.h"
 #include "base/system_config.h"
 #include "hidpi_view_support.h"
 #include "monitor/security_store.h"
-#include "monitor/ui/monitor_list_painter.h"
+#include "monitor_view/monitor_list_painter.h"
+#include "shell/velmora_view.h"
 #include "support/monitor_test_data.h"
 #include "support/qt/qt_test_environment.h"
 

@@ -9,11 +9,11 @@
 #include <QMenuBar>
 #include <QTreeWidget>
 
-#include "app/ui/key_table.h"
-#include "app/ui/keyboard_shortcuts_dialog.h"
-#include "app/ui/loader_status.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/velmora_view.h"
+#include "shell/key_table.h"
+#include "shell/keyboard_shortcuts_dialog.h"
+#include "shell/loader_status.h"
+#include "shell/main_frame.h"
+#include "shell/velmora_view.h"
 #include "support/qt/qt_test_environment.h"
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "app/ui/main_frame.h"
+#include "shell/main_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +65,8 @@ TEST(MainFrameExit, YesRunsTheShutdownStepAndCloses) {
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
-#include "app/ui/child_frame.h"
-#include "app/ui/child_view.h"
+#include "shell/child_frame.h"
+#include "shell/child_view.h"
 
 namespace velmora {
 namespace {

@@ -12,13 +12,13 @@
 #include <QTest>
 #include <memory>
 
-#include "app/ui/child_frame.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/velmora_view.h"
 #include "base/system_config.h"
 #include "chart/chart_model.h"
 #include "hidpi_view_support.h"
 #include "monitor/security_store.h"
+#include "shell/child_frame.h"
+#include "shell/main_frame.h"
+#include "shell/velmora_view.h"
 #include "support/monitor_test_data.h"
 #include "support/qt/qt_test_environment.h"
 

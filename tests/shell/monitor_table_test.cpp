@@ -12,9 +12,9 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
-#include "app/ui/velmora_view.h"
 #include "base/system_config.h"
-#include "monitor/ui/stale_quote.h"
+#include "monitor_view/stale_quote.h"
+#include "shell/velmora_view.h"
 #include "support/monitor_test_data.h"
 #include "support/qt/qt_test_environment.h"
 

@@ -1,4 +1,4 @@
-#include "app/ui/provider_keyring.h"
+#include "shell/provider_keyring.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 
 #include "alert_session_bus.h"
-#include "app/ui/velmora_app.h"
 #include "monitor/provider_access.h"
+#include "shell/velmora_app.h"
 #include "support/log_lines.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "app/ui/search_symbol_dialog.h"
+#include "shell/search_symbol_dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/ui/about_dialog.h"
-#include "app/ui/notice_dialog.h"
-#include "app/ui/open_in_editor.h"
 #include "base/system_config.h"
+#include "shell/about_dialog.h"
+#include "shell/notice_dialog.h"
+#include "shell/open_in_editor.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/test_support.h"
 

@@ -1,5 +1,5 @@
 // The Statistics dialog over a loader pool with scripted quote services.
-#include "monitor/ui/statistics_dialog.h"
+#include "monitor_view/statistics_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "app/ui/velmora_view.h"
-#include "monitor/ui/qt_loader_listener.h"
+#include "monitor_view/qt_loader_listener.h"
+#include "shell/velmora_view.h"
 #include "support/monitor_fakes.h"
 
 namespace velmora {

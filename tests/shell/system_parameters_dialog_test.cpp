@@ -1,4 +1,4 @@
-#include "app/ui/system_parameters_dialog.h"
+#include "shell/system_parameters_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include <QTest>
 #include <memory>
 
-#include "app/ui/data_source_box.h"
-#include "app/ui/provider_keyring.h"
-#include "app/ui/velmora_app.h"
 #include "monitor/provider_access.h"
+#include "shell/data_source_box.h"
+#include "shell/provider_keyring.h"
+#include "shell/velmora_app.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/qt/scoped_locale.h"
 #include "support/test_support.h"

@@ -1,5 +1,5 @@
 // The application object's start-up and exit sequences in a data folder.
-#include "app/ui/velmora_app.h"
+#include "shell/velmora_app.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,11 @@
 #include <clocale>
 #include <cstdio>
 
-#include "app/ui/child_frame.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/notice_dialog.h"
-#include "app/ui/velmora_view.h"
 #include "monitor/loader_pool.h"
+#include "shell/child_frame.h"
+#include "shell/main_frame.h"
+#include "shell/notice_dialog.h"
+#include "shell/velmora_view.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/test_support.h"
 

@@ -1,7 +1,7 @@
 // The monitor window as the user drives it: keys, the pointer, row updates
 // from the loader, the search, the floating menu, closing and the canvas
 // snapshot.
-#include "app/ui/velmora_view.h"
+#include "shell/velmora_view.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,12 +15,12 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/ui/child_frame.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/search_symbol_dialog.h"
-#include "app/ui/shell_commands.h"
-#include "app/ui/velmora_app_snapshot.h"
 #include "base/system_config.h"
+#include "shell/child_frame.h"
+#include "shell/main_frame.h"
+#include "shell/search_symbol_dialog.h"
+#include "shell/shell_commands.h"
+#include "shell/velmora_app_snapshot.h"
 #include "support/monitor_test_data.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/test_support.h"

@@ -16,13 +16,13 @@
 #include <cstring>
 #include <memory>
 
-#include "app/ui/velmora_view.h"
 #include "chart/chart_commands.h"
 #include "chart/chart_setting_sheet.h"
 #include "chart/detail_quote_dialog.h"
 #include "core/chart_dates.h"
 #include "core/compute_indicators.h"
 #include "monitor/security_store.h"
+#include "shell/velmora_view.h"
 #include "support/engine_fixtures.h"
 #include "support/qt/qt_test_environment.h"
 

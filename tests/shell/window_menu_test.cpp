@@ -10,9 +10,9 @@
 #include <QPointer>
 #include <QTest>
 
-#include "app/ui/child_frame.h"
-#include "app/ui/child_view.h"
-#include "app/ui/main_frame.h"
+#include "shell/child_frame.h"
+#include "shell/child_view.h"
+#include "shell/main_frame.h"
 #include "support/qt/qt_test_environment.h"
 
 namespace velmora {

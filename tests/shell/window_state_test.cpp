@@ -1,5 +1,5 @@
 // The desktop program remembers its windows from one run to the next.
-#include "app/ui/window_state.h"
+#include "shell/window_state.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,11 +15,11 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/ui/main_frame.h"
-#include "app/ui/open_chart.h"
-#include "app/ui/velmora_app.h"
-#include "app/ui/velmora_view.h"
 #include "monitor/security_store.h"
+#include "shell/main_frame.h"
+#include "shell/open_chart.h"
+#include "shell/velmora_app.h"
+#include "shell/velmora_view.h"
 #include "support/qt/qt_test_environment.h"
 #include "support/test_support.h"
 

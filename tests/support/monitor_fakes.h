@@ -20,7 +20,7 @@
 #include "monitor/loader_listener.h"
 #include "monitor/quote_source.h"
 #include "monitor/security_store.h"
-#include "quotes/quote_result.h"
+#include "net/quote_result.h"
 #include "support/log_lines.h"
 #include "support/test_support.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/alert_center.h"
+#include "alerts/alert_center.h"
 #include "support/monitor_fakes.h"
 #include "web/web_feed.h"
 #include "web/web_service.h"
