@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "alerts/alert_center.h"
+#include "base/option_table.h"
 #include "base/system_config.h"
 #include "monitor/loader_pool.h"
 #include "web/web_service.h"
@@ -50,6 +51,8 @@ struct HeadlessOptions {
   bool webTokenBlank = false;
   // --web-allowed-host NAME, each time given.
   std::vector<std::string> webAllowedHosts;
+  bool webTokenFromFile = false;  // --web-token-file was read
+  bool manualOptions = false;     // print the manual page's OPTIONS section
 };
 
 // Environment variables that shorten the loader's pauses (tests, demos).
@@ -83,5 +86,9 @@ std::string WebViewUrl(const std::string& address, int port);
 
 // The text of --help.
 const char* HeadlessUsage();
+
+// The options of velmora-monitor: --help and the manual page are written
+// from them.
+const OptionTable<HeadlessOptions>& HeadlessOptionTable();
 
 }  // namespace velmora

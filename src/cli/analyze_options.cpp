@@ -25,32 +25,6 @@ bool readStoch(std::string_view text, AnalyzeOptions& o) {
          ReadWholeNumber(text.substr(b + 1), 1, o.stochSlowing);
 }
 
-bool valueOption(std::string_view arg, int argc, const char* const* argv, int& i, AnalyzeOptions& o,
-                 std::string& error) {
-  std::string_view value;
-  bool missing = false;
-  bool ok = true;
-  std::string_view name;
-  if (TakeOptionValue(arg, "--rsi", argc, argv, i, value, missing)) {
-    name = "--rsi";
-    ok = missing || ReadWholeNumber(value, 1, o.rsiPeriod);
-  } else if (TakeOptionValue(arg, "--stoch", argc, argv, i, value, missing)) {
-    name = "--stoch";
-    ok = missing || readStoch(value, o);
-  } else if (TakeOptionValue(arg, "--confirm-days", argc, argv, i, value, missing)) {
-    name = "--confirm-days";
-    ok = missing || ReadWholeNumber(value, 0, o.confirmDays);
-  } else {
-    const OptionRead read = ReadTradingOption(arg, argc, argv, i, o.trading, error);
-    if (read == OptionRead::kNotMine) error = "unknown option '" + std::string(arg) + "'";
-    o.tradingGiven = o.tradingGiven || read == OptionRead::kRead;
-    return read == OptionRead::kRead;
-  }
-  if (missing) error = std::string(name) + " needs a value";
-  if (!ok) error = "bad value '" + std::string(value) + "' for " + std::string(name);
-  return !missing && ok;
-}
-
 bool startsWithCaret(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   const std::size_t first = slash == std::string::npos ? 0 : slash + 1;
@@ -59,34 +33,122 @@ bool startsWithCaret(const std::string& path) {
 
 }  // namespace
 
-bool ParseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& o, std::string& error) {
-  bool onlyFiles = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (!onlyFiles && arg == "--") {
-      onlyFiles = true;
-    } else if (!onlyFiles && (arg == "--help" || arg == "-h")) {
-      o.help = true;
-    } else if (!onlyFiles && arg == "--version") {
-      o.version = true;
-    } else if (!onlyFiles && arg == "--index") {
-      o.index = true;
-    } else if (!onlyFiles && arg == "--oldest-first") {
-      o.oldestFirst = true;
-    } else if (!onlyFiles && arg == "--segments") {
-      o.segments = true;
-    } else if (!onlyFiles && arg == "--backtest") {
-      o.backtest = true;
-    } else if (!onlyFiles && arg.size() > 1 && arg[0] == '-') {
-      if (!valueOption(arg, argc, argv, i, o, error)) return false;
-    } else if (o.file.empty()) {
-      o.file = std::string(arg);
-    } else {
-      error = "only one FILE may be given";
-      return false;
-    }
+namespace {
+
+using Options = AnalyzeOptions;
+
+// The block of --help that lists the trading options, after the text on
+// the back-test; --backtest itself is described in that text.
+constexpr int kTradingBlock = 1;
+constexpr int kDescribedBlock = -1;
+
+// A trading option as velmora-analyze lists it: the manual page sums the
+// four up in the entry of the first.
+Option<Options> trading(Option<Options> o, const char* manual = nullptr) {
+  o.block = kTradingBlock;
+  o.manual = manual;
+  if (manual != nullptr)
+    o.manualTag =
+        ".BR \\-\\-short \", \" \\-\\-commission \" \\fIMONEY\\fP, \" \\-\\-slippage\\-bp \" \\fIBP\\fP, \" "
+        "\\-\\-capital \" \\fIMONEY\\fP\"";
+  return o;
+}
+
+bool setFlag(bool Options::*member, Options& o) {
+  o.*member = true;
+  return true;
+}
+
+bool setPeriod(int& out, int minimum, const char* name, std::string_view v, std::string& error) {
+  if (ReadWholeNumber(v, minimum, out)) return true;
+  error = "bad value '" + std::string(v) + "' for " + name;
+  return false;
+}
+
+const Option<Options> kOptions[] = {
+    {.name = "--rsi",
+     .value = "N",
+     .help = "RSI period (default 14)",
+     .manual = "RSI period (default 14).",
+     .set = [](Options& o, std::string_view v,
+               std::string& error) { return setPeriod(o.rsiPeriod, 1, "--rsi", v, error); }},
+    {.name = "--stoch",
+     .value = "K,N,S",
+     .help = "stochastic look-back, %K smoothing and slowing (default 14,3,3)",
+     .manual = "Stochastic look\\-back, %K smoothing and slowing (default 14,3,3).",
+     .set =
+         [](Options& o, std::string_view v, std::string& error) {
+           if (readStoch(v, o)) return true;
+           error = "bad value '" + std::string(v) + "' for --stoch";
+           return false;
+         }},
+    {.name = "--confirm-days",
+     .value = "N",
+     .help = "bars after a break that confirm a trend change (default 2)",
+     .manual = "Bars after a break that confirm a trend change (default 2).",
+     .set = [](Options& o, std::string_view v,
+               std::string& error) { return setPeriod(o.confirmDays, 0, "--confirm-days", v, error); }},
+    {.name = "--index",
+     .help = "treat the security as a market index (also when the file\n"
+             "name begins with '^'): no average-distance filter",
+     .manual = "Treat the security as a market index (also when the file name begins with\n"
+               "^): no average\\-distance filter.",
+     .set = [](Options& o, std::string_view, std::string&) { return setFlag(&Options::index, o); }},
+    {.name = "--oldest-first",
+     .help = "print the oldest bar first",
+     .manual = "Print the oldest bar first.",
+     .set = [](Options& o, std::string_view, std::string&) { return setFlag(&Options::oldestFirst, o); }},
+    {.name = "--segments",
+     .help = "append the trend segments: a blank line, the line\n"
+             "\"segmentCount,current\" and its values, a blank line, then a\n"
+             "header and one line per segment still kept (at most 64),\n"
+             "oldest first",
+     .manual = "Append the trend segments.",
+     .set = [](Options& o, std::string_view, std::string&) { return setFlag(&Options::segments, o); }},
+    {.name = "--backtest",
+     .manual = "Print the trades of the marks and a summary instead of the bars.",
+     .set = [](Options& o, std::string_view, std::string&) { return setFlag(&Options::backtest, o); },
+     .block = kDescribedBlock},
+    trading(TradingOptionEntry<Options, TradingOption::kShort>(),
+            "The back\\-test's trading: also trade the short side, money paid on every fill\n"
+            "(default 0), basis points every fill loses against the open (default 5), the\n"
+            "starting account (default 10000)."),
+    trading(TradingOptionEntry<Options, TradingOption::kCommission>()),
+    trading(TradingOptionEntry<Options, TradingOption::kSlippage>()),
+    trading(TradingOptionEntry<Options, TradingOption::kCapital>()),
+    {.name = "--help",
+     .letter = 'h',
+     .help = "show this text",
+     .manual = "Print the full help text (every column) and exit.",
+     .set = [](Options& o, std::string_view, std::string&) { return setFlag(&Options::help, o); }},
+    {.name = "--version",
+     .help = "print the program's name and version",
+     .manual = "Print the program's name and version and exit.",
+     .set = [](Options& o, std::string_view, std::string&) { return setFlag(&Options::version, o); }},
+    {.name = kManualOptionsName,
+     .set = [](Options& o, std::string_view, std::string&) { return setFlag(&Options::manualOptions, o); },
+     .hidden = true},
+};
+
+bool fileOperand(Options& o, std::string_view text, std::string& error) {
+  if (!o.file.empty()) {
+    error = "only one FILE may be given";
+    return false;
   }
-  if (!o.help && !o.version && o.file.empty()) {
+  o.file = std::string(text);
+  return true;
+}
+
+}  // namespace
+
+const OptionTable<AnalyzeOptions>& AnalyzeOptionTable() {
+  static const OptionTable<AnalyzeOptions> table{kOptions, fileOperand};
+  return table;
+}
+
+bool ParseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& o, std::string& error) {
+  if (!ParseCommandLine(AnalyzeOptionTable(), argc, argv, o, error)) return false;
+  if (!o.help && !o.version && !o.manualOptions && o.file.empty()) {
     error = "no FILE given";
     return false;
   }
@@ -116,19 +178,8 @@ const char* AnalyzeHelpText() {
       "newest or oldest first, at most 1095 kept), analyses the bars a chart of that\n"
       "file analyses (every entry read but the last) with a full computation, and\n"
       "prints one CSV header line and one line per bar, newest first.\n"
-      "\n"
-      "  --rsi N            RSI period (default 14)\n"
-      "  --stoch K,N,S      stochastic look-back, %K smoothing and slowing (default 14,3,3)\n"
-      "  --confirm-days N   bars after a break that confirm a trend change (default 2)\n"
-      "  --index            treat the security as a market index (also when the file\n"
-      "                     name begins with '^'): no average-distance filter\n"
-      "  --oldest-first     print the oldest bar first\n"
-      "  --segments         append the trend segments: a blank line, the line\n"
-      "                     \"segmentCount,current\" and its values, a blank line, then a\n"
-      "                     header and one line per segment still kept (at most 64),\n"
-      "                     oldest first\n"
-      "  --help             show this text\n"
-      "  --version          print the program's name and version\n"
+      "\n" +
+      OptionHelp(AnalyzeOptionTable(), kCliHelpColumn) +
       "\n"
       "Columns: index (0 = newest bar), date and time as stored, prices, volume, change\n"
       "and percent, breakState and trend (0 up, 1 inside, 2 down), trendChanged,\n"
@@ -151,7 +202,7 @@ const char* AnalyzeHelpText() {
       "drawdown, time in the market, buy and hold from the first close, open\n"
       "positions). Dates are MM/DD/YYYY.\n"
       "\n" +
-      kTradingOptionsHelp +
+      OptionHelp(AnalyzeOptionTable(), kCliHelpColumn, kTradingBlock) +
       "\n"
       "Exit status: 0 on success, 1 when FILE gives no bars, 2 on bad options.\n";
   return text.c_str();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "backtest/backtest.h"
+#include "base/option_table.h"
 
 namespace velmora {
 
@@ -20,13 +21,18 @@ struct AnalyzeOptions {
   BacktestOptions trading;    // --short, --commission, --slippage-bp, --capital
   bool tradingGiven = false;  // one of those was given
   bool help = false;
-  bool version = false;  // --version: print the program and its version
+  bool version = false;        // --version: print the program and its version
+  bool manualOptions = false;  // print the manual page's OPTIONS section
   std::string file;
 };
 
 // False with a one-line reason in `error` when the arguments are not usable.
 [[nodiscard]] bool ParseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& options,
                                        std::string& error);
+
+// The options of velmora-analyze: --help and the manual page are written
+// from them.
+const OptionTable<AnalyzeOptions>& AnalyzeOptionTable();
 
 // The two usage lines shown with an error.
 const char* AnalyzeUsageText();

@@ -29,30 +29,85 @@ struct Amount {
   bool positive;  // the minimum itself is refused
 };
 
+// By TradingOption, from kCommission.
 constexpr Amount kAmounts[] = {
     {"--commission", &BacktestOptions::commission, 0, 1e12, false},
     {"--slippage-bp", &BacktestOptions::slippageBp, 0, kMostSlippageBp, false},
     {"--capital", &BacktestOptions::capital, 0, 1e15, true},
 };
 
-}  // namespace
+using Options = BacktestProgramOptions;
 
-bool TakeOptionValue(std::string_view arg, std::string_view name, int argc, const char* const* argv, int& i,
-                     std::string_view& value, bool& missing) {
-  if (arg == name) {
-    if (i + 1 >= argc) {
-      missing = true;
-      return true;
-    }
-    value = argv[++i];
-    return true;
+const Option<Options> kOptions[] = {
+    TradingOptionEntry<Options, TradingOption::kShort>(),
+    TradingOptionEntry<Options, TradingOption::kCommission>(),
+    TradingOptionEntry<Options, TradingOption::kSlippage>(),
+    TradingOptionEntry<Options, TradingOption::kCapital>(),
+    {.name = "--confirm-days",
+     .value = "N",
+     .help = "bars after a break that confirm a trend change (default 2)",
+     .manual = "Bars after a break that confirm a trend change (default 2).",
+     .set =
+         [](Options& o, std::string_view v, std::string& error) {
+           if (ReadWholeNumber(v, 0, o.trading.confirmDays)) return true;
+           error = "--confirm-days needs a number of bars of 0 or more";
+           return false;
+         },
+     .missing = "--confirm-days needs a number of bars of 0 or more"},
+    {.name = "--csv",
+     .value = "FILE",
+     .help = "also write every trade of every security to FILE, one CSV\n"
+             "line each: symbol, side, the dates of the mark, the entry\n"
+             "and the exit, the prices paid and got, bars held, the\n"
+             "return on the account in percent, 1 for an open position",
+     .manual = "Also write every trade of every security to\n"
+               ".IR FILE ,\n"
+               "one CSV line each.",
+     .set =
+         [](Options& o, std::string_view v, std::string& error) {
+           o.csvFile = std::string(v);
+           if (!v.empty()) return true;
+           error = "--csv needs a FILE";
+           return false;
+         },
+     .missing = "--csv needs a FILE"},
+    {.name = "--threads",
+     .value = "N",
+     .help = "back-test on N threads (default: one per core)",
+     .manual = "Back\\-test on\n"
+               ".I N\n"
+               "threads (default: one per core).",
+     .set =
+         [](Options& o, std::string_view v, std::string& error) {
+           if (ReadWholeNumber(v, 1, o.threads) && o.threads <= kMostThreads) return true;
+           error = "--threads needs a number from 1 to 256";
+           return false;
+         },
+     .missing = "--threads needs a number from 1 to 256"},
+    {.name = "--help",
+     .letter = 'h',
+     .help = "show this text",
+     .manual = "Print the full help text and exit.",
+     .set = [](Options& o, std::string_view, std::string&) { return o.help = true; }},
+    {.name = "--version",
+     .help = "print the program's name and version",
+     .manual = "Print the program's name and version and exit.",
+     .set = [](Options& o, std::string_view, std::string&) { return o.version = true; }},
+    {.name = kManualOptionsName,
+     .set = [](Options& o, std::string_view, std::string&) { return o.manualOptions = true; },
+     .hidden = true},
+};
+
+bool folderOperand(Options& o, std::string_view text, std::string& error) {
+  if (!o.folder.empty()) {
+    error = "only one FOLDER may be given";
+    return false;
   }
-  if (arg.size() > name.size() && arg.substr(0, name.size()) == name && arg[name.size()] == '=') {
-    value = arg.substr(name.size() + 1);
-    return true;
-  }
-  return false;
+  o.folder = std::string(text);
+  return true;
 }
+
+}  // namespace
 
 bool ReadWholeNumber(std::string_view text, int minimum, int& value) {
   int v = 0;
@@ -62,86 +117,26 @@ bool ReadWholeNumber(std::string_view text, int minimum, int& value) {
   return true;
 }
 
-OptionRead ReadTradingOption(std::string_view arg, int argc, const char* const* argv, int& i,
-                             BacktestOptions& options, std::string& error) {
-  if (arg == "--short") {
-    options.allowShort = true;
-    return OptionRead::kRead;
+bool ReadTradingAmount(TradingOption which, std::string_view value, BacktestOptions& options,
+                       std::string& error) {
+  const Amount& a = kAmounts[static_cast<int>(which) - static_cast<int>(TradingOption::kCommission)];
+  double v = 0;
+  if (!readAmount(value, a.minimum, a.maximum, v) || (a.positive && v <= a.minimum)) {
+    error = "bad value '" + std::string(value) + "' for " + a.name;
+    return false;
   }
-  for (const Amount& a : kAmounts) {
-    std::string_view value;
-    bool missing = false;
-    if (!TakeOptionValue(arg, a.name, argc, argv, i, value, missing)) continue;
-    if (missing) {
-      error = std::string(a.name) + " needs a value";
-      return OptionRead::kBad;
-    }
-    double v = 0;
-    if (!readAmount(value, a.minimum, a.maximum, v) || (a.positive && v <= a.minimum)) {
-      error = "bad value '" + std::string(value) + "' for " + a.name;
-      return OptionRead::kBad;
-    }
-    options.*a.member = v;
-    return OptionRead::kRead;
-  }
-  return OptionRead::kNotMine;
+  options.*a.member = v;
+  return true;
 }
 
-const char* const kTradingOptionsHelp =
-    "  --short            also trade the short side: a sell opens a short position\n"
-    "                     (closing a long one first), a buy covers it (and goes long)\n"
-    "  --commission MONEY money paid on every fill, at the entry and at the exit\n"
-    "                     (default 0)\n"
-    "  --slippage-bp BP   basis points every fill loses against the open: a purchase\n"
-    "                     pays open * (1 + BP / 10000), a sale gets open * (1 - BP /\n"
-    "                     10000) (default 5, at most 1000)\n"
-    "  --capital MONEY    the account each security starts with; every trade puts\n"
-    "                     the whole account in (default 10000)\n";
+const OptionTable<BacktestProgramOptions>& BacktestProgramOptionTable() {
+  static const OptionTable<BacktestProgramOptions> table{kOptions, folderOperand};
+  return table;
+}
 
 bool ParseBacktestProgramOptions(int argc, const char* const* argv, BacktestProgramOptions& o,
                                  std::string& error) {
-  bool onlyFolders = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    std::string_view value;
-    bool missing = false;
-    if (!onlyFolders && arg == "--") {
-      onlyFolders = true;
-    } else if (!onlyFolders && (arg == "--help" || arg == "-h")) {
-      o.help = true;
-    } else if (!onlyFolders && arg == "--version") {
-      o.version = true;
-    } else if (!onlyFolders && TakeOptionValue(arg, "--csv", argc, argv, i, value, missing)) {
-      if (missing || value.empty()) {
-        error = "--csv needs a FILE";
-        return false;
-      }
-      o.csvFile = std::string(value);
-    } else if (!onlyFolders && TakeOptionValue(arg, "--threads", argc, argv, i, value, missing)) {
-      if (missing || !ReadWholeNumber(value, 1, o.threads) || o.threads > kMostThreads) {
-        error = "--threads needs a number from 1 to 256";
-        return false;
-      }
-    } else if (!onlyFolders && TakeOptionValue(arg, "--confirm-days", argc, argv, i, value, missing)) {
-      if (missing || !ReadWholeNumber(value, 0, o.trading.confirmDays)) {
-        error = "--confirm-days needs a number of bars of 0 or more";
-        return false;
-      }
-    } else if (!onlyFolders && arg.size() > 1 && arg[0] == '-') {
-      const OptionRead read = ReadTradingOption(arg, argc, argv, i, o.trading, error);
-      if (read == OptionRead::kBad) return false;
-      if (read == OptionRead::kNotMine) {
-        error = "unknown option '" + std::string(arg) + "'";
-        return false;
-      }
-    } else if (o.folder.empty()) {
-      o.folder = std::string(arg);
-    } else {
-      error = "only one FOLDER may be given";
-      return false;
-    }
-  }
-  return true;
+  return ParseCommandLine(BacktestProgramOptionTable(), argc, argv, o, error);
 }
 
 const char* BacktestProgramUsageText() {
@@ -176,15 +171,7 @@ const char* BacktestProgramHelpText() {
       "Files that cannot be read, or give fewer than 3 bars, are named on stderr and\n"
       "left out. A one-line summary goes to stdout.\n"
       "\n" +
-      kTradingOptionsHelp +
-      "  --confirm-days N   bars after a break that confirm a trend change (default 2)\n"
-      "  --csv FILE         also write every trade of every security to FILE, one CSV\n"
-      "                     line each: symbol, side, the dates of the mark, the entry\n"
-      "                     and the exit, the prices paid and got, bars held, the\n"
-      "                     return on the account in percent, 1 for an open position\n"
-      "  --threads N        back-test on N threads (default: one per core)\n"
-      "  --help             show this text\n"
-      "  --version          print the program's name and version\n"
+      OptionHelp(BacktestProgramOptionTable(), kCliHelpColumn) +
       "\n"
       "Exit status: 0 done (skipped files are named on stderr), 1 Backtest.txt or the\n"
       "CSV file could not be written, 2 bad command line, 3 nothing to back-test (no\n"

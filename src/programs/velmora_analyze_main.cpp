@@ -15,6 +15,10 @@ int main(int argc, char** argv) {
                  velmora::AnalyzeUsageText());
     return 2;
   }
+  if (options.manualOptions) {
+    std::fputs(velmora::OptionManual(velmora::AnalyzeOptionTable()).c_str(), stdout);
+    return 0;
+  }
   if (options.help) {
     std::fputs(velmora::AnalyzeHelpText(), stdout);
     return 0;

@@ -16,6 +16,10 @@ int main(int argc, char** argv) {
                  error.c_str(), velmora::BacktestProgramUsageText());
     return 2;
   }
+  if (options.manualOptions) {
+    std::fputs(velmora::OptionManual(velmora::BacktestProgramOptionTable()).c_str(), stdout);
+    return 0;
+  }
   if (options.help) {
     std::fputs(velmora::BacktestProgramHelpText(), stdout);
     return 0;

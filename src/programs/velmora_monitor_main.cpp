@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
     std::fputs(velmora::HeadlessUsage(), stdout);
     return velmora::kExitUsage;
   }
+  if (options.manualOptions) {
+    std::fputs(velmora::OptionManual(velmora::HeadlessOptionTable()).c_str(), stdout);
+    return velmora::kExitOk;
+  }
   if (options.help) {
     std::fputs(velmora::HeadlessUsage(), stdout);
     return velmora::kExitOk;

@@ -166,6 +166,9 @@ int main(int argc, char** argv) {
     case OptionsResult::kHelp:
       std::fputs(UsageText(), stdout);
       return 0;
+    case OptionsResult::kManual:
+      std::fputs(velmora::OptionManual(velmora::standin::StandinOptionTable()).c_str(), stdout);
+      return 0;
     case OptionsResult::kVersion:
       std::printf("quote-standin %s\n", velmora::kAppVersion);
       return 0;

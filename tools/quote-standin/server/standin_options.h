@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "base/option_table.h"
 #include "market/market_clock.h"
 #include "provider_api/provider_splits.h"
 #include "server/fault_plan.h"
@@ -25,13 +26,19 @@ struct StandinOptions {
   // Connections the system queues for the server while every worker is busy
   // (the rest wait for the client's retry a second later).
   int backlog = kDefaultBacklog;
+  bool help = false;
+  bool version = false;
+  bool manualOptions = false;  // print the manual page's OPTIONS section
 };
 
-enum class OptionsResult { kRun, kHelp, kVersion, kError };
+enum class OptionsResult { kRun, kHelp, kVersion, kManual, kError };
 
 // Reads "--name value" and "--name=value" options.
 [[nodiscard]] OptionsResult ParseOptions(int argc, char** argv, StandinOptions& options, std::string& error);
 
 const char* UsageText();
+
+// The options: --help and the manual page are written from them.
+const OptionTable<StandinOptions>& StandinOptionTable();
 
 }  // namespace velmora::standin
