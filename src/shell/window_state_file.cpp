@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <algorithm>
+#include <climits>
 #include <iterator>
 
 #include "core/quote_bar.h"
@@ -30,71 +31,90 @@ bool readInt(const QSettings& s, const char* key, int& out) {
 constexpr int kMaxWindowSide = 100000;
 constexpr int kMaxWindowOffset = 1000000;
 
-// A chart key that is missing or unreadable keeps the setting's default.
-void readChartInt(const QSettings& s, const char* key, int& out) { (void)readInt(s, key, out); }
+// One key of a remembered chart. A key that is missing or unreadable keeps
+// the setting's default; a number outside [min, max] does too.
+struct ChartKey {
+  const char* key;
+  std::string ChartSettings::*text;  // a text, or
+  int ChartSettings::*number;        // a number, or
+  int ema;                           // emaPeriods[ema] when 0 or more
+  int min;
+  int max;
+};
 
-// An indicator period outside what the chart sheet takes keeps its default.
-void readChartPeriod(const QSettings& s, const char* key, int& out) {
-  int value = 0;
-  if (readInt(s, key, value) && value >= 1 && value <= kHistoryCapacity) out = value;
+constexpr int kAny = INT_MAX;
+
+constexpr ChartKey textKey(const char* key, std::string ChartSettings::*member) {
+  return {key, member, nullptr, -1, 0, 0};
+}
+constexpr ChartKey intKey(const char* key, int ChartSettings::*member) {
+  return {key, nullptr, member, -1, -kAny, kAny};
+}
+// An indicator period: what the chart sheet takes.
+constexpr ChartKey periodKey(const char* key, int ChartSettings::*member) {
+  return {key, nullptr, member, -1, 1, kHistoryCapacity};
+}
+constexpr ChartKey emaKey(const char* key, int index) { return {key, nullptr, nullptr, index, -kAny, kAny}; }
+
+// The keys of each chart in Velmora.state, in the order they are written.
+constexpr ChartKey kChartKeys[] = {
+    textKey("Symbol", &ChartSettings::symbol),
+    intKey("Source", &ChartSettings::source),
+    textKey("FilePath", &ChartSettings::filePath),
+    textKey("Style", &ChartSettings::style),
+    textKey("Duration", &ChartSettings::duration),
+    textKey("StartDate", &ChartSettings::startDate),
+    textKey("EndDate", &ChartSettings::endDate),
+    textKey("Period", &ChartSettings::period),
+    intKey("ShowVolume", &ChartSettings::showVolume),
+    intKey("ShowRsi", &ChartSettings::showRsi),
+    periodKey("RsiPeriod", &ChartSettings::rsiPeriod),
+    intKey("ShowMacd", &ChartSettings::showMacd),
+    intKey("ShowStochastics", &ChartSettings::showStochastics),
+    periodKey("StochFirst", &ChartSettings::stochFirst),
+    periodKey("StochSecond", &ChartSettings::stochSecond),
+    periodKey("StochThird", &ChartSettings::stochThird),
+    intKey("ShowEma", &ChartSettings::showEma),
+    emaKey("Ema1", 0),
+    emaKey("Ema2", 1),
+    emaKey("Ema3", 2),
+    emaKey("Ema4", 3),
+    emaKey("Ema5", 4),
+    intKey("ShowBacktest", &ChartSettings::showBacktest),
+};
+static_assert(std::size(ChartSettings{}.emaPeriods) == 5, "one Ema key per average");
+
+int& numberOf(const ChartKey& k, ChartSettings& c) {
+  return k.number != nullptr ? c.*k.number : c.emaPeriods[k.ema];
+}
+int numberOf(const ChartKey& k, const ChartSettings& c) {
+  return k.number != nullptr ? c.*k.number : c.emaPeriods[k.ema];
 }
 
-void readChartText(const QSettings& s, const char* key, std::string& out) {
-  const QVariant v = s.value(QLatin1String(key));
-  if (v.isValid()) out = v.toString().toStdString();
-}
-
+// False when the chart can not be shown: no symbol, or a period or source
+// the chart does not know.
 bool readChart(const QSettings& s, ChartSettings& c) {
-  readChartText(s, "Symbol", c.symbol);
-  if (c.symbol.empty()) return false;
-  readChartInt(s, "Source", c.source);
-  readChartText(s, "FilePath", c.filePath);
-  readChartText(s, "Style", c.style);
-  readChartText(s, "Duration", c.duration);
-  readChartText(s, "StartDate", c.startDate);
-  readChartText(s, "EndDate", c.endDate);
-  readChartText(s, "Period", c.period);
-  if (c.period != "Daily" && c.period != "Weekly" && c.period != "Monthly") return false;
-  if (c.source != 0 && c.source != 1) return false;
-  readChartInt(s, "ShowVolume", c.showVolume);
-  readChartInt(s, "ShowRsi", c.showRsi);
-  readChartPeriod(s, "RsiPeriod", c.rsiPeriod);
-  readChartInt(s, "ShowMacd", c.showMacd);
-  readChartInt(s, "ShowStochastics", c.showStochastics);
-  readChartPeriod(s, "StochFirst", c.stochFirst);
-  readChartPeriod(s, "StochSecond", c.stochSecond);
-  readChartPeriod(s, "StochThird", c.stochThird);
-  readChartInt(s, "ShowEma", c.showEma);
-  for (int i = 0; i < static_cast<int>(std::size(c.emaPeriods)); ++i) {
-    const std::string key = "Ema" + std::to_string(i + 1);
-    readChartInt(s, key.c_str(), c.emaPeriods[i]);
+  for (const ChartKey& k : kChartKeys) {
+    if (k.text != nullptr) {
+      const QVariant v = s.value(QLatin1String(k.key));
+      if (v.isValid()) c.*k.text = v.toString().toStdString();
+      continue;
+    }
+    int value = 0;
+    if (readInt(s, k.key, value) && value >= k.min && value <= k.max) numberOf(k, c) = value;
   }
-  readChartInt(s, "ShowBacktest", c.showBacktest);
-  return true;
+  if (c.symbol.empty()) return false;
+  if (c.period != "Daily" && c.period != "Weekly" && c.period != "Monthly") return false;
+  return c.source == 0 || c.source == 1;
 }
 
 void writeChart(QSettings& s, const ChartSettings& c) {
-  auto text = [](const std::string& t) { return QString::fromStdString(t); };
-  s.setValue("Symbol", text(c.symbol));
-  s.setValue("Source", c.source);
-  s.setValue("FilePath", text(c.filePath));
-  s.setValue("Style", text(c.style));
-  s.setValue("Duration", text(c.duration));
-  s.setValue("StartDate", text(c.startDate));
-  s.setValue("EndDate", text(c.endDate));
-  s.setValue("Period", text(c.period));
-  s.setValue("ShowVolume", c.showVolume);
-  s.setValue("ShowRsi", c.showRsi);
-  s.setValue("RsiPeriod", c.rsiPeriod);
-  s.setValue("ShowMacd", c.showMacd);
-  s.setValue("ShowStochastics", c.showStochastics);
-  s.setValue("StochFirst", c.stochFirst);
-  s.setValue("StochSecond", c.stochSecond);
-  s.setValue("StochThird", c.stochThird);
-  s.setValue("ShowEma", c.showEma);
-  for (int i = 0; i < static_cast<int>(std::size(c.emaPeriods)); ++i)
-    s.setValue(QString::fromLatin1("Ema%1").arg(i + 1), c.emaPeriods[i]);
-  s.setValue("ShowBacktest", c.showBacktest);
+  for (const ChartKey& k : kChartKeys) {
+    if (k.text != nullptr)
+      s.setValue(QLatin1String(k.key), QString::fromStdString(c.*k.text));
+    else
+      s.setValue(QLatin1String(k.key), numberOf(k, c));
+  }
 }
 
 }  // namespace
