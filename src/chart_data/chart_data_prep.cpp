@@ -151,7 +151,7 @@ bool PrepareChartData(const ChartSettings& typed, InternetSession& session, int 
 
   computeIndicators(false, IsIndexChart(settings), settings.rsiPeriod, settings.stochFirst,
                     settings.stochSecond, settings.stochThird, count - 1, 0, BarsOf(out.bars),
-                    out.signalState);
+                    out.signalState, EffectiveConfirmDays(source.config()));
   if (online) writeHistoryFiles(settings, source.config(), out.bars, files);
 
   FixChartWindow(settings, out);

@@ -1,6 +1,5 @@
 #include "core/compute_indicators.h"
 
-#include "base/system_config.h"
 #include "core/change_stage.h"
 #include "core/moving_averages.h"
 #include "core/rsi.h"
@@ -23,12 +22,6 @@ void computeIndicators(bool incremental, bool isIndex, int rsiPeriod, int stochL
   computeStochastics(range, stochLookback, stochSmoothing, stochSlowing);
   computeMovingAverages(range);
   computeSignals(isIndex, range, state, confirmDays);
-}
-
-void computeIndicators(bool incremental, bool isIndex, int rsiPeriod, int stochLookback, int stochSmoothing,
-                       int stochSlowing, int start, int end, std::span<QuoteBar> series, SignalState& state) {
-  computeIndicators(incremental, isIndex, rsiPeriod, stochLookback, stochSmoothing, stochSlowing, start, end,
-                    series, state, EffectiveConfirmDays(systemConfig()));
 }
 
 }  // namespace velmora

@@ -17,14 +17,11 @@ namespace velmora {
 // indicator (RSI, or all of the stochastics) at 0 and every other stage is
 // computed as usual.
 // No allocation; nothing outside `series` is ever read or written.
-// `confirmDays` is the trend confirmation delay (TrendChangeConfirmDays).
+// `confirmDays` is the trend confirmation delay (EffectiveConfirmDays of the
+// caller's configuration).
 void computeIndicators(bool incremental, bool isIndex, int rsiPeriod, int stochLookback, int stochSmoothing,
                        int stochSlowing, int start, int end, std::span<QuoteBar> series, SignalState& state,
                        int confirmDays);
-
-// The same with the confirmation delay of the process-wide configuration.
-void computeIndicators(bool incremental, bool isIndex, int rsiPeriod, int stochLookback, int stochSmoothing,
-                       int stochSlowing, int start, int end, std::span<QuoteBar> series, SignalState& state);
 
 // The bars of a series that hold data: the first `count`.
 template <int Capacity>

@@ -6,6 +6,7 @@
 
 #include "base/atomic_file.h"
 #include "base/log.h"
+#include "monitor/cell_texts.h"
 #include "monitor/column_table.h"
 #include "monitor/field_writer.h"
 #include "monitor/symbol_check.h"
@@ -14,8 +15,6 @@
 namespace velmora {
 
 namespace {
-
-constexpr std::int64_t kVolumeInThousandsFrom = 99999999;
 
 struct TextWidths {
   int price;    // UBreak, DBreak, Open, High, Low, Close
@@ -50,13 +49,16 @@ void appendRow(std::string& out, const TextWidths& w, const QuoteBar& b, const Q
   for (const double price : {b.upperBreak, b.lowerBreak, b.open, b.high, b.low, b.close})
     f.fixed2(w.price, price);
   const std::int64_t volume = b.volume;
-  if (volume < kVolumeInThousandsFrom)
+  // The file's volume column turns to thousands at the limit itself, one
+  // earlier than the table and the average column; readers of the files
+  // know it that way.
+  if (volume < kVolumeInThousandsAbove)
     f.integer(t.volume, volume);
   else
     f.integer(t.volume - 1, volume / 1000).raw("K");
   const std::int64_t average = b.volumeAvg50;
   const double ratio = average >= 1 ? static_cast<double>(volume) / static_cast<double>(average) : 0.0;
-  if (average <= kVolumeInThousandsFrom)
+  if (average <= kVolumeInThousandsAbove)
     f.integer(9, average).fixed2(6, ratio);
   else
     f.integer(8, average / 1000).raw("K").fixed2(6, ratio);

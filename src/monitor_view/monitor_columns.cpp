@@ -1,12 +1,13 @@
 #include "monitor_view/monitor_columns.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <numeric>
 #include <string>
+#include <string_view>
 
+#include "monitor/cell_texts.h"
 #include "monitor/security_store.h"
 #include "monitor_view/monitor_list_painter.h"
 
@@ -18,20 +19,12 @@ namespace {
 // pushing the whole table off the screen (numbers that long are nonsense).
 constexpr int kWidestColumn = 32;
 
-int numberLength(double value) { return std::snprintf(nullptr, 0, "%.2f", value); }
-int integerLength(long value) { return std::snprintf(nullptr, 0, "%ld", value); }
-
-// Room for `length` characters with a blank before them.
-bool grow(int& width, int length) {
-  const int wanted = std::min(length + 1, kWidestColumn);
+// Room for `text` with a blank before it.
+bool grow(int& width, std::string_view text) {
+  const int wanted = std::min(static_cast<int>(text.size()) + 1, kWidestColumn);
   if (wanted <= width) return false;
   width = wanted;
   return true;
-}
-
-// The volume as the row prints it: thousands and a 'K' above 99,999,999.
-int volumeLength(long volume) {
-  return volume > 99999999 ? integerLength(volume / 1000) + 1 : integerLength(volume);
 }
 
 int compareMarks(const char* a, const char* b) {
@@ -147,25 +140,26 @@ int MonitorColumns::lineWidth(const MonitorSwitches& switches) const {
 }
 
 bool FitMonitorRow(MonitorColumns& columns, const SecurityData& security) {
-  bool grown = grow(columns.symbol, static_cast<int>(strnlen(security.displaySymbol, kSymbolCapacity)));
+  bool grown =
+      grow(columns.symbol, {security.displaySymbol, strnlen(security.displaySymbol, kSymbolCapacity)});
   if (security.bars.count == 0) return grown;
   const QuoteBar& bar = security.bars[0];
-  grown |= grow(columns.time, static_cast<int>(strnlen(bar.time, sizeof bar.time)));
-  const double prices[4] = {bar.open, bar.high, bar.low, bar.close};
-  for (int i = 0; i < 4; ++i) grown |= grow(columns.price[i], numberLength(prices[i]));
-  grown |= grow(columns.volume, volumeLength(bar.volume));
-  const long average = bar.volumeAvg50;
-  const double ratio = average > 0 ? static_cast<double>(bar.volume) / static_cast<double>(average) : 0.0;
-  grown |= grow(columns.volumeAverage, volumeLength(average));
-  grown |= grow(columns.volumeRatio, numberLength(ratio));
-  grown |= grow(columns.change, numberLength(bar.change));
-  grown |= grow(columns.changePercent, numberLength(bar.changePercent));
-  grown |= grow(columns.toEma10, numberLength(bar.toEma10Percent));
-  const double averages[4] = {bar.ema5, bar.ema10, bar.ema20, bar.ema50};
-  for (int k = 0; k < 4; ++k) grown |= grow(columns.ema[k], numberLength(averages[k]));
-  grown |= grow(columns.rsi, numberLength(bar.rsi));
-  grown |= grow(columns.stochK, numberLength(bar.stochK));
-  grown |= grow(columns.stochD, numberLength(bar.stochD));
+  grown |= grow(columns.time, {bar.time, strnlen(bar.time, sizeof bar.time)});
+  const MonitorRowTexts t = MakeMonitorRowTexts(security);
+  const std::string* prices[4] = {&t.open, &t.high, &t.low, &t.close};
+  for (int i = 0; i < 4; ++i) grown |= grow(columns.price[i], *prices[i]);
+  grown |= grow(columns.volume, t.volume);
+  grown |= grow(columns.volumeAverage, t.volumeAverage);
+  grown |= grow(columns.volumeRatio, t.volumeRatio);
+  grown |= grow(columns.change, t.change);
+  // The '%' after the percent has a character of its own in the line.
+  grown |=
+      grow(columns.changePercent, std::string_view(t.changePercent).substr(0, t.changePercent.size() - 1));
+  grown |= grow(columns.toEma10, t.toEma10);
+  for (int k = 0; k < 4; ++k) grown |= grow(columns.ema[k], t.ema[k]);
+  grown |= grow(columns.rsi, t.rsi);
+  grown |= grow(columns.stochK, t.stochK);
+  grown |= grow(columns.stochD, t.stochD);
   return grown;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "monitor/cell_texts.h"
 #include "monitor_view/stale_quote.h"
 
 namespace velmora {
@@ -53,40 +54,27 @@ class LineWriter {
 
 QRgb signColour(double change) { return CompareColour(change, 0.0); }
 
-char flagOf(char flag) { return flag != '\0' ? flag : ' '; }
+// A text right-aligned in a column `width` characters wide.
+void cell(LineWriter& line, int width, const std::string& text) { line.print("%*s", width, text.c_str()); }
 
-void paintVolume(LineWriter& line, const MonitorColumns& w, const QuoteBar& bar) {
-  const long volume = bar.volume;
-  if (volume > 99999999)
-    line.print("%*ldK", w.volume - 1, volume / 1000);
-  else
-    line.print("%*ld", w.volume, volume);
-  const long average = bar.volumeAvg50;
-  const double ratio = average > 0 ? static_cast<double>(volume) / static_cast<double>(average) : 0.0;
-  if (average > 99999999)
-    line.print("%*ldK%*.2lf", w.volumeAverage - 1, average / 1000, w.volumeRatio, ratio);
-  else
-    line.print("%*ld%*.2lf", w.volumeAverage, average, w.volumeRatio, ratio);
+void paintVolume(LineWriter& line, const MonitorColumns& w, const MonitorRowTexts& t) {
+  cell(line, w.volume, t.volume);
+  cell(line, w.volumeAverage, t.volumeAverage);
+  cell(line, w.volumeRatio, t.volumeRatio);
 }
 
-void paintAverages(LineWriter& line, const MonitorColumns& w, const QuoteBar& bar) {
-  line.print("%*.2lf", w.toEma10, bar.toEma10Percent);
-  line.print("%*.2lf%2c", w.ema[0], bar.ema5, flagOf(bar.aboveEma5));
-  line.print("%*.2lf%2c", w.ema[1], bar.ema10, flagOf(bar.aboveEma10));
-  line.print("%*.2lf%2c", w.ema[2], bar.ema20, flagOf(bar.aboveEma20));
-  line.print("%*.2lf%2c", w.ema[3], bar.ema50, flagOf(bar.aboveEma50));
+void paintAverages(LineWriter& line, const MonitorColumns& w, const MonitorRowTexts& t) {
+  cell(line, w.toEma10, t.toEma10);
+  for (int k = 0; k < 4; ++k) line.print("%*s%2c", w.ema[k], t.ema[k].c_str(), t.above[k]);
 }
 
 // The marks of bars 0 to 4 joined into one text.
-void paintSignals(LineWriter& line, const MonitoredSeries& bars) {
+void paintSignals(LineWriter& line, const MonitorRowTexts& t) {
   char text[64];
   int length = 0;
-  for (int i = 0; i < 5; ++i) {
-    const QuoteBar& b = bars[i];
-    const int markLength = static_cast<int>(strnlen(b.signalMark, sizeof b.signalMark));
-    length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), "%*.*s",
-                            MonitorColumns::kMarkWidth, markLength, b.signalMark);
-  }
+  for (const std::string& mark : t.marks)
+    length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), "%*s",
+                            MonitorColumns::kMarkWidth, mark.c_str());
   line.put(text, length);
 }
 
@@ -210,29 +198,30 @@ void PaintMonitorRow(Surface& surface, const ListMetrics& metrics, const Monitor
   line.colour(textColour);
   line.moveToColumn(w.originX + (w.symbol + w.time) * dw);
 
+  const MonitorRowTexts t = MakeMonitorRowTexts(security);
   line.colour(CompareColour(bar.open, previous.close));
-  line.print("%*.2lf", w.price[0], bar.open);
+  cell(line, w.price[0], t.open);
   line.colour(textColour);
-  line.print("%*.2lf", w.price[1], bar.high);
-  line.print("%*.2lf", w.price[2], bar.low);
+  cell(line, w.price[1], t.high);
+  cell(line, w.price[2], t.low);
   line.colour(CompareColour(bar.close, bar.open));
-  line.print("%*.2lf", w.price[3], bar.close);
+  cell(line, w.price[3], t.close);
   line.colour(textColour);
 
-  if (switches.volume) paintVolume(line, w, bar);
+  if (switches.volume) paintVolume(line, w, t);
 
   line.colour(signColour(bar.change));
-  line.print("%*.2lf", w.change, bar.change);
-  line.print("%*.2lf%%", w.changePercent, bar.changePercent);
+  cell(line, w.change, t.change);
+  cell(line, w.changePercent + 1, t.changePercent);
   line.colour(textColour);
 
-  if (switches.movingAverages) paintAverages(line, w, bar);
+  if (switches.movingAverages) paintAverages(line, w, t);
   if (switches.rsi) {
-    line.print("%*.2lf", w.rsi, bar.rsi);
-    line.print("%*.2lf", w.stochK, bar.stochK);
-    line.print("%*.2lf", w.stochD, bar.stochD);
+    cell(line, w.rsi, t.rsi);
+    cell(line, w.stochK, t.stochK);
+    cell(line, w.stochD, t.stochD);
   }
-  if (switches.signalMarks) paintSignals(line, security.bars);
+  if (switches.signalMarks) paintSignals(line, t);
 }
 
 void PaintMonitorRows(Surface& surface, const ListMetrics& metrics, const MonitorSwitches& switches,

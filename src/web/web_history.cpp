@@ -78,14 +78,14 @@ bool ParseHistoryRange(const std::string& range, const std::string& from, const 
   return true;
 }
 
-std::unique_ptr<QuoteSeries> LoadComputedHistory(const std::string& path, bool isIndex) {
+std::unique_ptr<QuoteSeries> LoadComputedHistory(const std::string& path, bool isIndex, int confirmDays) {
   auto series = std::make_unique<QuoteSeries>();
   const int count = ReadLocalHistoryFile(path.c_str(), QuoteSeries::kCapacity, series->data());
   if (count < 1) return nullptr;
   series->count = count;
   SignalState state;
   computeIndicators(false, isIndex, kLoaderRsiPeriod, kLoaderStochLookback, kLoaderStochSmoothing,
-                    kLoaderStochSlowing, count - 1, 0, BarsOf(*series), state);
+                    kLoaderStochSlowing, count - 1, 0, BarsOf(*series), state, confirmDays);
   return series;
 }
 

@@ -23,8 +23,9 @@ struct HistoryRange {
                                      HistoryRange& out, std::string& error);
 
 // A security's local history file read and computed with the monitor's
-// periods; null when the file is missing or holds fewer than two bars.
-std::unique_ptr<QuoteSeries> LoadComputedHistory(const std::string& path, bool isIndex);
+// periods and the trend confirmation delay `confirmDays`; null when the
+// file is missing or holds fewer than two bars.
+std::unique_ptr<QuoteSeries> LoadComputedHistory(const std::string& path, bool isIndex, int confirmDays);
 
 // The bars of `series` inside `range` as a JSON array, newest first.
 std::string HistoryBarsJson(const QuoteSeries& series, const HistoryRange& range);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "monitor/cell_texts.h"
+
 namespace velmora {
 
 namespace {
@@ -36,6 +38,30 @@ Json aboveFlags(const QuoteBar& bar) {
        {bar.aboveEma5, bar.aboveEma10, bar.aboveEma20, bar.aboveEma50, bar.aboveEma100, bar.aboveEma200})
     flags.push_back(std::string(1, flag != '\0' ? flag : ' '));
   return flags;
+}
+
+// The texts of the table's cells as the desktop's table shows them, by
+// column: each the parts the page sets side by side (a blank flag is
+// empty).
+Json cellTexts(const SecurityData& data) {
+  const MonitorRowTexts t = MakeMonitorRowTexts(data);
+  Json cells{{"open", Json::array({t.open})},
+             {"high", Json::array({t.high})},
+             {"low", Json::array({t.low})},
+             {"close", Json::array({t.close})},
+             {"volume", Json::array({t.volume})},
+             {"volumeAvg", Json::array({t.volumeAverage, t.volumeRatio})},
+             {"change", Json::array({t.change, t.changePercent})},
+             {"toEma10", Json::array({t.toEma10})}};
+  static constexpr const char* kAverageKeys[4] = {"above5", "above10", "above20", "above50"};
+  for (int k = 0; k < 4; ++k)
+    cells[kAverageKeys[k]] =
+        Json::array({t.ema[k], t.above[k] != ' ' ? std::string(1, t.above[k]) : std::string()});
+  cells["rsi"] = Json::array({t.rsi});
+  cells["stochK"] = Json::array({t.stochK});
+  cells["stochD"] = Json::array({t.stochD});
+  for (int i = 0; i < 5; ++i) cells["bs" + std::to_string(i)] = Json::array({t.marks[i]});
+  return cells;
 }
 
 Json barObject(const QuoteBar& bar) {
@@ -137,6 +163,7 @@ std::string SecurityRowJson(int index, const SecurityData& data, std::uint64_t v
     marks.push_back(i < data.bars.count ? fieldText(data.bars[i].signalMark, sizeof data.bars[i].signalMark)
                                         : std::string());
   row["marks"] = std::move(marks);
+  row["cells"] = cellTexts(data);
   return dump(row);
 }
 

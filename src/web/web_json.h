@@ -29,7 +29,9 @@ std::string IsoDateOf(const QuoteBar& bar);
 
 // One security's row as the page's table shows it: index, symbol, isIndex,
 // loaded, version and, once its history is in, the newest bar's figures,
-// the six averages with their flags and the marks of bars 0 to 4.
+// the six averages with their flags, the marks of bars 0 to 4 and "cells":
+// the texts of the table's cells by column, as the desktop's table shows
+// them (the figures are there to sort and colour by).
 std::string SecurityRowJson(int index, const SecurityData& data, std::uint64_t version);
 
 // Every field of a bar, with "iso" (the date as YYYY-MM-DD) added.

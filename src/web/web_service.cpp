@@ -468,7 +468,8 @@ void WebServiceImpl::security(const Request& req, Response& res) const {
   // Only a listed symbol that can name a file in the folder is read.
   std::unique_ptr<QuoteSeries> history;
   if (IsFileSafeSymbol(symbol.c_str()))
-    history = LoadComputedHistory(options_.folder + "/" + symbol + ".csv", data->isIndex != 0);
+    history = LoadComputedHistory(options_.folder + "/" + symbol + ".csv", data->isIndex != 0,
+                                  options_.confirmDays);
   if (!history) {
     sendJson(res, 404, ErrorJson("no local history for " + symbol));
     return;

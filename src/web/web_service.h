@@ -26,6 +26,9 @@ struct WebOptions {
   // token, or when any is given, a request naming another host is refused.
   std::vector<std::string> allowedHosts;
   std::string folder = ".";  // where the reports and the local history files are
+  // The trend confirmation delay the charts' histories are computed with
+  // (EffectiveConfirmDays of the monitor's configuration).
+  int confirmDays = 2;
   // The loader pool whose passes /api/health tells; null: the process's
   // pool when the store is the process's, else no loader figures.
   const LoaderPool* pool = nullptr;

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "base/system_config.h"
 #include "support/engine_fixtures.h"
 
 namespace {
@@ -138,18 +137,13 @@ TEST(ComputeIndicators, StartBeyondTheSeriesIsItsOldestBar) {
   computeIndicators(false, false, 14, 14, 3, 3, 0, 0, none, sa, 2);
 }
 
-TEST(ComputeIndicators, ConfirmDaysComeFromTheConfiguration) {
-  const int saved = systemConfig().TrendChangeConfirmDays;
-  for (int days : {0, 3, 9}) {
-    systemConfig().TrendChangeConfirmDays = days;
-    auto a = test::MarketBars(300, 6);
-    auto b = a;
-    SignalState sa, sb;
-    computeIndicators(false, false, 14, 14, 3, 3, 299, 0, a, sa);
-    computeIndicators(false, false, 14, 14, 3, 3, 299, 0, b, sb, days > 5 ? 5 : days);
-    EXPECT_EQ(test::FirstDifference(a, b), "") << days;
-  }
-  systemConfig().TrendChangeConfirmDays = saved;
+TEST(ComputeIndicators, ANegativeConfirmationDelayIsNone) {
+  auto a = test::MarketBars(300, 6);
+  auto b = a;
+  SignalState sa, sb;
+  computeIndicators(false, false, 14, 14, 3, 3, 299, 0, a, sa, -3);
+  computeIndicators(false, false, 14, 14, 3, 3, 299, 0, b, sb, 0);
+  EXPECT_EQ(test::FirstDifference(a, b), "");
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // The monitor table's columns, left to right as the desktop draws them.
 // Each cell is one text, or two texts with their own right edges (the
 // average volume and its ratio, the change and its percent, an average
-// and its flag).
+// and its flag). The texts come made from the server (a row's "cells",
+// by column key); the figures beside them are for sorting and colours.
 
-import { compareClass, fixed2, ratioOf, volumeText } from "./format.js";
+import { compareClass } from "./format.js";
 
 const MARK_COLUMNS = [0, 1, 2, 3, 4].map(function (bar) {
   return {
@@ -12,7 +13,7 @@ const MARK_COLUMNS = [0, 1, 2, 3, 4].map(function (bar) {
     group: "signalMarks",
     tip: bar === 0 ? "Buy (B) or sell (S) signal of the newest day"
                    : "Buy (B) or sell (S) signal of " + bar + " day" + (bar > 1 ? "s" : "") + " before",
-    texts: function (row) { return [markOf(row, bar)]; },
+    texts: function (row) { return cellOf(row, "bs" + bar, 1); },
     sortKind: "mark",
     sortKey: function (row) { return markOf(row, bar); },
   };
@@ -24,19 +25,19 @@ const AVERAGE_COLUMNS = [5, 10, 20, 50].map(function (days, k) {
     header: "Above" + days + "D",
     group: "movingAverages",
     tip: days + "-day exponential moving average; Y: the price is above it",
-    texts: function (row) { return [fixed2(emaOf(row, k)), flagOf(row, k)]; },
+    texts: function (row) { return cellOf(row, "above" + days, 2); },
     sortKey: function (row) { return emaOf(row, k); },
   };
 });
 
 function priceColumn(key, header, tip, colour) {
   return { key: key, header: header, tip: tip, colour: colour,
-           texts: function (row) { return [fixed2(row[key])]; }, sortKey: function (row) { return row[key]; } };
+           texts: function (row) { return cellOf(row, key, 1); }, sortKey: function (row) { return row[key]; } };
 }
 
 function numberColumn(key, header, group, tip) {
   return { key: key, header: header, group: group, tip: tip,
-           texts: function (row) { return [fixed2(row[key])]; }, sortKey: function (row) { return row[key]; } };
+           texts: function (row) { return cellOf(row, key, 1); }, sortKey: function (row) { return row[key]; } };
 }
 
 export const COLUMNS = [
@@ -52,13 +53,13 @@ export const COLUMNS = [
   priceColumn("close", "Close", "Newest price (green above the open, red below)",
               function (row) { return compareClass(row.close, row.open); }),
   { key: "volume", header: "Volume", group: "volume", tip: "Volume of the day (K: in thousands)",
-    texts: function (row) { return [volumeText(row.volume)]; }, sortKey: function (row) { return row.volume; } },
+    texts: function (row) { return cellOf(row, "volume", 1); }, sortKey: function (row) { return row.volume; } },
   { key: "volumeAvg", header: "Volume 50DAvg", group: "volume",
     tip: "Average volume of the last 50 days (K: in thousands), then the day's volume as a multiple of it",
-    texts: function (row) { return [volumeText(row.volumeAvg50), fixed2(ratioOf(row.volume, row.volumeAvg50))]; },
+    texts: function (row) { return cellOf(row, "volumeAvg", 2); },
     sortKey: function (row) { return row.volumeAvg50; } },
   { key: "change", header: "Change(%)", tip: "Change from the previous close, and in percent",
-    texts: function (row) { return [fixed2(row.change), fixed2(row.changePercent) + "%"]; },
+    texts: function (row) { return cellOf(row, "change", 2); },
     colour: function (row) { return compareClass(row.change, 0); },
     sortKey: function (row) { return row.changePercent; } },
   numberColumn("toEma10", "To10D%", "movingAverages",
@@ -78,9 +79,12 @@ function emaOf(row, k) {
   return Array.isArray(row.ema) ? row.ema[k] : undefined;
 }
 
-function flagOf(row, k) {
-  const flags = row.above || [];
-  return typeof flags[k] === "string" ? flags[k].trim() : "";
+// The server's texts of a cell, `parts` of them (blanks for any missing).
+function cellOf(row, key, parts) {
+  const texts = row.cells && Array.isArray(row.cells[key]) ? row.cells[key] : [];
+  const out = [];
+  for (let p = 0; p < parts; ++p) out.push(typeof texts[p] === "string" ? texts[p] : "");
+  return out;
 }
 
 // "2:03pm" -> minutes after midnight, for sorting.

@@ -1,4 +1,5 @@
-// Numbers as the desktop table prints them ("C" printf conventions).
+// Numbers for the chart panel's labels and the alerts, as printf prints
+// them in the "C" locale (the table's texts come made from the server).
 
 // printf("%.2f"): JavaScript's toFixed rounds an exact half away from
 // zero, printf to even; the only exact halves at two decimals are odd
@@ -15,12 +16,6 @@ export function fixed2(value) {
   return value.toFixed(2);
 }
 
-// Volumes above 99,999,999 in thousands with a K, as the desktop list.
-export function volumeText(volume) {
-  if (typeof volume !== "number") return "";
-  return volume > 99999999 ? Math.trunc(volume / 1000) + "K" : String(Math.trunc(volume));
-}
-
 // 30622938 -> "30,622,938".
 export function thousands(value) {
   const whole = Math.trunc(value);
@@ -33,8 +28,4 @@ export function compareClass(value, reference) {
   if (value > reference) return "rise";
   if (value < reference) return "fall";
   return "";
-}
-
-export function ratioOf(volume, average) {
-  return average > 0 ? volume / average : 0;
 }
