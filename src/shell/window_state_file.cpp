@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
+#include <type_traits>
 
 #include "core/quote_bar.h"
 
@@ -82,7 +83,7 @@ constexpr ChartKey kChartKeys[] = {
     emaKey("Ema5", 4),
     intKey("ShowBacktest", &ChartSettings::showBacktest),
 };
-static_assert(std::size(ChartSettings{}.emaPeriods) == 5, "one Ema key per average");
+static_assert(std::extent_v<decltype(ChartSettings::emaPeriods)> == 5, "one Ema key per average");
 
 int& numberOf(const ChartKey& k, ChartSettings& c) {
   return k.number != nullptr ? c.*k.number : c.emaPeriods[k.ema];
