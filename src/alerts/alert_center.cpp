@@ -140,7 +140,14 @@ Center::Center(const AlertSettings& settings) : settings_(settings), graceMs_(se
   }
   addCommand();
   restorePending();
-  if (reportChanged_ || memoryChanged_ || pendingChanged_) files_->Wake();
+  // The file writer may already be tidying (an output woke it): the flags
+  // are read under the lock it writes them under.
+  bool changed = false;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    changed = reportChanged_ || memoryChanged_ || pendingChanged_;
+  }
+  if (changed) files_->Wake();
 }
 
 Center::~Center() {
