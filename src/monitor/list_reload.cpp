@@ -99,6 +99,11 @@ ListReload ReloadSecurityList(SecurityStore& store, LoaderPool& pool, const Syst
     LogFormat("Can not read the security list '%s'; the monitored list stays as it was.", path.c_str());
     return {};
   }
+  return ReloadSecurityListText(store, pool, config, text);
+}
+
+ListReload ReloadSecurityListText(SecurityStore& store, LoaderPool& pool, const SystemConfig& config,
+                                  std::string_view text) {
   const bool running = pool.RunningThreadCount() > 0;
   pool.StopLoaderThreads();
   ListReload reload = RebuildStore(store, text, config.RealTimeQuoteServer);

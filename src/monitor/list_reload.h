@@ -38,6 +38,9 @@ ListReload RebuildStore(SecurityStore& store, std::string_view text, int realTim
 // read changes nothing (logged); a missing one is not created again.
 ListReload ReloadSecurityList(SecurityStore& store, LoaderPool& pool, const SystemConfig& config,
                               const std::string& path);
+// The same with the list's text already read.
+ListReload ReloadSecurityListText(SecurityStore& store, LoaderPool& pool, const SystemConfig& config,
+                                  std::string_view text);
 
 // Start-up: reads the list, then divides it among the loader threads (which
 // also writes the first reports). Returns the count.

@@ -197,31 +197,19 @@ LoaderStatus::PassSummary CVelmoraApp::passSummary() const {
 }
 
 void CVelmoraApp::reloadList() {
-  // The events pumped below may bring another notice of the same change.
-  if (!frame_ || loadersStopped_ || listWatcher_ == nullptr || reloading_) return;
-  {
-    // A content already loaded (a question answered No, a touch) changes
-    // nothing.
-    std::string text;
-    if (ReadWholeFile(kSecurityListFileName, text) &&
-        QByteArray::fromStdString(text) == listWatcher_->loadedContent())
-      return;
-  }
-  frame_->setStatusText(
-      QStringLiteral("Reading %1 again ......").arg(QString::fromLatin1(kSecurityListFileName)));
-  reloading_ = true;
-  PumpMessages();
-  reloading_ = false;
-  const ListReload reload =
-      ReloadSecurityList(securityStore(), loaderPool(), systemConfig(), kSecurityListFileName);
-  if (!reload.read) {
+  if (!frame_ || loadersStopped_ || listWatcher_ == nullptr) return;
+  // The file is read once: what is loaded is what the watcher compares with.
+  std::string text;
+  if (!ReadWholeFile(kSecurityListFileName, text)) {
     frame_->setStatusText(QStringLiteral("Can not read %1; the list stays as it was.")
                               .arg(QString::fromLatin1(kSecurityListFileName)));
     return;
   }
-  std::string text;
-  if (ReadWholeFile(kSecurityListFileName, text))
-    listWatcher_->setLoadedContent(QByteArray::fromStdString(text));
+  const QByteArray content = QByteArray::fromStdString(text);
+  // A content already loaded (a question answered No, a touch) changes nothing.
+  if (content == listWatcher_->loadedContent()) return;
+  const ListReload reload = ReloadSecurityListText(securityStore(), loaderPool(), systemConfig(), text);
+  listWatcher_->setLoadedContent(content);
   for (QMdiSubWindow* w : frame_->mdiArea()->subWindowList())
     if (auto* view = qobject_cast<CVelmoraView*>(w->widget()))
       view->securityListChanged(reload.newIndexOfOld);

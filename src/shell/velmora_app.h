@@ -88,7 +88,6 @@ class CVelmoraApp : public QObject {
   std::unique_ptr<SnapshotWriter> snapshots_;
   LoaderStatus loaderStatus_{[this] { return passSummary(); }};
   ListWatcher* listWatcher_ = nullptr;
-  bool reloading_ = false;  // reloadList is showing its status text
   bool loadersStopped_ = false;
   bool shutdownRequested_ = false;  // a stop signal arrived (maybe during start-up)
   bool started_ = false;            // start-up has put every window in place
